@@ -1,0 +1,42 @@
+#include "workfiles.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/systemdirectory.h"
+
+QByteArray CWorkFiles::WorkFilePath(const QByteArray &suffix) const
+{
+    const QByteArray directory = GetSystemDirectory();
+    if (directory.isEmpty())
+        return {};
+    return JoinPath(directory, m_strWorkFileBase + suffix);
+}
+
+void CWorkFiles::CleanUp() const
+{
+    for (const char *suffix : {"", "1", "2", "3"}) {
+        const QByteArray path = WorkFilePath(suffix);
+        if (path.isEmpty())
+            return;
+        if (OpenWorkFileForReading(path) != nullptr)
+            unlink(path.constData());
+    }
+}
+
+UniqueCFile CreateWorkFile(const QByteArray &path)
+{
+    if (path.isEmpty())
+        return nullptr;
+    unlink(path.constData());
+    const int fd = open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    return StreamFromDescriptor(fd, "wb");
+}
+
+UniqueCFile OpenWorkFileForReading(const QByteArray &path)
+{
+    if (path.isEmpty())
+        return nullptr;
+    const int fd = open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    return StreamFromDescriptor(fd, "rb");
+}

@@ -1,0 +1,2 @@
+#pragma once
+// to be written: the registry stand-in (RegRoot, RegKey, RegDisposition, ...)
