@@ -19,7 +19,7 @@ void CWorkFiles::CleanUp() const
         const QByteArray path = WorkFilePath(suffix);
         if (path.isEmpty())
             return;
-        if (OpenWorkFileForReading(path) != nullptr)
+        if (OpenWorkFileForReading(path).IsValid())
             unlink(path.constData());
     }
 }
@@ -29,14 +29,14 @@ UniqueCFile CreateWorkFile(const QByteArray &path)
     if (path.isEmpty())
         return nullptr;
     unlink(path.constData());
-    const int fd = open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd =
+        open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     return StreamFromDescriptor(fd, "wb");
 }
 
-UniqueCFile OpenWorkFileForReading(const QByteArray &path)
+UniqueFd OpenWorkFileForReading(const QByteArray &path)
 {
     if (path.isEmpty())
-        return nullptr;
-    const int fd = open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    return StreamFromDescriptor(fd, "rb");
+        return UniqueFd();
+    return UniqueFd(open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include "platform/cfile.h"
+#include "platform/uniquefd.h"
 
 // The scratch files that carry data between the stages of a run and the
 // commands after it: urltmp~ (never written), urltmp~1 (re-test input),
@@ -27,4 +28,4 @@ public:
 // removed first and never written through.
 UniqueCFile CreateWorkFile(const QByteArray &path);
 // Opens a work file for reading without following a symbolic link.
-UniqueCFile OpenWorkFileForReading(const QByteArray &path);
+UniqueFd OpenWorkFileForReading(const QByteArray &path);

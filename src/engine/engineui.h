@@ -9,8 +9,16 @@
 class EngineUi
 {
 public:
-    enum class Beep { Default, Exclamation };
-    enum class Icon { None, Information };
+    enum class Beep
+    {
+        Default,
+        Exclamation
+    };
+    enum class Icon
+    {
+        None,
+        Information
+    };
 
     virtual ~EngineUi() = default;
 

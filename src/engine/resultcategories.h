@@ -11,7 +11,8 @@ class EngineUi;
 
 // Outcome codes that the probe produces itself; every code of 10000 or more is
 // a failure, every smaller one an HTTP status code.
-enum ProbeError : std::uint32_t {
+enum ProbeError : std::uint32_t
+{
     PROBE_ERR_UNSPECIFIED = 10000,
     PROBE_ERR_BAD_ADDRESS = 10001,
     PROBE_ERR_HOST_NOT_FOUND = 10002,

@@ -10,10 +10,12 @@ namespace {
 // Creates every missing component of the path with mode 0700.
 bool MakeDirectories(const QByteArray &path)
 {
-    struct stat info {};
+    struct stat info
+    {};
     if (stat(path.constData(), &info) == 0)
         return S_ISDIR(info.st_mode);
-    for (qsizetype slash = path.indexOf('/', 1); slash != -1; slash = path.indexOf('/', slash + 1)) {
+    for (qsizetype slash = path.indexOf('/', 1); slash != -1;
+         slash = path.indexOf('/', slash + 1)) {
         const QByteArray prefix = path.left(slash);
         if (mkdir(prefix.constData(), 0700) != 0 && errno != EEXIST)
             return false;

@@ -1,0 +1,31 @@
+#include <cstdio>
+
+#include <QCoreApplication>
+
+#include "cli/checkoptions.h"
+#include "cli/listlinks.h"
+
+int main(int argc, char **argv)
+{
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vantrel-check"));
+
+    const ParsedCheckOptions parsed = ParseCheckOptions(arguments);
+    if (!parsed.error.isEmpty()) {
+        std::fprintf(stderr, "vantrel-check: %s\nTry 'vantrel-check --help'.\n",
+                     parsed.error.toLocal8Bit().constData());
+        return 2;
+    }
+    switch (parsed.options.command) {
+    case CheckOptions::Command::Help:
+        std::fputs(CheckUsageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CheckOptions::Command::ListLinks:
+        return ListLinks(parsed.options, stdout, stderr);
+    }
+    return 2;
+}

@@ -1,0 +1,275 @@
+#include "discovery/linkextractor.h"
+
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "referenceextractor.h"
+#include "support/temphome.h"
+
+namespace {
+
+using Links = std::vector<std::pair<std::string, std::string>>;
+
+struct Scan
+{
+    bool scanned = false;
+    Links links;
+    QByteArray splitCopy;
+};
+
+class LinkExtractorTest : public testing::Test
+{
+protected:
+    Scan ScanBytes(const std::string &html)
+    {
+        const QByteArray source = home.file("page.html");
+        WriteFileBytes(source, QByteArray(html.data(), html.size()));
+        return ScanFile(source);
+    }
+
+    Scan ScanFile(const QByteArray &source)
+    {
+        Scan scan;
+        QList<QByteArray> urls;
+        QList<QByteArray> anchors;
+        scan.scanned = ExtractLinks(source, splitCopyPath(), urls, anchors);
+        EXPECT_EQ(urls.size(), anchors.size());
+        for (qsizetype i = 0; i < urls.size(); ++i)
+            scan.links.emplace_back(urls[i].toStdString(), anchors[i].toStdString());
+        scan.splitCopy = ReadFileBytes(splitCopyPath());
+        return scan;
+    }
+
+    QByteArray splitCopyPath() const { return home.file("urltmp~2"); }
+
+    TempHome home;
+};
+
+struct SplitCase
+{
+    const char *name;
+    std::string source;
+    std::string splitCopy;
+};
+
+TEST_F(LinkExtractorTest, SplitCopyFollowsTheWindowRules)
+{
+    const SplitCase cases[] = {
+        {"empty file", "", ""},
+        {"no anchor start", "<html><body>text</body></html>", ""},
+        {"anchor start is the last two characters", "abc<A", "\r\n"},
+        {"anchor start then one character", "abc<ax", "\r\n"},
+        {"last character never copied", "<Axyz", "\r\nxy"},
+        {"two anchor starts in a row", "<a<a b", "\r\n\r\n "},
+        {"CR and LF dropped, not replaced", "<a h\r\nre\nf\r", "\r\n hre"},
+        {"CR LF between < and A still starts an anchor", "x<\r\nA yz", "\r\n y"},
+        {"window refilled fresh after a match", "<A<A<a<", "\r\n\r\n\r\n"},
+        {"< before the first anchor start is not copied", "<<A z", "\r\n "},
+        {"< inside an anchor line is copied", "<a <<A z", "\r\n <\r\n "},
+        {"address and area tags start anchor lines", "<address>a</address><area>",
+         "\r\nddress>a</address>\r\nrea"},
+        {"zero bytes are copied", std::string("<a\0b\0c", 6), std::string("\r\n\0b\0", 5)},
+    };
+    for (const SplitCase &c : cases) {
+        const Scan scan = ScanBytes(c.source);
+        EXPECT_TRUE(scan.scanned) << c.name;
+        EXPECT_EQ(scan.splitCopy.toStdString(), c.splitCopy) << c.name;
+        EXPECT_EQ(ReferenceSplitCopy(c.source), c.splitCopy) << c.name << " (reference)";
+    }
+}
+
+struct LinkCase
+{
+    const char *name;
+    std::string html;
+    Links links;
+};
+
+TEST_F(LinkExtractorTest, SelectsOneLinkPerAnchorLine)
+{
+    const std::string supplied = kSuppliedAnchorName;
+    const LinkCase cases[] = {
+        {"plain anchor",
+         "<a href=\"http://example.com/x\">Example</a>.",
+         {{"http://example.com/x", "Example"}}},
+        {"scheme in any case, URL keeps its case",
+         "<A HREF=\"HtTp://Ex.COM/A\">t</A>.",
+         {{"HtTp://Ex.COM/A", "t"}}},
+        {"https is not found", "<a href=\"https://secure/\">s</a>.", {}},
+        {"http wins over an earlier ftp",
+         "<a href=\"ftp://f.org/\" title=\"http://h.org/\">x</a>.",
+         {{"http://h.org/", "x"}}},
+        {"ftp link", "<a href=\"ftp://f.org/pub\">files</a>.", {{"ftp://f.org/pub", "files"}}},
+        {"relative link yields nothing", "<a href=\"page.html\">p</a>.", {}},
+        {"unquoted link runs to the next double quote",
+         "<a href=http://u.org/>u</a><b title=\"t\">b</b>.",
+         {{"http://u.org/>u</a><b title=", "b"}}},
+        {"unquoted link without a double quote after it", "<a href=http://u.org/>u</a>.", {}},
+        {"single-quoted link runs to the next double quote",
+         "<a href='http://s.org/' id=\"i\">s</a>.",
+         {{"http://s.org/' id=", "s"}}},
+        {"empty anchor text is supplied", "<a href=\"http://e/\"></a>.", {{"http://e/", supplied}}},
+        {"blank anchor text stays empty", "<a href=\"http://b/\">   </a>.", {{"http://b/", ""}}},
+        {"tabs become blanks, then trimmed",
+         "<a href=\"http://t/\">\t a\tb \t</a>.",
+         {{"http://t/", "a b"}}},
+        {"image as anchor text",
+         "<a href=\"http://i/\"><img src=\"x.png\"></A>.",
+         {{"http://i/", "<img src=\"x.png\">"}}},
+        {"later </A wins over </a",
+         "<a href=\"http://w/\">w</a> <b>x</b> </A>.",
+         {{"http://w/", "w</a> <b>x</b>"}}},
+        {"no closing tag: text ends at the next tag",
+         "<a href=\"http://n/\">next<br>.",
+         {{"http://n/", "next"}}},
+        {"link broken over lines is joined",
+         "<a href=\"http://exa\nmple/\">Two\r\nLines</a>.",
+         {{"http://example/", "TwoLines"}}},
+        {"same URL twice is listed twice",
+         "<a href=\"http://d/\">1</a><a href=\"http://d/\">2</a>.",
+         {{"http://d/", "1"}, {"http://d/", "2"}}},
+        {"link in text after the anchor",
+         "<a name=\"x\">n</a> see http://t.org/\" > here <.",
+         {{"http://t.org/", "here"}}},
+        {"trailing blanks cut from the URL",
+         "<a href=\"http://sp/  \">s</a>.",
+         {{"http://sp/", "s"}}},
+        {"image map area",
+         "<map><area href=\"http://area/\" alt=\"a\">zone</map>.",
+         {{"http://area/", "zone"}}},
+        {"text after a zero byte is not seen",
+         std::string("<a href=\"http://z/\">z") + '\0' + "</a>.",
+         {}},
+        {"anchor starting a piece with its scheme is skipped", "<ahttp://x/\">x</a>.", {}},
+    };
+    for (const LinkCase &c : cases) {
+        const Scan scan = ScanBytes(c.html);
+        EXPECT_EQ(scan.links, c.links) << c.name;
+        EXPECT_EQ(ReferenceLinks(ReferenceSplitCopy(c.html)), c.links) << c.name << " (reference)";
+    }
+}
+
+TEST_F(LinkExtractorTest, LongAnchorLinesAreExaminedInPiecesOf999)
+{
+    const std::string fill999(999, 'x');
+    const std::string fill990(990, 'x');
+    // The first 999 characters of the anchor line are one piece, the rest the next.
+    EXPECT_EQ(ScanBytes("<a" + fill999 + " href=\"http://p/\">p</a>.").links,
+              (Links{{"http://p/", "p"}}));
+    // The link straddles the two pieces: lost.
+    EXPECT_EQ(ScanBytes("<a" + fill990 + " href=\"http://p/\">p</a>.").links, Links{});
+    // The closing quote lies in the next piece: lost.
+    EXPECT_EQ(ScanBytes("<a" + fill990 + "\"http://p/\">p</a>.").links, Links{});
+    // A piece that begins exactly with the scheme is not taken.
+    EXPECT_EQ(ScanBytes("<a" + fill999 + "http://q/\">q</a>.").links, Links{});
+}
+
+TEST_F(LinkExtractorTest, AgreesWithTheLiteralRulesOnRandomPages)
+{
+    const std::vector<std::string> tokens = {
+        "<a",
+        "<A",
+        "<a href=\"",
+        "http://",
+        "HTTP://",
+        "ftp://",
+        "FtP://",
+        "\"",
+        ">",
+        "<",
+        "</A",
+        "</a",
+        "</a>",
+        "\r\n",
+        "\n",
+        "\r",
+        "\t",
+        " ",
+        "x",
+        "host.org/",
+        "#f",
+        std::string(1, '\0'),
+        "<area ",
+        "<address>",
+        "<img src=\"i\">",
+        std::string(300, 'y'),
+        "\xE9\xFF",
+    };
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 400; ++round) {
+        std::string html;
+        const int count = std::uniform_int_distribution<int>(0, 120)(random);
+        for (int i = 0; i < count; ++i)
+            html +=
+                tokens[std::uniform_int_distribution<std::size_t>(0, tokens.size() - 1)(random)];
+        const Scan scan = ScanBytes(html);
+        const std::string expectedCopy = ReferenceSplitCopy(html);
+        ASSERT_EQ(scan.splitCopy.toStdString(), expectedCopy) << "round " << round;
+        ASSERT_EQ(scan.links, ReferenceLinks(expectedCopy)) << "round " << round;
+    }
+}
+
+TEST_F(LinkExtractorTest, UnreadableSourceYieldsNoLinks)
+{
+    QList<QByteArray> urls;
+    QList<QByteArray> anchors;
+    EXPECT_FALSE(ExtractLinks(home.file("missing.html"), splitCopyPath(), urls, anchors));
+    EXPECT_FALSE(ExtractLinks(home.path(), splitCopyPath(), urls, anchors)) << "a directory";
+    EXPECT_TRUE(urls.isEmpty());
+    EXPECT_TRUE(anchors.isEmpty());
+}
+
+TEST_F(LinkExtractorTest, SplitCopyIsPrivateAndNeverWrittenThroughALink)
+{
+    const QByteArray victim = home.file("victim.txt");
+    WriteFileBytes(victim, "precious");
+    ASSERT_EQ(symlink(victim.constData(), splitCopyPath().constData()), 0);
+
+    const Scan scan = ScanBytes("<a href=\"http://l/\">l</a>.");
+    EXPECT_EQ(scan.links, (Links{{"http://l/", "l"}}));
+    EXPECT_EQ(ReadFileBytes(victim), QByteArray("precious"));
+
+    struct stat info
+    {};
+    ASSERT_EQ(lstat(splitCopyPath().constData(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(LinkExtractorTest, PathsLongerThanTheSystemLimitAreScanned)
+{
+    // Built one level at a time, since the full path is too long to name.
+    const std::string name(200, 'd');
+    constexpr int kLevels = 25;
+    QByteArray directory = home.path();
+    ASSERT_EQ(chdir(directory.constData()), 0);
+    for (int level = 0; level < kLevels; ++level) {
+        ASSERT_EQ(mkdir(name.c_str(), 0700), 0);
+        ASSERT_EQ(chdir(name.c_str()), 0);
+        directory += '/' + QByteArray::fromStdString(name);
+    }
+    FILE *file = fopen("deep.html", "wb");
+    ASSERT_NE(file, nullptr);
+    fputs("<a href=\"http://deep/\">deep</a>.", file);
+    fclose(file);
+
+    QList<QByteArray> urls;
+    QList<QByteArray> anchors;
+    EXPECT_GT(directory.size(), 4096);
+    EXPECT_TRUE(ExtractLinks(directory + "/deep.html", splitCopyPath(), urls, anchors));
+    EXPECT_EQ(urls, QList<QByteArray>{"http://deep/"});
+
+    // Take the chain down again from the inside out.
+    unlink("deep.html");
+    for (int level = 0; level < kLevels; ++level) {
+        ASSERT_EQ(chdir(".."), 0);
+        rmdir(name.c_str());
+    }
+    ASSERT_EQ(chdir("/"), 0);
+}
+
+} // namespace

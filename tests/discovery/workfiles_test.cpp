@@ -1,0 +1,71 @@
+#include "discovery/workfiles.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "support/temphome.h"
+
+namespace {
+
+TEST(WorkFilesTest, PathsLieInTheSystemDirectory)
+{
+    TempHome home;
+    const CWorkFiles workFiles;
+    EXPECT_EQ(workFiles.WorkFilePath(""), home.file("urltmp~"));
+    EXPECT_EQ(workFiles.WorkFilePath("3"), home.file("urltmp~3"));
+}
+
+TEST(WorkFilesTest, CleanUpRemovesEveryWorkFileButLeavesOtherFiles)
+{
+    TempHome home;
+    for (const char *name : {"urltmp~", "urltmp~1", "urltmp~2", "urltmp~3", "Vantrel.INI"})
+        WriteFileBytes(home.file(name), "x");
+    const QByteArray outside = home.file("elsewhere");
+    WriteFileBytes(outside, "keep");
+    ASSERT_EQ(unlink(home.file("urltmp~1").constData()), 0);
+    ASSERT_EQ(symlink(outside.constData(), home.file("urltmp~1").constData()), 0);
+
+    CWorkFiles().CleanUp();
+
+    for (const char *name : {"urltmp~", "urltmp~2", "urltmp~3"})
+        EXPECT_NE(access(home.file(name).constData(), F_OK), 0) << name;
+    EXPECT_EQ(ReadFileBytes(outside), QByteArray("keep")) << "a link is never followed";
+    EXPECT_EQ(ReadFileBytes(home.file("Vantrel.INI")), QByteArray("x"));
+}
+
+TEST(WorkFilesTest, CreatedFilesReplaceHardLinksInsteadOfWritingThroughThem)
+{
+    TempHome home;
+    const QByteArray victim = home.file("victim");
+    WriteFileBytes(victim, "precious");
+    const QByteArray path = CWorkFiles().WorkFilePath("3");
+    ASSERT_EQ(link(victim.constData(), path.constData()), 0);
+
+    UniqueCFile file = CreateWorkFile(path);
+    ASSERT_NE(file, nullptr);
+    std::fputs("work", file.get());
+    file.reset();
+
+    EXPECT_EQ(ReadFileBytes(victim), QByteArray("precious"));
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("work"));
+    struct stat info
+    {};
+    ASSERT_EQ(stat(path.constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(WorkFilesTest, SystemDirectoryIsCreatedPrivate)
+{
+    TempHome home;
+    const QByteArray nested = home.file("a/b");
+    qputenv("VANTREL_HOME", nested);
+    EXPECT_EQ(CWorkFiles().WorkFilePath("2"), nested + "/urltmp~2");
+    struct stat info
+    {};
+    ASSERT_EQ(stat(nested.constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+} // namespace
