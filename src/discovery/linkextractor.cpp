@@ -1,6 +1,8 @@
 #include "linkextractor.h"
 
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -70,27 +72,42 @@ std::size_t FindScheme(std::string_view piece)
 class SplitCopyWriter
 {
 public:
-    explicit SplitCopyWriter(std::FILE *file) : m_file(file) { m_buffer.reserve(kBlockSize); }
-    ~SplitCopyWriter() { Flush(); }
+    explicit SplitCopyWriter(std::FILE *file) : m_file(file), m_buffer(kBlockSize) {}
 
     void Put(char c)
     {
-        m_buffer.push_back(c);
-        if (m_buffer.size() == kBlockSize)
+        if (m_used == m_buffer.size())
             Flush();
+        m_buffer[m_used++] = c;
+    }
+    void Put(const char *bytes, std::size_t count)
+    {
+        if (m_used + count > m_buffer.size())
+            Flush();
+        if (count > m_buffer.size()) {
+            Write(bytes, count);
+            return;
+        }
+        std::memcpy(m_buffer.data() + m_used, bytes, count);
+        m_used += count;
     }
     void Flush()
     {
-        if (!m_buffer.empty() &&
-            std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
-            m_failed = true;
-        m_buffer.clear();
+        Write(m_buffer.data(), m_used);
+        m_used = 0;
     }
     bool Failed() const { return m_failed; }
 
 private:
+    void Write(const char *bytes, std::size_t count)
+    {
+        if (count > 0 && std::fwrite(bytes, 1, count, m_file) != count)
+            m_failed = true;
+    }
+
     std::FILE *m_file;
     std::vector<char> m_buffer;
+    std::size_t m_used = 0;
     bool m_failed = false;
 };
 
@@ -98,13 +115,96 @@ private:
 // character: a window is complete when its second character arrives; after an
 // anchor start the window is filled afresh from the next two characters; the
 // character still pending at the end of the file is never written.
+class SplitCopyPass
+{
+public:
+    explicit SplitCopyPass(std::FILE *splitCopy) : m_out(splitCopy) {}
+
+    void Feed(const char *bytes, std::size_t count)
+    {
+        std::size_t i = 0;
+        while (i < count) {
+            if (m_copying && m_pending && m_first != '<') {
+                // A run without CR, LF or "<" cannot complete an anchor start:
+                // every character of it but the last is written as it stands.
+                const std::size_t end = FindSpecial(bytes, i, count);
+                if (end > i) {
+                    m_out.Put(m_first);
+                    m_out.Put(bytes + i, end - i - 1);
+                    m_first = bytes[end - 1];
+                    i = end;
+                    continue;
+                }
+            }
+            Step(bytes[i++]);
+        }
+    }
+    bool Finish()
+    {
+        m_out.Flush();
+        return !m_out.Failed();
+    }
+
+private:
+    static bool IsSpecial(char c) { return c == '\r' || c == '\n' || c == '<'; }
+
+    // The first CR, LF or "<" at or after from, eight bytes at a time: a byte
+    // equal to the pattern becomes zero after the exclusive or, and the lowest
+    // flagged byte of the word is always a true match.
+    static std::size_t FindSpecial(const char *bytes, std::size_t from, std::size_t count)
+    {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+        const auto zeroBytes = [](std::uint64_t x) {
+            return (x - kOnes) & ~x & kHighs;
+        };
+        std::size_t at = from;
+        for (; at + 8 <= count; at += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + at, 8);
+            const std::uint64_t found = zeroBytes(word ^ (kOnes * '\r')) |
+                                        zeroBytes(word ^ (kOnes * '\n')) |
+                                        zeroBytes(word ^ (kOnes * '<'));
+            if (found != 0) {
+                if constexpr (std::endian::native == std::endian::little)
+                    return at + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+                break;
+            }
+        }
+        while (at < count && !IsSpecial(bytes[at]))
+            ++at;
+        return at;
+    }
+
+    void Step(char c)
+    {
+        if (c == '\r' || c == '\n')
+            return;
+        if (!m_pending) {
+            m_first = c;
+            m_pending = true;
+        } else if (m_first == '<' && (c == 'A' || c == 'a')) {
+            m_copying = true;
+            m_out.Put('\r');
+            m_out.Put('\n');
+            m_pending = false;
+        } else {
+            if (m_copying)
+                m_out.Put(m_first);
+            m_first = c;
+        }
+    }
+
+    SplitCopyWriter m_out;
+    bool m_copying = false;
+    bool m_pending = false;
+    char m_first = 0;
+};
+
 bool WriteSplitCopy(int source, std::FILE *splitCopy)
 {
-    SplitCopyWriter out(splitCopy);
+    SplitCopyPass pass(splitCopy);
     std::vector<char> block(kBlockSize);
-    bool copying = false;
-    bool pending = false;
-    char first = 0;
     for (;;) {
         const ssize_t got = read(source, block.data(), block.size());
         if (got < 0 && errno == EINTR)
@@ -113,27 +213,9 @@ bool WriteSplitCopy(int source, std::FILE *splitCopy)
             return false;
         if (got == 0)
             break;
-        for (ssize_t i = 0; i < got; ++i) {
-            const char c = block[i];
-            if (c == '\r' || c == '\n')
-                continue;
-            if (!pending) {
-                first = c;
-                pending = true;
-            } else if (first == '<' && (c == 'A' || c == 'a')) {
-                copying = true;
-                out.Put('\r');
-                out.Put('\n');
-                pending = false;
-            } else {
-                if (copying)
-                    out.Put(first);
-                first = c;
-            }
-        }
+        pass.Feed(block.data(), static_cast<std::size_t>(got));
     }
-    out.Flush();
-    return !out.Failed();
+    return pass.Finish();
 }
 
 bool SelectLinks(int splitCopy, QList<QByteArray> &urls, QList<QByteArray> &anchors)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+struct ProgressModel;
+
 // What the engine asks of whatever shows it: the desktop program's results
 // window, the terminal front end, or a test's recorder. The engine never
 // touches a widget; everything the user sees or answers passes through here.
@@ -24,6 +26,8 @@ public:
 
     // Appends report bytes to the results window.
     virtual void AppendText(const QByteArray &text) = 0;
+    // Empties the results window.
+    virtual void ClearText() = 0;
     // Sets the text of status-bar pane 1 (connection) or 2 (request).
     virtual void SetStatusPane(int pane, const QString &text) = 0;
     virtual void MessageBeep(Beep kind) = 0;
@@ -31,4 +35,14 @@ public:
     virtual void MessageBox(const QString &text, Icon icon) = 0;
     // A Yes/No message box without icon; true for Yes.
     virtual bool AskYesNo(const QString &text) = 0;
+
+    // The progress window: shown or updated with the model, or closed (null).
+    virtual void ShowProgress(const ProgressModel *progress) = 0;
+    // The blinking activity bar in the status bar: position 0 (empty) or 1
+    // (full). The first call creates it; it stays for the life of the window.
+    virtual void ShowActivity(int position) = 0;
+    // The wait cursor while a connection is being made.
+    virtual void SetWaitCursor(bool waiting) = 0;
+    // The run, run-ended or has-text flags changed: commands may change state.
+    virtual void StateChanged() = 0;
 };

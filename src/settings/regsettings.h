@@ -31,4 +31,8 @@ public:
 
     QByteArray m_strKey;
     RegRoot m_hRoot = RegRoot::LocalMachine;
+
+private:
+    // Reads a value of a section through the bounded read buffer.
+    bool QueryText(const QByteArray &section, const QByteArray &valueName, QByteArray &text) const;
 };

@@ -1,0 +1,17 @@
+#pragma once
+
+// The engine's timers. Ticks come back as the engine's OnTimer(id) on the
+// event-loop thread. Tests drive the engine tick by tick with a fake.
+class TimerService
+{
+public:
+    virtual ~TimerService() = default;
+    // Starts (or restarts) the repeating timer id with the period.
+    virtual void SetTimer(int id, int milliseconds) = 0;
+    virtual void KillTimer(int id) = 0;
+    // Delivers one tick of id from the event loop as soon as it is idle.
+    virtual void PostTick(int id) = 0;
+};
+
+inline constexpr int TIMER_POLL = 103;
+inline constexpr int TIMER_TIMEOUT = 105;

@@ -1,0 +1,123 @@
+#include "net/connecttarget.h"
+
+#include <arpa/inet.h>
+#include <climits>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+
+namespace {
+
+bool IsAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool IsAsciiSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The unspecified address reaches the local machine on Linux; as a link
+// target it is a name that maps nowhere (hosts files use it to block names),
+// so it counts as an address that cannot be connected to.
+bool IsUnspecified(const sockaddr_storage &address)
+{
+    if (address.ss_family == AF_INET)
+        return reinterpret_cast<const sockaddr_in &>(address).sin_addr.s_addr == htonl(INADDR_ANY);
+    if (address.ss_family == AF_INET6)
+        return IN6_IS_ADDR_UNSPECIFIED(&reinterpret_cast<const sockaddr_in6 &>(address).sin6_addr);
+    return false;
+}
+
+int ResolveByName(const char *name, ConnectTarget &target)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *list = nullptr;
+    if (getaddrinfo(name, nullptr, &hints, &list) != 0 || list == nullptr)
+        return kConnectHostNotFound;
+
+    const addrinfo *chosen = nullptr;
+    for (const addrinfo *entry = list; entry != nullptr && chosen == nullptr;
+         entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET)
+            chosen = entry;
+    }
+    for (const addrinfo *entry = list; entry != nullptr && chosen == nullptr;
+         entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET6)
+            chosen = entry;
+    }
+    int result = kConnectHostNotFound;
+    if (chosen != nullptr && chosen->ai_addrlen <= sizeof(target.address)) {
+        std::memcpy(&target.address, chosen->ai_addr, chosen->ai_addrlen);
+        target.length = chosen->ai_addrlen;
+        result = kConnectOk;
+    }
+    freeaddrinfo(list);
+    return result;
+}
+
+} // namespace
+
+long PortFromText(const QByteArray &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && IsAsciiSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long value = 0;
+    for (; i < text.size() && IsAsciiDigit(text[i]); ++i) {
+        if (value < LONG_MAX / 10)
+            value = value * 10 + (text[i] - '0');
+        else
+            value = LONG_MAX;
+    }
+    return negative ? -value : value;
+}
+
+int ResolveConnectTarget(const QByteArray &host, const QByteArray &port, ConnectTarget &target)
+{
+    target = ConnectTarget{};
+    const long portNumber = PortFromText(port);
+    qsizetype start = 0;
+    while (start < host.size() && host[start] == ' ')
+        ++start;
+    const QByteArray name = host.mid(start);
+    // Port 0 is no port; beyond 65535 the number would wrap onto another port.
+    if (name.isEmpty() || portNumber <= 0 || portNumber > 65535)
+        return kConnectBadAddress;
+    // The name is handed on as C text: one holding a zero byte would be cut
+    // short and reach a different host than the one named.
+    if (name.contains('\0'))
+        return kConnectHostNotFound;
+
+    if (IsAsciiDigit(name[0])) {
+        // Deliberately unchecked: a malformed address becomes INADDR_NONE
+        // (the broadcast address), which the connect then refuses.
+        auto &ipv4 = reinterpret_cast<sockaddr_in &>(target.address);
+        ipv4.sin_family = AF_INET;
+        ipv4.sin_addr.s_addr = inet_addr(name.constData());
+        target.length = sizeof(sockaddr_in);
+    } else {
+        const int resolved = ResolveByName(name.constData(), target);
+        if (resolved != kConnectOk)
+            return resolved;
+    }
+
+    const auto networkPort = htons(static_cast<in_port_t>(portNumber));
+    if (target.address.ss_family == AF_INET6)
+        reinterpret_cast<sockaddr_in6 &>(target.address).sin6_port = networkPort;
+    else
+        reinterpret_cast<sockaddr_in &>(target.address).sin_port = networkPort;
+
+    if (IsUnspecified(target.address))
+        return kConnectFailed;
+    return kConnectOk;
+}

@@ -1,0 +1,39 @@
+#include "cli/checkoptions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CheckOptionsTest, ListLinksTakesTheTwoChoicesAndOnePath)
+{
+    const ParsedCheckOptions parsed =
+        ParseCheckOptions({"--recurse", "--list-links", "/w/a.html", "--all-files"});
+    ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.options.command, CheckOptions::Command::ListLinks);
+    EXPECT_TRUE(parsed.options.allFiles);
+    EXPECT_TRUE(parsed.options.recurse);
+    EXPECT_EQ(parsed.options.path, QByteArray("/w/a.html"));
+}
+
+TEST(CheckOptionsTest, BadUsageIsAnError)
+{
+    const QList<QList<QByteArray>> cases = {
+        {"--list-links"},
+        {"--list-links", "a.html", "b.html"},
+        {"--list-links", "--bogus", "a.html"},
+    };
+    for (const QList<QByteArray> &arguments : cases)
+        EXPECT_FALSE(ParseCheckOptions(arguments).error.isEmpty())
+            << arguments.join(' ').constData();
+}
+
+TEST(CheckOptionsTest, PathsAreKeptAsBytesAndMayLookLikeOptionsAfterDoubleDash)
+{
+    const QByteArray latin1Name = "/w/caf\xE9.html";
+    EXPECT_EQ(ParseCheckOptions({"--list-links", latin1Name}).options.path, latin1Name);
+    EXPECT_EQ(ParseCheckOptions({"--list-links", "--", "--odd.html"}).options.path,
+              QByteArray("--odd.html"));
+    EXPECT_EQ(ParseCheckOptions({"--help"}).options.command, CheckOptions::Command::Help);
+}
+
+} // namespace

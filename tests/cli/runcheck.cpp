@@ -1,0 +1,21 @@
+#include "runcheck.h"
+
+#include <QProcess>
+
+CheckResult RunCheck(const QList<QByteArray> &arguments, const QByteArray &input)
+{
+    QStringList list;
+    for (const QByteArray &argument : arguments)
+        list.append(QString::fromLocal8Bit(argument));
+    QProcess process;
+    process.start(QStringLiteral(VANTREL_CHECK_PATH), list);
+    process.write(input);
+    process.closeWriteChannel();
+    CheckResult result;
+    if (!process.waitForFinished(120000))
+        return result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+struct CheckResult
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs the built vantrel-check with the arguments and the current environment.
+CheckResult RunCheck(const QList<QByteArray> &arguments, const QByteArray &input = {});

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/registry.h"
+#include "settings/regsettings.h"
+#include "settings/settingsstartup.h"
+#include "support/temphome.h"
+
+namespace {
+
+template <std::size_t N> QByteArray Bytes(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+
+std::unique_ptr<CRegSettings> StartWithIni(const TempHome &home, const QByteArray &ini)
+{
+    WriteFileBytes(home.file("Vantrel.INI"), ini);
+    return StartSettingsStore();
+}
+
+// Reads a value past the store's 260-byte bound.
+QByteArray RawValue(const QByteArray &section, const QByteArray &name)
+{
+    RegKey key;
+    QByteArray text;
+    const QByteArray path = QByteArray(kProgramKeyPath) + '\\' + section;
+    if (!key.Open(RegRoot::LocalMachine, path) || !key.QueryValue(name, text, 4096))
+        return "<missing>";
+    return text;
+}
+
+} // namespace
+
+TEST(SettingsImport, FirstStartImportsTheIniFileOnce)
+{
+    TempHome home;
+    const QByteArray ini = "[Settings]\nTimeout=30\n";
+    EXPECT_EQ(StartWithIni(home, ini)->ReadInt("Settings", "Timeout", 15), 30);
+
+    const QByteArray changed = "[Settings]\nTimeout=40\nFilter=000000000000000000000\n";
+    const auto again = StartWithIni(home, changed);
+    EXPECT_EQ(again->ReadInt("Settings", "Timeout", 15), 30);
+    EXPECT_EQ(again->ReadString("Settings", "Filter", "default"), "default");
+    EXPECT_EQ(ReadFileBytes(home.file("Vantrel.INI")), changed);
+}
+
+TEST(SettingsImport, LinesAreReadAsTheyStand)
+{
+    TempHome home;
+    const auto settings = StartWithIni(home, "Early=lost before any section\n"
+                                             "; a comment\n"
+                                             "  [ Font ]  \n"
+                                             "Face = Arial\n"
+                                             "[Font] x\n"
+                                             "After=still in Font\n"
+                                             "[Settings]\r\n"
+                                             "Timeout=30\r\n"
+                                             "Filter=0=1\n"
+                                             "=unnamed\n"
+                                             "\t[Font]\n"
+                                             "Height=120\n");
+    EXPECT_EQ(settings->ReadString("Font", "Face ", "none"), " Arial");
+    EXPECT_EQ(settings->ReadString("Font", "Face", "none"), "none");
+    EXPECT_EQ(settings->ReadString("Font", "After", "none"), "still in Font");
+    EXPECT_EQ(settings->ReadInt("Font", "Height", 100), 120);
+    EXPECT_EQ(settings->ReadInt("Settings", "Timeout", 15), 30);
+    EXPECT_EQ(settings->ReadString("Settings", "Filter", "none"), "0=1");
+    EXPECT_EQ(settings->ReadString("Settings", "", "none"), "unnamed");
+
+    const QByteArray file = ReadFileBytes(home.file("settings.reg"));
+    EXPECT_FALSE(file.contains("Early"));
+    EXPECT_FALSE(file.contains("comment"));
+    EXPECT_EQ(file.count("\\Font]"), 1);
+}
+
+TEST(SettingsImport, LongLinesArriveInPiecesOf519Characters)
+{
+    TempHome home;
+    const auto settings =
+        StartWithIni(home, "[Settings]\n"
+                           "Long=" +
+                               QByteArray(600, 'a') + "\n" + QByteArray(519, 'p') + "Second=two\n");
+    // The rest of the long line is a piece of its own with no "=".
+    EXPECT_EQ(RawValue("Settings", "Long"), QByteArray(514, 'a'));
+    EXPECT_EQ(settings->ReadString("Settings", "Second", "none"), "two");
+}
+
+TEST(SettingsImport, BinaryBytesDoNotStopTheImport)
+{
+    TempHome home;
+    const auto settings =
+        StartWithIni(home, Bytes("[Settings]\nA=1\0 hidden\nB=\xff\x01\x02\nC=3"));
+    EXPECT_EQ(settings->ReadString("Settings", "A", "none"), "1");
+    EXPECT_EQ(settings->ReadString("Settings", "B", "none"), "\xff\x01\x02");
+    EXPECT_EQ(settings->ReadString("Settings", "C", "none"), "3");
+}
+
+TEST(SettingsImport, OnlyTheExactFileNameIsImported)
+{
+    TempHome home;
+    WriteFileBytes(home.file("vantrel.ini"), "[Settings]\nTimeout=30\n");
+    EXPECT_EQ(StartSettingsStore()->ReadInt("Settings", "Timeout", 15), 15);
+}
