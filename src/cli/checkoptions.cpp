@@ -1,5 +1,7 @@
 #include "checkoptions.h"
 
+#include "engine/resultcategories.h"
+
 namespace {
 
 QString Text(const QByteArray &bytes)
@@ -7,76 +9,199 @@ QString Text(const QByteArray &bytes)
     return QString::fromLocal8Bit(bytes);
 }
 
+std::optional<int> PositiveNumber(const QByteArray &text, int highest)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 0 || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+// Walks the arguments; an option's value is the next argument or follows "=".
+class ArgumentWalker
+{
+public:
+    explicit ArgumentWalker(const QList<QByteArray> &arguments) : m_arguments(arguments) {}
+
+    bool AtEnd() const { return m_next >= m_arguments.size(); }
+    QByteArray Next()
+    {
+        QByteArray argument = m_arguments[m_next++];
+        m_inlineValue.reset();
+        const qsizetype equals = argument.indexOf('=');
+        if (argument.startsWith("--") && equals > 2) {
+            m_inlineValue = argument.mid(equals + 1);
+            argument.truncate(equals);
+        }
+        return argument;
+    }
+    std::optional<QByteArray> Value()
+    {
+        if (m_inlineValue)
+            return std::exchange(m_inlineValue, std::nullopt);
+        if (AtEnd())
+            return std::nullopt;
+        return m_arguments[m_next++];
+    }
+    bool HasInlineValue() const { return m_inlineValue.has_value(); }
+
+private:
+    const QList<QByteArray> &m_arguments;
+    qsizetype m_next = 0;
+    std::optional<QByteArray> m_inlineValue;
+};
+
+QString Validate(const CheckOptions &options, bool filterGiven, int filterChoices)
+{
+    using Command = CheckOptions::Command;
+    const bool runs = options.command == Command::Run || options.command == Command::Retest;
+    if (filterChoices > 1)
+        return QStringLiteral("choose one of --filter, --hawk and --one-eye");
+    if (filterGiven && options.filter->size() != kCategoryCount)
+        return QStringLiteral("--filter needs %1 characters, one per result category")
+            .arg(kCategoryCount);
+    if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty()))
+        return QStringLiteral("--filter, --hawk, --one-eye, --timeout and --report go with a test "
+                              "run or --retest");
+    if (options.command != Command::Run && options.command != Command::ListLinks &&
+        (options.allFiles || options.recurse))
+        return QStringLiteral("--all-files and --recurse go with a test run or --list-links");
+    if (options.command == Command::Export && options.output.isEmpty())
+        return QStringLiteral("--export needs --output OUT");
+    if (options.command != Command::Export && (!options.output.isEmpty() || options.force))
+        return QStringLiteral("--output and --force go with --export");
+    if (options.command != Command::Repair && options.yes)
+        return QStringLiteral("--yes goes with --repair");
+    return {};
+}
+
 } // namespace
 
 ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
 {
+    using Command = CheckOptions::Command;
     ParsedCheckOptions parsed;
     CheckOptions &options = parsed.options;
     QList<QByteArray> positional;
-    bool listLinks = false;
+    QList<Command> commands;
     bool help = false;
     bool optionsEnded = false;
+    int filterChoices = 0;
+    bool filterGiven = false;
 
-    for (const QByteArray &argument : arguments) {
+    const auto fail = [&parsed](const QString &error) {
+        parsed.error = error;
+        return parsed;
+    };
+
+    ArgumentWalker walker(arguments);
+    while (!walker.AtEnd()) {
+        const QByteArray argument = walker.Next();
+        const auto value = [&walker, &argument]() -> std::optional<QByteArray> {
+            std::optional<QByteArray> given = walker.Value();
+            if (!given || given->isEmpty())
+                return std::nullopt;
+            return given;
+        };
+        const QString missing = QStringLiteral("%1 needs a value").arg(Text(argument));
+
         if (optionsEnded || !argument.startsWith('-') || argument == "-") {
             positional.append(argument);
-        } else if (argument == "--") {
+            continue;
+        }
+        if (argument == "--") {
             optionsEnded = true;
         } else if (argument == "--help" || argument == "-h") {
             help = true;
         } else if (argument == "--list-links") {
-            listLinks = true;
+            commands.append(Command::ListLinks);
         } else if (argument == "--all-files") {
             options.allFiles = true;
         } else if (argument == "--recurse") {
             options.recurse = true;
+        } else if (argument == "--filter") {
+            options.filter = walker.Value();
+            if (!options.filter)
+                return fail(missing);
+            filterGiven = true;
+            ++filterChoices;
+        } else if (argument == "--hawk") {
+            options.filter = kFilterWatchLikeAHawk;
+            ++filterChoices;
+        } else if (argument == "--one-eye") {
+            options.filter = kFilterWatchWithOneEyeShut;
+            ++filterChoices;
+        } else if (argument == "--timeout") {
+            const std::optional<QByteArray> text = value();
+            options.timeoutSeconds = text ? PositiveNumber(*text, 86400) : std::nullopt;
+            if (!options.timeoutSeconds || *options.timeoutSeconds < 1)
+                return fail(QStringLiteral("--timeout needs a number of seconds from 1 to 86400"));
+        } else if (argument == "--poll-ms") {
+            const std::optional<QByteArray> text = value();
+            const std::optional<int> pollMs = text ? PositiveNumber(*text, 60000) : std::nullopt;
+            if (!pollMs)
+                return fail(QStringLiteral("--poll-ms needs a number of milliseconds from 0 to "
+                                           "60000"));
+            options.pollMs = *pollMs;
+        } else if (argument == "--http-port" || argument == "--ftp-port") {
+            const std::optional<QByteArray> text = value();
+            if (!text || !PositiveNumber(*text, 65535) || PositiveNumber(*text, 65535) == 0)
+                return fail(QStringLiteral("%1 needs a port from 1 to 65535").arg(Text(argument)));
+            (argument == "--http-port" ? options.httpPort : options.ftpPort) = *text;
+        } else if (argument == "--report") {
+            const std::optional<QByteArray> file = value();
+            if (!file)
+                return fail(missing);
+            options.reportFile = *file;
+        } else if (argument == "--retest") {
+            commands.append(Command::Retest);
+        } else if (argument == "--export") {
+            const std::optional<QByteArray> format = value();
+            if (format == QByteArray("text"))
+                options.exportFormat = CheckOptions::ExportFormat::Text;
+            else if (format == QByteArray("html"))
+                options.exportFormat = CheckOptions::ExportFormat::Html;
+            else
+                return fail(QStringLiteral("--export needs text or html"));
+            commands.append(Command::Export);
+        } else if (argument == "--output") {
+            const std::optional<QByteArray> file = value();
+            if (!file)
+                return fail(missing);
+            options.output = *file;
+        } else if (argument == "--force") {
+            options.force = true;
+        } else if (argument == "--repair") {
+            const std::optional<QByteArray> type = value();
+            if (type == QByteArray("disable"))
+                options.repairType = 0;
+            else if (type == QByteArray("replace"))
+                options.repairType = 1;
+            else
+                return fail(QStringLiteral("--repair needs disable or replace"));
+            commands.append(Command::Repair);
+        } else if (argument == "--yes") {
+            options.yes = true;
         } else {
-            parsed.error = QStringLiteral("unknown option %1").arg(Text(argument));
-            return parsed;
+            return fail(QStringLiteral("unknown option %1").arg(Text(argument)));
         }
+        if (walker.HasInlineValue())
+            return fail(QStringLiteral("%1 takes no value").arg(Text(argument)));
     }
 
     if (help) {
-        options.command = CheckOptions::Command::Help;
+        options.command = Command::Help;
         return parsed;
     }
+    if (commands.size() > 1)
+        return fail(QStringLiteral("choose one of --list-links, --retest, --export and --repair"));
+    options.command = commands.isEmpty() ? Command::Run : commands.first();
     if (positional.size() != 1) {
-        parsed.error = positional.isEmpty() ? QStringLiteral("no file named")
-                                            : QStringLiteral("more than one file named");
-        return parsed;
+        return fail(positional.isEmpty() ? QStringLiteral("no file named")
+                                         : QStringLiteral("more than one file named"));
     }
     options.path = positional.first();
-    if (listLinks)
-        options.command = CheckOptions::Command::ListLinks;
-    else
-        parsed.error = QStringLiteral("no command given (try --list-links)");
+    parsed.error = Validate(options, filterGiven, filterChoices);
     return parsed;
-}
-
-QString CheckUsageText()
-{
-    return QStringLiteral(
-        "Usage: vantrel-check --list-links [--all-files] [--recurse] PATH\n"
-        "\n"
-        "Finds the absolute http:// and ftp:// links in the anchors of HTML files.\n"
-        "\n"
-        "PATH names an existing file. With --all-files it stands for its directory.\n"
-        "\n"
-        "Options:\n"
-        "  --list-links   Print every link found, one line each: the file's path, a TAB,\n"
-        "                 the URL, a TAB and the anchor text, as the bytes found.\n"
-        "  --all-files    Take every HTML file of PATH's directory instead of PATH alone\n"
-        "                 (a file whose path holds .htm or .shtm, in any case).\n"
-        "  --recurse      With --all-files, also every HTML file of all sub-directories,\n"
-        "                 depth first (directories whose name begins with a dot and\n"
-        "                 symbolic links to directories are not entered). Without\n"
-        "                 --all-files no file is taken.\n"
-        "  -h, --help     Show this text.\n"
-        "\n"
-        "Files are read from the system directory $VANTREL_HOME (default\n"
-        "$XDG_DATA_HOME/vantrel, else ~/.local/share/vantrel); the split copy of the last\n"
-        "file scanned is left there in urltmp~2.\n"
-        "\n"
-        "Exit status: 0 on success, 2 for bad usage or a PATH that cannot be opened.\n");
 }

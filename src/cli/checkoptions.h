@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -10,13 +12,41 @@ struct CheckOptions
     enum class Command
     {
         Help,
-        ListLinks
+        Run,
+        ListLinks,
+        Retest,
+        Export,
+        Repair
+    };
+    enum class ExportFormat
+    {
+        Text,
+        Html
     };
 
     Command command = Command::Help;
+    // The file to test (Run, ListLinks) or the saved report (Retest, Export, Repair).
+    QByteArray path;
+
     bool allFiles = false;
     bool recurse = false;
-    QByteArray path;
+    // Overrides of the stored report filter and time-out, for this run only.
+    std::optional<QByteArray> filter;
+    std::optional<int> timeoutSeconds;
+    // 0: the next step as soon as the engine is ready; else the poll period.
+    int pollMs = 0;
+    QByteArray httpPort = "80";
+    QByteArray ftpPort = "21";
+    // Also write the report, byte for byte, to this file.
+    QByteArray reportFile;
+
+    ExportFormat exportFormat = ExportFormat::Text;
+    QByteArray output;
+    bool force = false;
+
+    // 0 disables the whole line, 1 replaces the URL text.
+    int repairType = 0;
+    bool yes = false;
 };
 
 struct ParsedCheckOptions

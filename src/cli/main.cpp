@@ -4,6 +4,7 @@
 
 #include "cli/checkoptions.h"
 #include "cli/listlinks.h"
+#include "cli/testrun.h"
 
 int main(int argc, char **argv)
 {
@@ -26,6 +27,12 @@ int main(int argc, char **argv)
         return 0;
     case CheckOptions::Command::ListLinks:
         return ListLinks(parsed.options, stdout, stderr);
+    case CheckOptions::Command::Run:
+        return RunTest(parsed.options, stdout, stderr);
+    case CheckOptions::Command::Retest:
+    case CheckOptions::Command::Export:
+    case CheckOptions::Command::Repair:
+        break;
     }
     return 2;
 }

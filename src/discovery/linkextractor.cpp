@@ -72,7 +72,7 @@ std::size_t FindScheme(std::string_view piece)
 class SplitCopyWriter
 {
 public:
-    explicit SplitCopyWriter(std::FILE *file) : m_file(file), m_buffer(kBlockSize) {}
+    explicit SplitCopyWriter(int fd) : m_fd(fd), m_buffer(kBlockSize) {}
 
     void Put(char c)
     {
@@ -101,11 +101,11 @@ public:
 private:
     void Write(const char *bytes, std::size_t count)
     {
-        if (count > 0 && std::fwrite(bytes, 1, count, m_file) != count)
+        if (!m_failed && !WriteAll(m_fd, bytes, count))
             m_failed = true;
     }
 
-    std::FILE *m_file;
+    int m_fd;
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
     bool m_failed = false;
@@ -118,7 +118,7 @@ private:
 class SplitCopyPass
 {
 public:
-    explicit SplitCopyPass(std::FILE *splitCopy) : m_out(splitCopy) {}
+    explicit SplitCopyPass(int splitCopy) : m_out(splitCopy) {}
 
     void Feed(const char *bytes, std::size_t count)
     {
@@ -201,7 +201,7 @@ private:
     char m_first = 0;
 };
 
-bool WriteSplitCopy(int source, std::FILE *splitCopy)
+bool WriteSplitCopy(int source, int splitCopy)
 {
     SplitCopyPass pass(splitCopy);
     std::vector<char> block(kBlockSize);
@@ -270,21 +270,16 @@ std::optional<FoundLink> SelectLinkInPiece(std::string_view rawPiece)
 bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
                   QList<QByteArray> &urls, QList<QByteArray> &anchors)
 {
-    {
-        // Non-blocking open so that a FIFO without a writer reads as empty
-        // instead of holding the run.
-        UniqueFd source(OpenLongPath(sourcePath, O_RDONLY | O_NONBLOCK));
-        if (!source.IsValid())
-            return false;
-        fcntl(source.Get(), F_SETFL, fcntl(source.Get(), F_GETFL) & ~O_NONBLOCK);
-        UniqueCFile splitCopy = CreateWorkFile(splitCopyPath);
-        if (splitCopy == nullptr)
-            return false;
-        if (!WriteSplitCopy(source.Get(), splitCopy.get()) || std::fflush(splitCopy.get()) != 0)
-            return false;
-    }
-    UniqueFd splitCopy = OpenWorkFileForReading(splitCopyPath);
-    if (!splitCopy.IsValid())
+    // Non-blocking open so that a FIFO without a writer reads as empty instead
+    // of holding the run.
+    const UniqueFd source(OpenLongPath(sourcePath, O_RDONLY | O_NONBLOCK));
+    if (!source.IsValid())
+        return false;
+    fcntl(source.Get(), F_SETFL, fcntl(source.Get(), F_GETFL) & ~O_NONBLOCK);
+    const UniqueFd splitCopy = CreateWorkFile(splitCopyPath);
+    if (!splitCopy.IsValid() || !WriteSplitCopy(source.Get(), splitCopy.Get()))
+        return false;
+    if (lseek(splitCopy.Get(), 0, SEEK_SET) != 0)
         return false;
     return SelectLinks(splitCopy.Get(), urls, anchors);
 }

@@ -24,14 +24,13 @@ void CWorkFiles::CleanUp() const
     }
 }
 
-UniqueCFile CreateWorkFile(const QByteArray &path)
+UniqueFd CreateWorkFile(const QByteArray &path)
 {
     if (path.isEmpty())
-        return nullptr;
+        return UniqueFd();
     unlink(path.constData());
-    const int fd =
-        open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    return StreamFromDescriptor(fd, "wb");
+    return UniqueFd(
+        open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
 }
 
 UniqueFd OpenWorkFileForReading(const QByteArray &path)

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 
-#include "platform/cfile.h"
 #include "platform/uniquefd.h"
 
 // The scratch files that carry data between the stages of a run and the
@@ -23,9 +22,11 @@ public:
     QByteArray m_strWorkFileBase = "urltmp~";
 };
 
-// Creates a work file afresh for writing, readable by its owner only. Whatever
-// stood at the path before (a planted symbolic or hard link included) is
-// removed first and never written through.
-UniqueCFile CreateWorkFile(const QByteArray &path);
+// Creates a work file afresh for writing and reading back, readable by its
+// owner only. Whatever stood at the path before (a planted symbolic or hard
+// link included) is removed first and never written through. Reading back
+// through the same descriptor, rather than opening the path again, keeps a
+// writer's own bytes even when another program replaces the file meanwhile.
+UniqueFd CreateWorkFile(const QByteArray &path);
 // Opens a work file for reading without following a symbolic link.
 UniqueFd OpenWorkFileForReading(const QByteArray &path);

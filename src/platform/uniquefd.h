@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
 #include <unistd.h>
 
 // A file descriptor that closes itself.
@@ -38,3 +40,18 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Writes all of the bytes, resuming after interruptions and partial writes.
+inline bool WriteAll(int fd, const char *bytes, std::size_t count)
+{
+    while (count > 0) {
+        const ssize_t written = ::write(fd, bytes, count);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}

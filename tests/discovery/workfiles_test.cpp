@@ -43,10 +43,10 @@ TEST(WorkFilesTest, CreatedFilesReplaceHardLinksInsteadOfWritingThroughThem)
     const QByteArray path = CWorkFiles().WorkFilePath("3");
     ASSERT_EQ(link(victim.constData(), path.constData()), 0);
 
-    UniqueCFile file = CreateWorkFile(path);
-    ASSERT_NE(file, nullptr);
-    std::fputs("work", file.get());
-    file.reset();
+    UniqueFd file = CreateWorkFile(path);
+    ASSERT_TRUE(file.IsValid());
+    ASSERT_TRUE(WriteAll(file.Get(), "work", 4));
+    file.Reset();
 
     EXPECT_EQ(ReadFileBytes(victim), QByteArray("precious"));
     EXPECT_EQ(ReadFileBytes(path), QByteArray("work"));

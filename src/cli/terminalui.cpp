@@ -1,0 +1,137 @@
+#include "terminalui.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "engine/progressmodel.h"
+
+namespace {
+
+int TerminalWidth(std::FILE *stream)
+{
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+// Bytes from a web page are shown on the terminal only as printable text, so
+// that no control sequence hidden in a link can drive the terminal.
+QString Printable(const QByteArray &bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = u'?';
+    }
+    return text;
+}
+
+} // namespace
+
+TerminalUi::TerminalUi(std::FILE *out, std::FILE *err, bool interactive)
+    : m_out(out), m_err(err), m_interactive(interactive)
+{}
+
+void TerminalUi::AppendText(const QByteArray &text)
+{
+    ClearProgress();
+    std::fwrite(text.constData(), 1, text.size(), m_out);
+    std::fflush(m_out);
+    DrawProgress(true);
+}
+
+void TerminalUi::SetStatusPane(int pane, const QString &text)
+{
+    if (pane < 1 || pane > 2)
+        return;
+    m_panes[pane] = text;
+    DrawProgress();
+}
+
+void TerminalUi::MessageBeep(Beep)
+{
+    if (m_interactive) {
+        std::fputc('\a', m_err);
+        std::fflush(m_err);
+    }
+}
+
+void TerminalUi::MessageBox(const QString &text, Icon)
+{
+    ClearProgress();
+    std::fprintf(m_err, "vantrel-check: %s\n", text.toLocal8Bit().constData());
+    std::fflush(m_err);
+    DrawProgress();
+}
+
+bool TerminalUi::AskYesNo(const QString &text)
+{
+    if (presetAnswer)
+        return *presetAnswer;
+    if (!m_interactive || !isatty(STDIN_FILENO))
+        return false;
+    ClearProgress();
+    std::fprintf(m_err, "%s [y/N] ", text.toLocal8Bit().constData());
+    std::fflush(m_err);
+    char answer[64] = {};
+    const bool yes = std::fgets(answer, sizeof answer, stdin) != nullptr &&
+                     (answer[0] == 'y' || answer[0] == 'Y');
+    DrawProgress();
+    return yes;
+}
+
+void TerminalUi::ShowProgress(const ProgressModel *progress)
+{
+    m_progressOpen = progress != nullptr;
+    if (progress == nullptr) {
+        ClearProgress();
+        return;
+    }
+    m_fileIndex = progress->m_strFileIndex;
+    m_fileCount = progress->m_strFileCount;
+    m_urlIndex = progress->m_strUrlIndex;
+    m_urlCount = progress->m_strUrlCount;
+    m_url = progress->m_strUrl;
+    DrawProgress();
+}
+
+void TerminalUi::StateChanged()
+{
+    if (onStateChanged)
+        onStateChanged();
+}
+
+void TerminalUi::DrawProgress(bool force)
+{
+    if (!m_interactive || !m_progressOpen || m_fileIndex.isEmpty())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && m_progressVisible && now - m_lastDraw < std::chrono::milliseconds(40))
+        return;
+    m_lastDraw = now;
+    QString line =
+        QStringLiteral("File %1 of %2").arg(Printable(m_fileIndex), Printable(m_fileCount));
+    if (!m_urlIndex.isEmpty())
+        line += QStringLiteral(", link %1 of %2: %3")
+                    .arg(Printable(m_urlIndex), Printable(m_urlCount), Printable(m_url));
+    for (const QString &pane : {m_panes[1], m_panes[2]}) {
+        if (!pane.trimmed().isEmpty())
+            line += QStringLiteral(" | ") + pane.trimmed();
+    }
+    const int width = TerminalWidth(m_err) - 1;
+    if (line.size() > width)
+        line = line.left(std::max(0, width - 3)) + QStringLiteral("...");
+    std::fprintf(m_err, "\r%s\033[K", line.toLocal8Bit().constData());
+    std::fflush(m_err);
+    m_progressVisible = true;
+}
+
+void TerminalUi::ClearProgress()
+{
+    if (!m_progressVisible)
+        return;
+    std::fputs("\r\033[K", m_err);
+    std::fflush(m_err);
+    m_progressVisible = false;
+}

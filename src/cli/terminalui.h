@@ -1,0 +1,51 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+#include <QByteArray>
+#include <QString>
+
+#include "engine/engineui.h"
+
+// The engine shown on a terminal: the report goes to standard output as it
+// grows; messages and, while standard error is a terminal, a one-line progress
+// display go to standard error.
+class TerminalUi final : public EngineUi
+{
+public:
+    TerminalUi(std::FILE *out, std::FILE *err, bool interactive);
+
+    void AppendText(const QByteArray &text) override;
+    void ClearText() override {}
+    void SetStatusPane(int pane, const QString &text) override;
+    void MessageBeep(Beep kind) override;
+    void MessageBox(const QString &text, Icon icon) override;
+    bool AskYesNo(const QString &text) override;
+    void ShowProgress(const ProgressModel *progress) override;
+    void ShowActivity(int) override {}
+    void SetWaitCursor(bool) override {}
+    void StateChanged() override;
+
+    // Called whenever the run, run-ended or has-text flags may have changed.
+    std::function<void()> onStateChanged;
+    // Answers questions when there is no terminal to ask on.
+    std::optional<bool> presetAnswer;
+
+private:
+    // Redraws the progress line, at most every few hundredths of a second
+    // unless forced, so that fast runs do not flood the terminal.
+    void DrawProgress(bool force = false);
+    void ClearProgress();
+
+    std::FILE *m_out;
+    std::FILE *m_err;
+    bool m_interactive;
+    bool m_progressVisible = false;
+    bool m_progressOpen = false;
+    QString m_panes[3];
+    QByteArray m_fileIndex, m_fileCount, m_urlIndex, m_urlCount, m_url;
+    std::chrono::steady_clock::time_point m_lastDraw;
+};

@@ -1,0 +1,79 @@
+#include "testrun.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+
+#include "cli/checkoptions.h"
+#include "cli/interruptwatcher.h"
+#include "cli/pathcheck.h"
+#include "cli/terminalui.h"
+#include "engine/qttimerservice.h"
+#include "engine/testengine.h"
+#include "settings/regsettings.h"
+#include "settings/settingsstartup.h"
+
+namespace {
+
+constexpr int kExitReported = 1;
+constexpr int kExitBadInput = 2;
+constexpr int kExitInterrupted = 130;
+
+bool SaveReport(const QByteArray &path, const QByteArray &report, std::FILE *err)
+{
+    QSaveFile file(QFile::decodeName(path));
+    if (file.open(QIODevice::WriteOnly) && file.write(report) == report.size() && file.commit())
+        return true;
+    std::fprintf(err, "vantrel-check: cannot write the report to %s: %s\n", path.constData(),
+                 file.errorString().toLocal8Bit().constData());
+    return false;
+}
+
+} // namespace
+
+int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
+{
+    if (!CanOpenChosenFile(options.path)) {
+        std::fputs("The chosen file does not exist\n", err);
+        return kExitBadInput;
+    }
+
+    TerminalUi ui(out, err, isatty(fileno(err)) != 0);
+    const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+    std::unique_ptr<CTestEngine> engine;
+    QtTimerService timers([&engine](int id) {
+        if (engine)
+            engine->OnTimer(id);
+    });
+    EngineOptions engineOptions;
+    engineOptions.pollMs = options.pollMs;
+    engineOptions.ports.http = options.httpPort;
+    engineOptions.ports.ftp = options.ftpPort;
+    engine = std::make_unique<CTestEngine>(ui, timers, *settings, engineOptions);
+    if (options.filter)
+        engine->Categories().m_strFilter = *options.filter;
+    if (options.timeoutSeconds)
+        engine->SetTimeout(*options.timeoutSeconds);
+
+    InterruptWatcher interrupt([&engine] {
+        if (engine->m_bRunning)
+            engine->OnStopTest();
+    });
+    ui.onStateChanged = [&engine] {
+        if (!engine->m_bRunning && engine->m_bRunEnded)
+            QCoreApplication::exit(0);
+    };
+
+    engine->StartTest(options.path, options.recurse, options.allFiles);
+    QCoreApplication::exec();
+
+    int status = engine->ReportedInRun() > 0 ? kExitReported : 0;
+    if (interrupt.Interrupted())
+        status = kExitInterrupted;
+    if (!options.reportFile.isEmpty() && !SaveReport(options.reportFile, engine->ReportText(), err))
+        status = kExitBadInput;
+    engine.reset();
+    return status;
+}

@@ -1,0 +1,41 @@
+#include "reportlines.h"
+
+namespace ReportLine {
+
+QByteArray Start(const QByteArray &dateTime)
+{
+    return "Start of test " + dateTime + "\r\n\r\n";
+}
+
+QByteArray File(const QByteArray &path)
+{
+    return "<Testing: " + path + "\r\n";
+}
+
+QByteArray Link(const QByteArray &url, const QByteArray &anchor)
+{
+    return '"' + url + "\" >" + anchor + "<\r\n";
+}
+
+QByteArray Result(bool failureWording, const QByteArray &categoryText)
+{
+    return (failureWording ? "*Reason for Failure: " : "*") + categoryText + "\r\n";
+}
+
+QByteArray Summary(const QByteArray &path, int urlsTested, int urlErrors)
+{
+    return ">Results for " + path + ": URLs tested: " + QByteArray::number(urlsTested) +
+           ". URL errors: " + QByteArray::number(urlErrors) + ".\r\n\r\n";
+}
+
+QByteArray End(const QByteArray &dateTime)
+{
+    return "End of test: " + dateTime + "\r\n\r\n";
+}
+
+QByteArray Stopped()
+{
+    return "Testing Stopped by User\r\n";
+}
+
+} // namespace ReportLine

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+
+// The lines of the report text. Every line ends with CR LF; the first
+// character of a line tells its kind ("S" start, "<" file, a double quote a
+// reported link, "*" its result, ">" file summary, "E" end, "T" stop).
+namespace ReportLine {
+
+QByteArray Start(const QByteArray &dateTime);
+QByteArray File(const QByteArray &path);
+// The reported link: a double quote, the URL, a double quote, " >", the anchor
+// text and "<". With "<A" put in front it reads as an anchor to the extractor.
+QByteArray Link(const QByteArray &url, const QByteArray &anchor);
+// The result of the link above: "*", then "Reason for Failure: " unless the
+// outcome is a 200 reply, then the category text.
+QByteArray Result(bool failureWording, const QByteArray &categoryText);
+QByteArray Summary(const QByteArray &path, int urlsTested, int urlErrors);
+QByteArray End(const QByteArray &dateTime);
+QByteArray Stopped();
+
+} // namespace ReportLine

@@ -1,0 +1,355 @@
+#include "testengine.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "discovery/directorywalk.h"
+#include "discovery/linkextractor.h"
+#include "engine/engineui.h"
+#include "engine/reportlines.h"
+#include "engine/timerservice.h"
+#include "engine/urlparts.h"
+#include "platform/clock.h"
+#include "settings/regsettings.h"
+
+namespace {
+
+// The code taken for a reply whose first line holds no number after its
+// first word. It is in no category, so such a reply is always reported, with
+// the unknown-reason text.
+constexpr std::uint32_t kNoStatusCode = 0;
+
+} // namespace
+
+CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
+                         EngineOptions options)
+    : m_ui(ui), m_timers(timers), m_options(std::move(options)), m_categories(ui),
+      m_probe(ui, *this, m_options.ports)
+{
+    if (!m_options.dateTime)
+        m_options.dateTime = LongDateTimeText;
+    m_categories.LoadFilter(settings);
+    m_categories.m_bUnknownCode = false;
+    SetTimeout(settings.ReadInt("Settings", "Timeout", 15));
+}
+
+CTestEngine::~CTestEngine()
+{
+    m_timers.KillTimer(TIMER_POLL);
+    m_timers.KillTimer(TIMER_TIMEOUT);
+    ResetRun(false);
+    m_workFiles.CleanUp();
+}
+
+void CTestEngine::SetTimeout(int seconds)
+{
+    m_nTimeoutSec = seconds;
+    // Kept within what a timer can be armed with, so that no stored value can
+    // overflow or turn negative.
+    m_nTimeoutMs = static_cast<int>(std::clamp<long long>(seconds * 1000LL, 0, INT_MAX));
+}
+
+void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool allFiles)
+{
+    m_listFiles += QueueRunFiles(path, subDirectories, allFiles);
+    m_nFileCount = static_cast<int>(m_listFiles.size());
+
+    m_pProgressDlg.emplace();
+    m_pProgressDlg->m_ctlFileProgress.SetRange(0, m_nFileCount);
+    m_pProgressDlg->m_ctlFileProgress.SetStep(1);
+    ShowProgress();
+
+    m_nUrlErrors = -1;
+    m_bRunEnded = false;
+    m_categories.m_bUnknownCode = false;
+    m_nReportedInRun = 0;
+
+    if (!m_bActivityCreated) {
+        m_nActivityTick = 0;
+        m_bActivityCreated = true;
+        m_ui.ShowActivity(0);
+    }
+    AppendText(ReportLine::Start(DateTime()));
+
+    m_bRunning = true;
+    ArmPoll();
+    m_ui.StateChanged();
+}
+
+void CTestEngine::OnTimer(int id)
+{
+    if (id == TIMER_POLL) {
+        m_bPollPosted = false;
+        if (m_bRunning)
+            PollStep();
+    } else if (id == TIMER_TIMEOUT) {
+        if (!m_bTimeoutArmed)
+            return;
+        StopTimeout();
+        RecordFailure(PROBE_ERR_TIMEOUT);
+    }
+    SchedulePoll();
+}
+
+void CTestEngine::PollStep()
+{
+    ++m_nActivityTick;
+    if (m_nActivityTick == 10) {
+        m_ui.ShowActivity(1);
+        m_nActivityTick = -10;
+    } else if (m_nActivityTick == 0) {
+        m_ui.ShowActivity(0);
+    }
+
+    if (m_probe.m_pSocket != nullptr || m_bAwaitingReply)
+        return;
+    if (m_listFiles.isEmpty() && m_listUrls.isEmpty())
+        EndRun();
+    else if (m_listUrls.isEmpty())
+        TakeUpNextFile();
+    else
+        ProcessUrl(false);
+}
+
+void CTestEngine::EndRun()
+{
+    if (m_bRunning) {
+        StopPoll();
+        m_bRunning = false;
+    }
+    if (m_bTimeoutArmed)
+        StopTimeout();
+    ResetRun(true);
+    if (m_nUrlErrors != -1)
+        AppendText(ReportLine::Summary(m_strCurrentFile, m_nUrlsInFile, m_nUrlErrors));
+    AppendText(ReportLine::End(DateTime()));
+    m_ui.SetStatusPane(1, QStringLiteral("Search Complete"));
+    m_ui.SetStatusPane(2, QString());
+    m_ui.MessageBeep(EngineUi::Beep::Default);
+    m_ui.StateChanged();
+}
+
+void CTestEngine::TakeUpNextFile()
+{
+    if (m_nUrlErrors != -1)
+        AppendText(ReportLine::Summary(m_strCurrentFile, m_nUrlsInFile, m_nUrlErrors));
+    m_strCurrentFile = m_listFiles.first();
+    if (m_pProgressDlg) {
+        m_pProgressDlg->m_strFileName = m_strCurrentFile;
+        m_pProgressDlg->m_strFileIndex = QByteArray::number(m_nFileCount - m_listFiles.size() + 1);
+        m_pProgressDlg->m_strFileCount = QByteArray::number(m_nFileCount);
+        if (m_nUrlErrors != -1) {
+            m_pProgressDlg->m_ctlFileProgress.StepIt();
+            m_pProgressDlg->m_ctlUrlProgress.SetPos(0);
+        }
+        ShowProgress();
+    }
+    m_nUrlErrors = 0;
+    ExtractLinks(m_strCurrentFile);
+    AppendText(ReportLine::File(m_strCurrentFile));
+    m_listFiles.removeFirst();
+    if (!m_listUrls.isEmpty()) {
+        if (m_pProgressDlg) {
+            m_pProgressDlg->m_ctlUrlProgress.SetRange(0, static_cast<int>(m_listUrls.size()));
+            m_pProgressDlg->m_ctlUrlProgress.SetStep(1);
+        }
+        ProcessUrl(false);
+    }
+}
+
+void CTestEngine::ProcessUrl(bool reply)
+{
+    if (reply)
+        TakeReply();
+    else
+        StartProbe();
+}
+
+void CTestEngine::StartProbe()
+{
+    const QByteArray link = m_listUrls.first();
+    const char first = link.isEmpty() ? '\0' : link.at(0);
+    if (first == 'H' || first == 'h')
+        m_probe.m_nProtocol = PROTOCOL_HTTP;
+    else if (first == 'F' || first == 'f')
+        m_probe.m_nProtocol = PROTOCOL_FTP;
+
+    if (m_pProgressDlg) {
+        m_pProgressDlg->m_strUrl = link;
+        m_pProgressDlg->m_strAnchor = m_listAnchors.first();
+        m_pProgressDlg->m_strUrlIndex = QByteArray::number(m_nUrlsInFile - m_listUrls.size() + 1);
+        m_pProgressDlg->m_strUrlCount = QByteArray::number(m_nUrlsInFile);
+        ShowProgress();
+    }
+
+    m_bTimeoutArmed = true;
+    m_timeoutArmedAt = std::chrono::steady_clock::now();
+    m_timers.SetTimer(TIMER_TIMEOUT, m_nTimeoutMs);
+
+    const int result = m_probe.SendRequest(link, RemainingTimeout());
+    if (result >= static_cast<int>(kFirstFailureCode))
+        RecordFailure(static_cast<std::uint32_t>(result));
+    else
+        m_bAwaitingReply = true;
+}
+
+void CTestEngine::TakeReply()
+{
+    if (!m_bAwaitingReply || m_listUrls.isEmpty())
+        return;
+    m_bAwaitingReply = false;
+    const std::uint32_t code = m_probe.ReplyCode().value_or(kNoStatusCode);
+    if (m_probe.m_nProtocol == PROTOCOL_HTTP && m_categories.IsReported(code)) {
+        const QByteArray categoryText = m_categories.GetCategoryText(code);
+        AppendText(ReportLine::Link(m_listUrls.first(), m_listAnchors.first()));
+        AppendText(ReportLine::Result(code != 200, categoryText));
+        ++m_nUrlErrors;
+        ++m_nReportedInRun;
+    }
+    m_listUrls.removeFirst();
+    m_listAnchors.removeFirst();
+    if (m_pProgressDlg) {
+        m_pProgressDlg->m_ctlUrlProgress.StepIt();
+        ShowProgress();
+    }
+    if (m_probe.m_pSocket != nullptr)
+        m_probe.CloseConnection();
+    if (m_bTimeoutArmed)
+        StopTimeout();
+}
+
+void CTestEngine::RecordFailure(std::uint32_t code)
+{
+    if (m_listUrls.isEmpty())
+        return;
+    if (m_categories.IsReported(code)) {
+        const QByteArray categoryText = m_categories.GetCategoryText(code);
+        AppendText(ReportLine::Link(m_listUrls.first(), m_listAnchors.first()));
+        AppendText(ReportLine::Result(true, categoryText));
+        ++m_nUrlErrors;
+        ++m_nReportedInRun;
+    }
+    m_listUrls.removeFirst();
+    m_listAnchors.removeFirst();
+    if (m_pProgressDlg) {
+        m_pProgressDlg->m_ctlUrlProgress.StepIt();
+        ShowProgress();
+    }
+    if (m_probe.m_pSocket != nullptr)
+        m_probe.CloseConnection();
+    if (m_bTimeoutArmed)
+        StopTimeout();
+    m_bAwaitingReply = false;
+}
+
+void CTestEngine::ResetRun(bool restorePanes)
+{
+    m_probe.DropConnection();
+    m_listFiles.clear();
+    m_listUrls.clear();
+    m_listAnchors.clear();
+    if (m_pProgressDlg) {
+        m_pProgressDlg.reset();
+        m_ui.ShowProgress(nullptr);
+    }
+    m_bRunEnded = true;
+    if (m_bActivityCreated)
+        m_ui.ShowActivity(0);
+    m_bAwaitingReply = false;
+    if (restorePanes) {
+        m_ui.SetStatusPane(1, QStringLiteral("Connection Status"));
+        m_ui.SetStatusPane(2, QStringLiteral("HTTP Method Status"));
+    }
+}
+
+void CTestEngine::OnStopTest()
+{
+    if (m_bRunning) {
+        StopPoll();
+        m_bRunning = false;
+    }
+    if (m_bTimeoutArmed)
+        StopTimeout();
+    ResetRun(true);
+    AppendText(ReportLine::Stopped());
+    m_ui.StateChanged();
+}
+
+void CTestEngine::OnReplyReceived()
+{
+    ProcessUrl(true);
+    SchedulePoll();
+}
+
+void CTestEngine::ExtractLinks(const QByteArray &path)
+{
+    ::ExtractLinks(path, m_workFiles.WorkFilePath("2"), m_listUrls, m_listAnchors);
+    m_nUrlsInFile = static_cast<int>(m_listUrls.size());
+}
+
+void CTestEngine::AppendText(const QByteArray &text)
+{
+    m_report += text;
+    const bool hadText = m_bHasText;
+    m_bHasText = true;
+    m_ui.AppendText(text);
+    if (!hadText)
+        m_ui.StateChanged();
+}
+
+void CTestEngine::OnClearWindow()
+{
+    m_report.clear();
+    m_bHasText = false;
+    m_bRunEnded = false;
+    m_ui.ClearText();
+    m_ui.StateChanged();
+}
+
+void CTestEngine::ArmPoll()
+{
+    if (m_options.pollMs > 0)
+        m_timers.SetTimer(TIMER_POLL, m_options.pollMs);
+    else
+        SchedulePoll();
+}
+
+void CTestEngine::StopPoll()
+{
+    m_timers.KillTimer(TIMER_POLL);
+}
+
+void CTestEngine::StopTimeout()
+{
+    m_timers.KillTimer(TIMER_TIMEOUT);
+    m_bTimeoutArmed = false;
+}
+
+void CTestEngine::SchedulePoll()
+{
+    if (m_options.pollMs > 0 || !m_bRunning || m_bPollPosted)
+        return;
+    if (m_probe.m_pSocket != nullptr || m_bAwaitingReply)
+        return;
+    m_bPollPosted = true;
+    m_timers.PostTick(TIMER_POLL);
+}
+
+void CTestEngine::ShowProgress()
+{
+    if (m_pProgressDlg)
+        m_ui.ShowProgress(&*m_pProgressDlg);
+}
+
+std::chrono::milliseconds CTestEngine::RemainingTimeout() const
+{
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - m_timeoutArmedAt);
+    return std::max(std::chrono::milliseconds(0),
+                    std::chrono::milliseconds(m_nTimeoutMs) - elapsed);
+}
+
+QByteArray CTestEngine::DateTime() const
+{
+    return m_options.dateTime();
+}
