@@ -1,0 +1,232 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "enginetestsupport.h"
+#include "support/loopbackserver.h"
+
+namespace {
+
+const QByteArray kStart = QByteArray("Start of test ") + kTestDate + "\r\n\r\n";
+const QByteArray kEnd = QByteArray("End of test: ") + kTestDate + "\r\n\r\n";
+
+TEST(TestEngineRunTest, DirectoryWithoutHtmlFilesEndsAtTheFirstTick)
+{
+    EngineHarness h;
+    const QByteArray named = h.Html("notes.txt", "no html here");
+    h.engine->StartTest(named, false, true);
+    EXPECT_TRUE(h.engine->m_bRunning);
+    EXPECT_TRUE(h.timers.IsArmed(TIMER_POLL));
+    EXPECT_EQ(h.timers.armed[TIMER_POLL], 100);
+    EXPECT_EQ(h.ui.report, kStart);
+
+    h.Tick();
+    EXPECT_FALSE(h.engine->m_bRunning);
+    EXPECT_TRUE(h.engine->m_bRunEnded);
+    EXPECT_FALSE(h.timers.IsArmed(TIMER_POLL));
+    EXPECT_EQ(h.ui.report, kStart + kEnd);
+    EXPECT_EQ(h.ui.panes[1], QStringLiteral("Search Complete"));
+    EXPECT_EQ(h.ui.panes[2], QString());
+    EXPECT_EQ(h.ui.beeps, QList<EngineUi::Beep>{EngineUi::Beep::Default});
+    EXPECT_FALSE(h.ui.progressShown);
+}
+
+TEST(TestEngineRunTest, SubDirectoriesWithoutAllFilesQueueNothing)
+{
+    EngineHarness h;
+    const QByteArray named = h.Html("a.html", "<a href=\"http://x/\">x</a>.");
+    h.engine->StartTest(named, true, false);
+    EXPECT_EQ(h.engine->m_nFileCount, 0);
+    h.Tick();
+    EXPECT_EQ(h.ui.report, kStart + kEnd);
+}
+
+TEST(TestEngineRunTest, FilesWithoutLinksGetTheirLineAndAnEmptySummary)
+{
+    EngineHarness h;
+    const QByteArray first = h.Html("a.html", "<p>nothing</p>");
+    h.engine->StartTest(first, false, false);
+    h.Tick();
+    EXPECT_EQ(h.ui.report, kStart + "<Testing: " + first + "\r\n");
+    EXPECT_EQ(h.ui.progress.m_strFileIndex, QByteArray("1"));
+    EXPECT_EQ(h.ui.progress.m_strFileCount, QByteArray("1"));
+    h.Tick();
+    EXPECT_EQ(h.ui.report, kStart + "<Testing: " + first + "\r\n>Results for " + first +
+                               ": URLs tested: 0. URL errors: 0.\r\n\r\n" + kEnd);
+}
+
+TEST(TestEngineRunTest, LinksThatAnswer200AreCountedButNotReportedByDefault)
+{
+    LoopbackServer server(LoopbackReply::Status("HTTP/1.0 200 OK"));
+    ASSERT_TRUE(server.isListening()) << server.errorText().constData();
+    EngineHarness h({server.portText(), server.portText()});
+    const QByteArray file = h.Html("ok.html", "<a href=\"http://127.0.0.1/1\">1</a>"
+                                              "<a href=\"http://127.0.0.1/2\">2</a>"
+                                              "<a href=\"http://127.0.0.1/3\">3</a>.");
+    h.engine->StartTest(file, false, false);
+    h.RunToEnd();
+    EXPECT_EQ(h.ui.report, kStart + "<Testing: " + file + "\r\n>Results for " + file +
+                               ": URLs tested: 3. URL errors: 0.\r\n\r\n" + kEnd);
+    EXPECT_EQ(h.engine->ReportedInRun(), 0);
+    EXPECT_EQ(h.ui.progress.m_ctlUrlProgress.pos, 3) << "the link bar steps for every link";
+}
+
+TEST(TestEngineRunTest, HostThatDoesNotResolveIsReportedAtOnce)
+{
+    EngineHarness h;
+    const QByteArray file = h.Html("a.html", "<a href=\"http://no-such-host.invalid/\">gone</a>.");
+    h.engine->StartTest(file, false, false);
+    h.engine->OnTimer(TIMER_POLL);
+    EXPECT_FALSE(h.engine->m_bAwaitingReply);
+    EXPECT_FALSE(h.timers.IsArmed(TIMER_TIMEOUT)) << "the outcome is recorded without waiting";
+    EXPECT_TRUE(h.ui.report.endsWith("\"http://no-such-host.invalid/\" >gone<\r\n"
+                                     "*Reason for Failure: Can't Find Named Host\r\n"));
+    EXPECT_EQ(h.ui.panes[1], QStringLiteral("No connection"));
+}
+
+TEST(TestEngineRunTest, StopWhileAReplyIsAwaitedClosesTheConnectionQuietly)
+{
+    LoopbackServer server(LoopbackReply::Of(LoopbackReply::Kind::Silent));
+    ASSERT_TRUE(server.isListening());
+    EngineHarness h({server.portText(), server.portText()});
+    const QByteArray file = h.Html("a.html", "<a href=\"http://127.0.0.1/slow\">slow</a>.");
+    h.engine->StartTest(file, false, false);
+    h.engine->OnTimer(TIMER_POLL);
+    ASSERT_TRUE(h.engine->m_bAwaitingReply);
+    ASSERT_TRUE(server.waitForRequests(1));
+    EXPECT_TRUE(h.engine->CanStopTest());
+    EXPECT_FALSE(h.engine->CanSelectFiles());
+
+    h.engine->OnStopTest();
+    EXPECT_EQ(h.engine->Probe().m_pSocket, nullptr);
+    EXPECT_TRUE(server.waitForFinished(1)) << "the connection is closed";
+    EXPECT_EQ(h.ui.report, kStart + "<Testing: " + file + "\r\nTesting Stopped by User\r\n");
+    EXPECT_FALSE(h.timers.IsArmed(TIMER_POLL));
+    EXPECT_FALSE(h.timers.IsArmed(TIMER_TIMEOUT));
+    EXPECT_FALSE(h.engine->CanStopTest());
+    EXPECT_TRUE(h.engine->CanSelectFiles());
+    EXPECT_TRUE(h.engine->CanRetestOrRepair());
+    EXPECT_EQ(h.ui.panes[1], QStringLiteral("Connection Status"));
+    EXPECT_EQ(h.ui.panes[2], QStringLiteral("HTTP Method Status"));
+
+    h.engine->OnTimer(TIMER_POLL);
+    h.engine->OnTimer(TIMER_TIMEOUT);
+    EXPECT_EQ(h.ui.report, kStart + "<Testing: " + file + "\r\nTesting Stopped by User\r\n")
+        << "late ticks after a stop write nothing";
+}
+
+TEST(TestEngineRunTest, ReplyAtTheLastMomentIsRecordedOnceAndTheNextProbeGetsAFreshTimeOut)
+{
+    LoopbackServer server(LoopbackReply::Status("HTTP/1.0 404 Not Found"));
+    ASSERT_TRUE(server.isListening());
+    EngineHarness h({server.portText(), server.portText()});
+    h.engine->SetTimeout(2);
+    const QByteArray file = h.Html("a.html", "<a href=\"http://127.0.0.1/a\">a</a>"
+                                             "<a href=\"http://127.0.0.1/b\">b</a>.");
+    h.engine->StartTest(file, false, false);
+    h.Tick();
+    EXPECT_EQ(h.ui.report.count("HTTP Code 404 Not Found"), 1);
+    EXPECT_FALSE(h.timers.IsArmed(TIMER_TIMEOUT));
+    h.engine->OnTimer(TIMER_TIMEOUT);
+    EXPECT_EQ(h.ui.report.count("Reason for Failure"), 1) << "a time-out after the reply is void";
+
+    h.engine->OnTimer(TIMER_POLL);
+    EXPECT_EQ(h.timers.armed[TIMER_TIMEOUT], 2000) << "re-armed for the next link";
+    SpinUntil([&h] { return !h.engine->m_bAwaitingReply; });
+    EXPECT_EQ(h.ui.report.count("HTTP Code 404 Not Found"), 2);
+}
+
+TEST(TestEngineRunTest, HostThatClosesWithoutAnswerEndsAtTheTimeOut)
+{
+    LoopbackServer server(LoopbackReply::Of(LoopbackReply::Kind::CloseAtOnce));
+    ASSERT_TRUE(server.isListening());
+    EngineHarness h({server.portText(), server.portText()});
+    const QByteArray file = h.Html("a.html", "<a href=\"http://127.0.0.1/\">closer</a>.");
+    h.engine->StartTest(file, false, false);
+    h.engine->OnTimer(TIMER_POLL);
+    ASSERT_TRUE(SpinUntil([&h] { return h.engine->Probe().m_pSocket == nullptr; }));
+    EXPECT_EQ(h.ui.panes[1], QStringLiteral("Connection Closed by Host"));
+    EXPECT_TRUE(h.engine->m_bAwaitingReply) << "the link still waits for its outcome";
+
+    h.engine->OnTimer(TIMER_POLL);
+    EXPECT_FALSE(h.ui.report.contains("\"http://127.0.0.1/\"")) << "ticks do nothing meanwhile";
+    h.engine->OnTimer(TIMER_TIMEOUT);
+    EXPECT_TRUE(h.ui.report.endsWith("\"http://127.0.0.1/\" >closer<\r\n"
+                                     "*Reason for Failure: Host Took Too Long to Respond\r\n"));
+}
+
+TEST(TestEngineRunTest, ProgressFollowsFilesAndLinks)
+{
+    LoopbackServer server(LoopbackReply::Status("HTTP/1.0 200 OK"));
+    ASSERT_TRUE(server.isListening());
+    EngineHarness h({server.portText(), server.portText()});
+    ASSERT_EQ(mkdir(h.home.file("site").constData(), 0700), 0);
+    const QByteArray links =
+        "<a href=\"http://127.0.0.1/x\">x</a><a href=\"http://127.0.0.1/y\">y</a>.";
+    const QByteArray one = h.Html("site/one.html", links);
+    h.Html("site/two.html", links);
+    h.Html("site/three.html", links);
+    h.engine->StartTest(one, false, true);
+    EXPECT_EQ(h.ui.progress.m_ctlFileProgress.upper, 3);
+
+    h.Tick();
+    EXPECT_EQ(h.ui.progress.m_strFileIndex, QByteArray("1"));
+    EXPECT_EQ(h.ui.progress.m_ctlFileProgress.pos, 0) << "the first file does not step the bar";
+    EXPECT_EQ(h.ui.progress.m_strUrlIndex, QByteArray("1"));
+    EXPECT_EQ(h.ui.progress.m_strUrlCount, QByteArray("2"));
+    EXPECT_EQ(h.ui.progress.m_ctlUrlProgress.upper, 2);
+
+    int lastFilePosition = 0;
+    while (h.engine->m_bRunning) {
+        lastFilePosition = h.ui.progress.m_ctlFileProgress.pos;
+        h.Tick();
+    }
+    EXPECT_EQ(lastFilePosition, 2) << "m - 1 of m when the window goes";
+    EXPECT_FALSE(h.ui.progressShown);
+    EXPECT_GE(h.ui.progressCloses, 1);
+}
+
+TEST(TestEngineRunTest, ActivityBarBlinksEverySecondOfTicks)
+{
+    EngineHarness h;
+    h.engine->StartTest(h.Html("a.txt", ""), false, true);
+    h.engine->m_listFiles.append("never taken up");
+    h.engine->m_listUrls.append("http://x/");
+    h.engine->m_listAnchors.append("x");
+    h.engine->m_bAwaitingReply = true;
+    for (int tick = 0; tick < 30; ++tick)
+        h.engine->OnTimer(TIMER_POLL);
+    EXPECT_EQ(h.ui.activity, (QList<int>{0, 1, 0, 1})) << "created empty, full at 10, empty at 20";
+    h.engine->OnStopTest();
+}
+
+TEST(TestEngineRunTest, ClearWindowEmptiesTheReportAndDisablesItsCommands)
+{
+    EngineHarness h;
+    h.engine->StartTest(h.Html("a.txt", ""), false, true);
+    h.Tick();
+    EXPECT_TRUE(h.engine->CanExportOrClear());
+    EXPECT_TRUE(h.engine->CanRetestOrRepair());
+    h.engine->OnClearWindow();
+    EXPECT_TRUE(h.engine->ReportText().isEmpty());
+    EXPECT_TRUE(h.ui.report.isEmpty());
+    EXPECT_FALSE(h.engine->CanExportOrClear());
+    EXPECT_FALSE(h.engine->CanRetestOrRepair());
+}
+
+TEST(TestEngineRunTest, ImmediatePaceTakesTheNextStepWithoutAPeriod)
+{
+    EngineHarness h({}, 0);
+    h.engine->StartTest(h.Html("a.html", "nothing"), false, false);
+    EXPECT_FALSE(h.timers.IsArmed(TIMER_POLL));
+    ASSERT_EQ(h.timers.posted, std::vector<int>{TIMER_POLL});
+    h.timers.posted.clear();
+    h.engine->OnTimer(TIMER_POLL);
+    EXPECT_EQ(h.timers.posted, std::vector<int>{TIMER_POLL}) << "the next file, at once";
+    h.timers.posted.clear();
+    h.engine->OnTimer(TIMER_POLL);
+    EXPECT_FALSE(h.engine->m_bRunning);
+    EXPECT_TRUE(h.timers.posted.empty()) << "nothing more after the end";
+}
+
+} // namespace
