@@ -107,8 +107,11 @@ void TerminalUi::DrawProgress(bool force)
     if (!m_interactive || !m_progressOpen || m_fileIndex.isEmpty())
         return;
     const auto now = std::chrono::steady_clock::now();
-    if (!force && m_progressVisible && now - m_lastDraw < std::chrono::milliseconds(40))
+    if (!force && m_progressVisible && now - m_lastDraw < std::chrono::milliseconds(40)) {
+        if (!m_pendingDraw.isActive())
+            m_pendingDraw.start();
         return;
+    }
     m_lastDraw = now;
     QString line =
         QStringLiteral("File %1 of %2").arg(Printable(m_fileIndex), Printable(m_fileCount));
@@ -129,6 +132,7 @@ void TerminalUi::DrawProgress(bool force)
 
 void TerminalUi::ClearProgress()
 {
+    m_pendingDraw.stop();
     if (!m_progressVisible)
         return;
     std::fputs("\r\033[K", m_err);

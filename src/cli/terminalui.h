@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
 
 #include "engine/engineui.h"
 
@@ -48,4 +49,6 @@ private:
     QString m_panes[3];
     QByteArray m_fileIndex, m_fileCount, m_urlIndex, m_urlCount, m_url;
     std::chrono::steady_clock::time_point m_lastDraw;
+    // Draws a change that came too soon after the last drawing a little later.
+    QTimer m_pendingDraw;
 };
