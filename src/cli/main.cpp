@@ -4,6 +4,7 @@
 
 #include "cli/checkoptions.h"
 #include "cli/listlinks.h"
+#include "cli/reportcommands.h"
 #include "cli/testrun.h"
 
 int main(int argc, char **argv)
@@ -28,11 +29,12 @@ int main(int argc, char **argv)
     case CheckOptions::Command::ListLinks:
         return ListLinks(parsed.options, stdout, stderr);
     case CheckOptions::Command::Run:
-        return RunTest(parsed.options, stdout, stderr);
     case CheckOptions::Command::Retest:
+        return RunTest(parsed.options, stdout, stderr);
     case CheckOptions::Command::Export:
+        return ExportSavedReport(parsed.options, stderr);
     case CheckOptions::Command::Repair:
-        break;
+        return RepairFromSavedReport(parsed.options, stderr);
     }
     return 2;
 }

@@ -60,7 +60,7 @@ void TerminalUi::MessageBeep(Beep)
 void TerminalUi::MessageBox(const QString &text, Icon)
 {
     ClearProgress();
-    std::fprintf(m_err, "vantrel-check: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(m_err, "%s\n", text.toLocal8Bit().constData());
     std::fflush(m_err);
     DrawProgress();
 }

@@ -1,5 +1,6 @@
 #include "testrun.h"
 
+#include <optional>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -9,9 +10,11 @@
 #include "cli/checkoptions.h"
 #include "cli/interruptwatcher.h"
 #include "cli/pathcheck.h"
+#include "cli/savedreport.h"
 #include "cli/terminalui.h"
 #include "engine/qttimerservice.h"
 #include "engine/testengine.h"
+#include "results/retestinput.h"
 #include "settings/regsettings.h"
 #include "settings/settingsstartup.h"
 
@@ -35,7 +38,13 @@ bool SaveReport(const QByteArray &path, const QByteArray &report, std::FILE *err
 
 int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
 {
-    if (!CanOpenChosenFile(options.path)) {
+    const bool retest = options.command == CheckOptions::Command::Retest;
+    std::optional<QByteArray> savedReport;
+    if (retest) {
+        savedReport = ReadSavedReport(options.path, err);
+        if (!savedReport)
+            return kExitBadInput;
+    } else if (!CanOpenChosenFile(options.path)) {
         std::fputs("The chosen file does not exist\n", err);
         return kExitBadInput;
     }
@@ -66,7 +75,17 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
             QCoreApplication::exit(0);
     };
 
-    engine->StartTest(options.path, options.recurse, options.allFiles);
+    if (retest) {
+        QString why;
+        const QByteArray input = MakeRetestInput(*savedReport, engine->WorkFiles(), &why);
+        if (input.isEmpty()) {
+            std::fprintf(err, "%s\n", why.toLocal8Bit().constData());
+            return kExitBadInput;
+        }
+        engine->StartTest(input, false, false);
+    } else {
+        engine->StartTest(options.path, options.recurse, options.allFiles);
+    }
     QCoreApplication::exec();
 
     int status = engine->ReportedInRun() > 0 ? kExitReported : 0;

@@ -67,6 +67,7 @@ public:
     // Outcomes written into the report since the current run started.
     int ReportedInRun() const { return m_nReportedInRun; }
     CResultCategories &Categories() { return m_categories; }
+    EngineUi &Ui() { return m_ui; }
     const CWorkFiles &WorkFiles() const { return m_workFiles; }
     CHttpProbe &Probe() { return m_probe; }
     const std::optional<ProgressModel> &Progress() const { return m_pProgressDlg; }

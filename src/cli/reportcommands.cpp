@@ -1,0 +1,63 @@
+#include "reportcommands.h"
+
+#include <unistd.h>
+
+#include "cli/checkoptions.h"
+#include "cli/savedreport.h"
+#include "cli/terminalui.h"
+#include "discovery/workfiles.h"
+#include "engine/resultcategories.h"
+#include "results/linkrepair.h"
+#include "results/reportexport.h"
+
+namespace {
+
+constexpr int kExitNotDone = 1;
+constexpr int kExitBadInput = 2;
+
+} // namespace
+
+int ExportSavedReport(const CheckOptions &options, std::FILE *err)
+{
+    const std::optional<QByteArray> report = ReadSavedReport(options.path, err);
+    if (!report)
+        return kExitBadInput;
+    TerminalUi ui(stdout, err, false);
+    ui.presetAnswer = options.force;
+    ExportChoice choice;
+    choice.path = options.output;
+    choice.format = options.exportFormat == CheckOptions::ExportFormat::Html ? ExportChoice::Html
+                                                                             : ExportChoice::Text;
+    switch (ExportReport(choice, *report, ui, nullptr)) {
+    case ExportOutcome::Written:
+        return 0;
+    case ExportOutcome::Declined:
+        std::fprintf(err, "%s\n", ReplaceQuestion(options.output).toLocal8Bit().constData());
+        return kExitNotDone;
+    case ExportOutcome::WriteError:
+        break;
+    }
+    return kExitNotDone;
+}
+
+int RepairFromSavedReport(const CheckOptions &options, std::FILE *err)
+{
+    const std::optional<QByteArray> report = ReadSavedReport(options.path, err);
+    if (!report)
+        return kExitBadInput;
+    const bool terminal = isatty(STDIN_FILENO) != 0 && isatty(fileno(err)) != 0;
+    TerminalUi ui(stdout, err, terminal);
+    if (report->contains(kUnknownReasonText) && !options.yes) {
+        if (!terminal) {
+            std::fputs("vantrel-check: the report holds a reply code outside every result "
+                       "category; repair it only after checking it, with --yes\n",
+                       err);
+            return kExitNotDone;
+        }
+        if (!ui.AskYesNo(UnknownCodeQuestion()))
+            return kExitNotDone;
+    }
+    const CWorkFiles workFiles;
+    CLinkRepair repair(ui, workFiles);
+    return repair.RepairFromReport(*report, options.repairType) ? 0 : kExitNotDone;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class CRegSettings;
+class EngineUi;
+
+// What the Export dialog collects: where to write and in which form.
+struct ExportChoice
+{
+    enum Format
+    {
+        Text = 0,
+        Html = 1
+    };
+
+    QByteArray path;
+    int format = Text;
+};
+
+enum class ExportOutcome
+{
+    Written,
+    Declined,
+    WriteError
+};
+
+// The question asked before an existing file is replaced.
+QString ReplaceQuestion(const QByteArray &path);
+
+// Writes the report as the choice says: the text report is the report byte
+// for byte; any other format is the HTML page. An existing file is replaced
+// only when the user says yes, and then at once, so a failure half-way leaves
+// the old file whole. When remember is given, the choice is stored there as
+// the next export's default once the user has not declined.
+ExportOutcome ExportReport(const ExportChoice &choice, const QByteArray &report, EngineUi &ui,
+                           CRegSettings *remember);

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include "runcheck.h"
+#include "settings/regsettings.h"
+#include "settings/settingsstartup.h"
+#include "support/loopbackserver.h"
+#include "support/temphome.h"
+
+namespace {
+
+class ReportCommandsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        page = home.file("index.html");
+        WriteFileBytes(page, "<a href=\"http://127.0.0.1/gone\">Gone</a>\n<p>kept</p>\n");
+        report = "Start of test NOW\r\n\r\n<Testing: " + page +
+                 "\r\n\"http://127.0.0.1/gone\" >Gone & <b><\r\n"
+                 "*Reason for Failure: HTTP Code 404 Not Found\r\n>Results for " +
+                 page + ": URLs tested: 1. URL errors: 1.\r\n\r\nEnd of test: NOW\r\n\r\n";
+        reportPath = home.file("report.txt");
+        WriteFileBytes(reportPath, report);
+    }
+
+    TempHome home;
+    QByteArray page;
+    QByteArray report;
+    QByteArray reportPath;
+};
+
+TEST_F(ReportCommandsTest, ExportReplacesAnExistingFileOnlyWithForce)
+{
+    const QByteArray out = home.file("out.txt");
+    const CheckResult first = RunCheck({"--export", "text", "--output", out, reportPath});
+    EXPECT_EQ(first.exitCode, 0) << first.err.constData();
+    EXPECT_EQ(ReadFileBytes(out), report);
+
+    WriteFileBytes(out, "keep me");
+    const CheckResult refused = RunCheck({"--export", "html", "--output", out, reportPath});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, out + "\nThis file already exists\n\nReplace existing file?\n");
+    EXPECT_EQ(ReadFileBytes(out), QByteArray("keep me"));
+
+    const CheckResult forced =
+        RunCheck({"--export", "html", "--output", out, "--force", reportPath});
+    EXPECT_EQ(forced.exitCode, 0);
+    EXPECT_TRUE(
+        ReadFileBytes(out).contains("<li><a href=\"http://127.0.0.1/gone\">Gone &amp; "
+                                    "&lt;b&gt;</a> Reason for Failure: HTTP Code 404 Not Found"));
+
+    const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+    EXPECT_EQ(settings->ReadString("XportSel", "Starter", "unset"), QByteArray("unset"))
+        << "the terminal front end remembers no export choice";
+
+    EXPECT_EQ(RunCheck({"--export", "text", "--output", out, home.file("none.txt")}).exitCode, 2);
+    EXPECT_EQ(RunCheck({"--export", "pdf", "--output", out, reportPath}).exitCode, 2);
+    EXPECT_EQ(RunCheck({"--export", "text", reportPath}).exitCode, 2) << "no --output";
+}
+
+TEST_F(ReportCommandsTest, RepairRewritesTheNamedFilesAndSaysHowItWent)
+{
+    const CheckResult replaced = RunCheck({"--repair", "replace", reportPath});
+    EXPECT_EQ(replaced.exitCode, 0);
+    EXPECT_EQ(replaced.err, QByteArray("All URL repairs completed\n"));
+    EXPECT_EQ(
+        ReadFileBytes(page),
+        QByteArray("<a href=\"index.html\">Gone</a><!--http://127.0.0.1/gone-->\n<p>kept</p>\n"));
+    EXPECT_EQ(ReadFileBytes(home.file("index.bak")),
+              QByteArray("<a href=\"http://127.0.0.1/gone\">Gone</a>\n<p>kept</p>\n"));
+    const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+    EXPECT_EQ(settings->ReadInt("Repair", "Type", -1), -1) << "the type is not remembered";
+
+    WriteFileBytes(reportPath, "<Testing: " + home.file("missing.html") + "\r\n>Results\r\n");
+    const CheckResult failed = RunCheck({"--repair", "disable", reportPath});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.err, QByteArray("The URL repair did not succeed\n"));
+}
+
+TEST_F(ReportCommandsTest, UnknownCodesNeedAnAnswerBeforeARepair)
+{
+    const QByteArray unknown =
+        report.replace("*Reason for Failure: HTTP Code 404 Not Found",
+                       "*Reason for Failure: --------------> UNKNOWN REASON !!!!!");
+    WriteFileBytes(reportPath, unknown);
+    const QByteArray original = ReadFileBytes(page);
+
+    const CheckResult refused = RunCheck({"--repair", "disable", reportPath});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("--yes")) << refused.err.constData();
+    EXPECT_EQ(ReadFileBytes(page), original);
+
+    const CheckResult answered = RunCheck({"--repair", "disable", "--yes", reportPath});
+    EXPECT_EQ(answered.exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(page),
+              QByteArray("<!--<a href=\"http://127.0.0.1/gone\">Gone</a>-->\n<p>kept</p>\n"));
+}
+
+TEST_F(ReportCommandsTest, RetestProbesTheReportedLinksAgain)
+{
+    LoopbackServer server(LoopbackReply::Status("HTTP/1.0 404 Not Found"));
+    ASSERT_TRUE(server.isListening());
+    const CheckResult result = RunCheck({"--retest", reportPath, "--http-port", server.portText()});
+    EXPECT_EQ(result.exitCode, 1) << result.err.constData();
+    const QByteArray input = home.file("urltmp~1");
+    EXPECT_TRUE(
+        result.out.contains("<Testing: " + input +
+                            "\r\n\"http://127.0.0.1/gone\" >Gone &<\r\n"
+                            "*Reason for Failure: HTTP Code 404 Not Found\r\n>Results for " +
+                            input + ": URLs tested: 1. URL errors: 1.\r\n"))
+        << result.out.constData();
+    EXPECT_EQ(server.requests(), QList<QByteArray>{"GET /gone HTTP/1.0\r\n\r\n"});
+    EXPECT_EQ(RunCheck({"--retest", home.file("none.txt")}).exitCode, 2);
+}
+
+} // namespace

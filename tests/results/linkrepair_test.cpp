@@ -1,0 +1,333 @@
+#include "results/linkrepair.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "repairtestsupport.h"
+#include "results/repairnames.h"
+
+namespace {
+
+const QString kCompleted = QStringLiteral("All URL repairs completed");
+const QString kFailed = QStringLiteral("The URL repair did not succeed");
+
+TEST(RepairNamesTest, StemIsTakenFromTheFileNameOnly)
+{
+    const struct
+    {
+        const char *path;
+        const char *backup;
+        const char *temporary;
+    } cases[] = {
+        {"/web/index.html", "/web/index.bak", "/web/index.t~p"},
+        {"/web/index.htm", "/web/index.bak", "/web/index.t~p"},
+        {"/web/a.b.html", "/web/a.b.bak", "/web/a.b.t~p"},
+        {"/www.example.org/page", "/www.example.org/page.bak", "/www.example.org/page.t~p"},
+        {"/home/u/.local/share/vantrel/urltmp~1", "/home/u/.local/share/vantrel/urltmp~1.bak",
+         "/home/u/.local/share/vantrel/urltmp~1.t~p"},
+        {"relative.html", "relative.bak", "relative.t~p"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(BackupPath(c.path), QByteArray(c.backup)) << c.path;
+        EXPECT_EQ(TemporaryPath(c.path), QByteArray(c.temporary)) << c.path;
+    }
+    EXPECT_EQ(FileNameOf("/web/index.html"), QByteArray("index.html"));
+}
+
+class LinkRepairTest : public testing::Test
+{
+protected:
+    QByteArray Page(const QByteArray &name, const QByteArray &content, mode_t mode = 0644)
+    {
+        const QByteArray path = home.file(name);
+        WriteFileBytes(path, content);
+        chmod(path.constData(), mode);
+        return path;
+    }
+    TempHome home;
+    RepairRun run;
+};
+
+TEST_F(LinkRepairTest, DisableWrapsTheWholeLineAndKeepsItsLineBreak)
+{
+    const QByteArray original = "<p>top</p>\n"
+                                "<a href=\"http://bad/\">Old page</a> tail\r\n"
+                                "<a href=\"http://fine/\">ok</a>\n"
+                                "<a href=\"http://gone/\">x</a>";
+    const QByteArray page = Page("index.html", original);
+    RunRepair(run,
+              ReportBuilder().File(page).Link("http://bad/").Link("http://gone/").Summary().Text(),
+              REPAIR_DISABLE_LINE);
+    EXPECT_TRUE(run.completed);
+    EXPECT_EQ(run.ui.messages, QStringList{kCompleted});
+    EXPECT_EQ(run.ui.icons, QList<EngineUi::Icon>{EngineUi::Icon::Information});
+    EXPECT_EQ(ReadFileBytes(page), QByteArray("<p>top</p>\n"
+                                              "<!--<a href=\"http://bad/\">Old page</a> tail-->\r\n"
+                                              "<a href=\"http://fine/\">ok</a>\n"
+                                              "<!--<a href=\"http://gone/\">x</a>-->"));
+    EXPECT_EQ(ReadFileBytes(home.file("index.bak")), original);
+    EXPECT_NE(access(home.file("index.t~p").constData(), F_OK), 0) << "no temporary file is left";
+}
+
+TEST_F(LinkRepairTest, ReplacePutsTheFileNameInPlaceOfTheUrl)
+{
+    const QByteArray page = Page("index.html", "<a href=\"http://bad/\">Old page</a>\n"
+                                               "<a href=\"http://bad/\">again</a>\n");
+    RunRepair(run, ReportBuilder().File(page).Link("http://bad/").Summary().Text(),
+              REPAIR_REPLACE_URL);
+    EXPECT_EQ(ReadFileBytes(page),
+              QByteArray("<a href=\"index.html\">Old page</a><!--http://bad/-->\n"
+                         "<a href=\"http://bad/\">again</a>\n"));
+}
+
+TEST_F(LinkRepairTest, UrlsAreFoundInReportOrderWithoutGoingBack)
+{
+    const QByteArray page =
+        Page("index.html", "<a href=\"http://a/longer\">c</a>\n"
+                           "<a href=\"http://a/\">a</a><a href=\"http://b/\">b</a>\n"
+                           "<a href=\"http://c/\">d</a>\n");
+    RunRepair(run, ReportBuilder().File(page).Link("http://a/").Link("http://b/").Summary().Text(),
+              REPAIR_DISABLE_LINE);
+    EXPECT_TRUE(run.completed);
+    EXPECT_EQ(run.ui.messages, QStringList{kCompleted});
+    EXPECT_EQ(ReadFileBytes(page),
+              QByteArray("<!--<a href=\"http://a/longer\">c</a>-->\n"
+                         "<!--<a href=\"http://a/\">a</a><a href=\"http://b/\">b</a>-->\n"
+                         "<a href=\"http://c/\">d</a>\n"))
+        << "a URL that begins a longer one on an earlier line matches there";
+}
+
+TEST_F(LinkRepairTest, SecondLinkOfARewrittenLineIsNotFound)
+{
+    const QByteArray page =
+        Page("index.html", "<a href=\"http://a/\">a</a><a href=\"http://b/\">b</a>\n"
+                           "<p>end</p>\n");
+    RunRepair(run,
+              ReportBuilder()
+                  .File(page)
+                  .Link("http://a/")
+                  .Link("http://b/")
+                  .Link("http://z/")
+                  .Summary()
+                  .Text(),
+              REPAIR_REPLACE_URL);
+    EXPECT_TRUE(run.completed) << "a URL that is not found does not fail the repair";
+    const QString notFound =
+        QStringLiteral("We looked in file\n%1\nbut could not file the URL\n%2");
+    const QString path = QString::fromLocal8Bit(page);
+    EXPECT_EQ(run.ui.messages,
+              (QStringList{notFound.arg(path, QStringLiteral("http://b/")),
+                           notFound.arg(path, QStringLiteral("http://z/")), kCompleted}));
+    EXPECT_EQ(ReadFileBytes(page),
+              QByteArray("<a href=\"index.html\">a</a><a href=\"http://b/\">b</a><!--http://a/-->\n"
+                         "<p>end</p>\n"))
+        << "the file is still completed with all its lines";
+}
+
+TEST_F(LinkRepairTest, FileWithoutReportedLinksIsBackedUpAndCopied)
+{
+    const QByteArray content = "<p>nothing wrong</p>\n";
+    const QByteArray page = Page("clean.htm", content, 0640);
+    RunRepair(run, ReportBuilder().File(page).Summary().Text(), REPAIR_DISABLE_LINE);
+    EXPECT_TRUE(run.completed);
+    EXPECT_EQ(ReadFileBytes(page), content);
+    EXPECT_EQ(ReadFileBytes(home.file("clean.bak")), content);
+    struct stat info
+    {};
+    ASSERT_EQ(stat(home.file("clean.bak").constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u) << "the backup keeps the file's permissions";
+    ASSERT_EQ(stat(page.constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u) << "so does the rewritten file";
+}
+
+TEST_F(LinkRepairTest, SectionWithoutSummaryIsNeverPutInPlace)
+{
+    const QByteArray content = "<a href=\"http://bad/\">x</a>\n<p>rest</p>\n";
+    const QByteArray page = Page("stopped.html", content);
+    RunRepair(
+        run,
+        ReportBuilder().File(page).Link("http://bad/").Raw("Testing Stopped by User\r\n").Text(),
+        REPAIR_DISABLE_LINE);
+    EXPECT_TRUE(run.completed);
+    EXPECT_EQ(run.ui.messages, QStringList{kCompleted});
+    EXPECT_EQ(ReadFileBytes(page), content);
+    EXPECT_EQ(ReadFileBytes(home.file("stopped.bak")), content);
+    EXPECT_EQ(ReadFileBytes(home.file("stopped.t~p")),
+              QByteArray("<!--<a href=\"http://bad/\">x</a>-->\n"));
+}
+
+TEST_F(LinkRepairTest, StrayLinkLinesArePassedOver)
+{
+    const QByteArray page = Page("index.html", "<a href=\"http://bad/\">x</a>\n");
+    const QByteArray report = ReportBuilder()
+                                  .Link("http://bad/")
+                                  .File(page)
+                                  .Raw("\"http://bad/ without its second quote\r\n")
+                                  .Summary()
+                                  .Raw(">Results for nothing open\r\n")
+                                  .Link("http://bad/")
+                                  .Text();
+    RunRepair(run, report, REPAIR_DISABLE_LINE);
+    EXPECT_TRUE(run.completed);
+    EXPECT_EQ(run.ui.messages, QStringList{kCompleted});
+    EXPECT_EQ(ReadFileBytes(page), QByteArray("<a href=\"http://bad/\">x</a>\n"));
+}
+
+TEST_F(LinkRepairTest, LongLinesAreSearchedInPiecesOf511)
+{
+    const QByteArray head(500, 'h');
+    const QByteArray page =
+        Page("long.html", head + "<a href=\"http://bad/\">x</a>" + QByteArray(600, 't') + "\n");
+    RunRepair(run, ReportBuilder().File(page).Link("http://bad/").Summary().Text(),
+              REPAIR_DISABLE_LINE);
+    EXPECT_TRUE(run.completed);
+    EXPECT_EQ(run.ui.messages.size(), 2) << "the URL straddles the first two pieces";
+    EXPECT_EQ(ReadFileBytes(page), ReadFileBytes(home.file("long.bak")));
+
+    const QByteArray near =
+        Page("near.html", "<a href=\"http://bad/\">x</a>" + QByteArray(600, 't') + "\n");
+    RepairRun second;
+    RunRepair(second, ReportBuilder().File(near).Link("http://bad/").Summary().Text(),
+              REPAIR_DISABLE_LINE);
+    EXPECT_EQ(ReadFileBytes(near), "<!--<a href=\"http://bad/\">x</a>" + QByteArray(484, 't') +
+                                       "-->" + QByteArray(116, 't') + "\n")
+        << "only the piece that holds the URL is wrapped";
+}
+
+TEST_F(LinkRepairTest, LinkedFileIsRepairedWhereItLiesAndTheLinkStays)
+{
+    ASSERT_EQ(mkdir(home.file("real").constData(), 0700), 0);
+    const QByteArray target = Page("real/page.html", "<a href=\"http://bad/\">x</a>\n");
+    const QByteArray link = home.file("page.html");
+    ASSERT_EQ(symlink("real/page.html", link.constData()), 0);
+    RunRepair(run, ReportBuilder().File(link).Link("http://bad/").Summary().Text(),
+              REPAIR_REPLACE_URL);
+    EXPECT_TRUE(run.completed);
+    struct stat info
+    {};
+    ASSERT_EQ(lstat(link.constData(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadFileBytes(target), QByteArray("<a href=\"page.html\">x</a><!--http://bad/-->\n"));
+    EXPECT_EQ(ReadFileBytes(home.file("page.bak")), QByteArray("<a href=\"http://bad/\">x</a>\n"));
+}
+
+TEST_F(LinkRepairTest, FilesThatCannotBeRepairedStayWholeAndStopTheWalk)
+{
+    const QByteArray original = "<a href=\"http://bad/\">x</a>\n";
+    const QByteArray readOnly = Page("readonly.html", original, 0444);
+    const QByteArray later = Page("later.html", original);
+    RunRepair(run,
+              ReportBuilder()
+                  .File(readOnly)
+                  .Link("http://bad/")
+                  .Summary()
+                  .File(later)
+                  .Link("http://bad/")
+                  .Summary()
+                  .Text(),
+              REPAIR_DISABLE_LINE);
+    EXPECT_FALSE(run.completed);
+    EXPECT_EQ(run.ui.messages, QStringList{kFailed});
+    EXPECT_EQ(ReadFileBytes(readOnly), original);
+    EXPECT_EQ(ReadFileBytes(home.file("readonly.bak")), original);
+    EXPECT_EQ(ReadFileBytes(later), original) << "the walk stops at the first failure";
+    EXPECT_NE(access(home.file("later.bak").constData(), F_OK), 0);
+
+    for (const QByteArray &path : {home.file("missing.html"), home.file("adir.html")}) {
+        if (path.endsWith("adir.html")) {
+            ASSERT_EQ(mkdir(path.constData(), 0700), 0);
+        }
+        RepairRun attempt;
+        RunRepair(attempt, ReportBuilder().File(path).Link("http://bad/").Summary().Text(),
+                  REPAIR_DISABLE_LINE);
+        EXPECT_FALSE(attempt.completed) << path.constData();
+        EXPECT_EQ(attempt.ui.messages, QStringList{kFailed});
+    }
+    struct stat info
+    {};
+    EXPECT_EQ(stat(home.file("adir.html").constData(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+}
+
+// Makes a directory one that nobody may write in: by its mode for a user, by
+// the immutable flag for the superuser, who may write whatever the mode says.
+bool LockDirectory(const QByteArray &directory, bool locked)
+{
+    if (geteuid() != 0)
+        return chmod(directory.constData(), locked ? 0500 : 0700) == 0;
+    const UniqueFd fd(open(directory.constData(), O_RDONLY | O_DIRECTORY));
+    int flags = 0;
+    if (!fd.IsValid() || ioctl(fd.Get(), FS_IOC_GETFLAGS, &flags) != 0)
+        return false;
+    flags = locked ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    return ioctl(fd.Get(), FS_IOC_SETFLAGS, &flags) == 0;
+}
+
+TEST_F(LinkRepairTest, ReadOnlyDirectoryLeavesEverythingAsItWas)
+{
+    const QByteArray directory = home.file("locked");
+    ASSERT_EQ(mkdir(directory.constData(), 0700), 0);
+    const QByteArray original = "<a href=\"http://bad/\">x</a>\n";
+    const QByteArray page = Page("locked/page.html", original);
+    if (!LockDirectory(directory, true))
+        GTEST_SKIP() << "this file system cannot make a directory read-only for the superuser";
+    RunRepair(run, ReportBuilder().File(page).Link("http://bad/").Summary().Text(),
+              REPAIR_DISABLE_LINE);
+    LockDirectory(directory, false);
+    EXPECT_FALSE(run.completed);
+    EXPECT_EQ(run.ui.messages, QStringList{kFailed});
+    EXPECT_EQ(ReadFileBytes(page), original);
+    EXPECT_NE(access(home.file("locked/page.bak").constData(), F_OK), 0);
+}
+
+TEST_F(LinkRepairTest, WriteThatFailsHalfWayLeavesTheFileWhole)
+{
+    QByteArray original;
+    for (int i = 0; i < 500; ++i)
+        original += "<p>line " + QByteArray::number(i) + "</p><a href=\"http://bad/\">x</a>\n";
+    const QByteArray page = Page("big.html", original);
+    const QByteArray backup = home.file("big.bak");
+    WriteFileBytes(backup, "an older backup");
+
+    // Files may grow to 4 KB only: the backup copy cannot be finished.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit small = previous;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    RunRepair(run, ReportBuilder().File(page).Link("http://bad/").Summary().Text(),
+              REPAIR_DISABLE_LINE);
+    setrlimit(RLIMIT_FSIZE, &previous);
+
+    EXPECT_FALSE(run.completed);
+    EXPECT_EQ(ReadFileBytes(page), original);
+    EXPECT_EQ(ReadFileBytes(backup), QByteArray("an older backup")) << "nor is the old backup lost";
+}
+
+TEST_F(LinkRepairTest, FilesOfOneStemShareTheirBackup)
+{
+    const QByteArray htm = Page("index.htm", "<a href=\"http://one/\">1</a>\n");
+    const QByteArray html = Page("index.html", "<a href=\"http://two/\">2</a>\n");
+    RunRepair(run,
+              ReportBuilder()
+                  .File(htm)
+                  .Link("http://one/")
+                  .Summary()
+                  .File(html)
+                  .Link("http://two/")
+                  .Summary()
+                  .Text(),
+              REPAIR_DISABLE_LINE);
+    EXPECT_TRUE(run.completed);
+    EXPECT_EQ(ReadFileBytes(home.file("index.bak")), QByteArray("<a href=\"http://two/\">2</a>\n"));
+}
+
+} // namespace
