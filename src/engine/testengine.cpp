@@ -199,36 +199,34 @@ void CTestEngine::TakeReply()
         return;
     m_bAwaitingReply = false;
     const std::uint32_t code = m_probe.ReplyCode().value_or(kNoStatusCode);
-    if (m_probe.m_nProtocol == PROTOCOL_HTTP && m_categories.IsReported(code)) {
-        const QByteArray categoryText = m_categories.GetCategoryText(code);
-        AppendText(ReportLine::Link(m_listUrls.first(), m_listAnchors.first()));
-        AppendText(ReportLine::Result(code != 200, categoryText));
-        ++m_nUrlErrors;
-        ++m_nReportedInRun;
-    }
-    m_listUrls.removeFirst();
-    m_listAnchors.removeFirst();
-    if (m_pProgressDlg) {
-        m_pProgressDlg->m_ctlUrlProgress.StepIt();
-        ShowProgress();
-    }
-    if (m_probe.m_pSocket != nullptr)
-        m_probe.CloseConnection();
-    if (m_bTimeoutArmed)
-        StopTimeout();
+    // An ftp host's greeting only shows that it is there; it is not classified.
+    if (m_probe.m_nProtocol == PROTOCOL_HTTP)
+        ReportOutcome(code, code != 200);
+    FinishHeadLink();
 }
 
 void CTestEngine::RecordFailure(std::uint32_t code)
 {
     if (m_listUrls.isEmpty())
         return;
-    if (m_categories.IsReported(code)) {
-        const QByteArray categoryText = m_categories.GetCategoryText(code);
-        AppendText(ReportLine::Link(m_listUrls.first(), m_listAnchors.first()));
-        AppendText(ReportLine::Result(true, categoryText));
-        ++m_nUrlErrors;
-        ++m_nReportedInRun;
-    }
+    ReportOutcome(code, true);
+    FinishHeadLink();
+    m_bAwaitingReply = false;
+}
+
+void CTestEngine::ReportOutcome(std::uint32_t code, bool failureWording)
+{
+    if (!m_categories.IsReported(code))
+        return;
+    const QByteArray categoryText = m_categories.GetCategoryText(code);
+    AppendText(ReportLine::Link(m_listUrls.first(), m_listAnchors.first()));
+    AppendText(ReportLine::Result(failureWording, categoryText));
+    ++m_nUrlErrors;
+    ++m_nReportedInRun;
+}
+
+void CTestEngine::FinishHeadLink()
+{
     m_listUrls.removeFirst();
     m_listAnchors.removeFirst();
     if (m_pProgressDlg) {
@@ -239,7 +237,6 @@ void CTestEngine::RecordFailure(std::uint32_t code)
         m_probe.CloseConnection();
     if (m_bTimeoutArmed)
         StopTimeout();
-    m_bAwaitingReply = false;
 }
 
 void CTestEngine::ResetRun(bool restorePanes)

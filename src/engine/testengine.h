@@ -99,6 +99,10 @@ private:
     void EndRun();
     void StartProbe();
     void TakeReply();
+    // Writes the head link and its result when the filter admits the outcome.
+    void ReportOutcome(std::uint32_t code, bool failureWording);
+    // The head link's outcome is recorded: it leaves the queue and its probe ends.
+    void FinishHeadLink();
     void ShowProgress();
     std::chrono::milliseconds RemainingTimeout() const;
     QByteArray DateTime() const;

@@ -1,10 +1,8 @@
 #include "results/linkrepair.h"
 
-#include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +10,7 @@
 
 #include "repairtestsupport.h"
 #include "results/repairnames.h"
+#include "support/filesizelimit.h"
 
 namespace {
 
@@ -296,16 +295,13 @@ TEST_F(LinkRepairTest, WriteThatFailsHalfWayLeavesTheFileWhole)
     const QByteArray backup = home.file("big.bak");
     WriteFileBytes(backup, "an older backup");
 
-    // Files may grow to 4 KB only: the backup copy cannot be finished.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit small = previous;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    RunRepair(run, ReportBuilder().File(page).Link("http://bad/").Summary().Text(),
-              REPAIR_DISABLE_LINE);
-    setrlimit(RLIMIT_FSIZE, &previous);
+    // The backup copy cannot be finished.
+    {
+        const FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.IsActive());
+        RunRepair(run, ReportBuilder().File(page).Link("http://bad/").Summary().Text(),
+                  REPAIR_DISABLE_LINE);
+    }
 
     EXPECT_FALSE(run.completed);
     EXPECT_EQ(ReadFileBytes(page), original);

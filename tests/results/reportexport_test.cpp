@@ -1,7 +1,5 @@
 #include "results/reportexport.h"
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +8,7 @@
 #include "results/htmlreport.h"
 #include "settings/regsettings.h"
 #include "settings/settingsstartup.h"
+#include "support/filesizelimit.h"
 #include "support/recordingui.h"
 #include "support/temphome.h"
 
@@ -91,15 +90,13 @@ TEST_F(ReportExportTest, WriteThatFailsHalfWayLeavesTheOldFileWhole)
     for (int i = 0; i < 2000; ++i)
         longReport += kReport;
 
-    // Files may grow to 4 KB only, so the write stops half-way.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit small = previous;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const ExportOutcome outcome = ExportReport({path, ExportChoice::Html}, longReport, ui, nullptr);
-    setrlimit(RLIMIT_FSIZE, &previous);
+    // The write stops half-way.
+    ExportOutcome outcome = ExportOutcome::Written;
+    {
+        const FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.IsActive());
+        outcome = ExportReport({path, ExportChoice::Html}, longReport, ui, nullptr);
+    }
 
     EXPECT_EQ(outcome, ExportOutcome::WriteError);
     EXPECT_EQ(ui.messages, QStringList{QStringLiteral("file write error")});
