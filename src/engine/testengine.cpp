@@ -51,6 +51,9 @@ void CTestEngine::SetTimeout(int seconds)
 
 void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool allFiles)
 {
+    // The commands that start a run are disabled while one lasts.
+    if (m_bRunning)
+        return;
     m_listFiles += QueueRunFiles(path, subDirectories, allFiles);
     m_nFileCount = static_cast<int>(m_listFiles.size());
 

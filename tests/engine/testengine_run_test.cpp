@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include "enginetestsupport.h"
@@ -212,6 +214,25 @@ TEST(TestEngineRunTest, ClearWindowEmptiesTheReportAndDisablesItsCommands)
     EXPECT_TRUE(h.ui.report.isEmpty());
     EXPECT_FALSE(h.engine->CanExportOrClear());
     EXPECT_FALSE(h.engine->CanRetestOrRepair());
+}
+
+TEST(TestEngineRunTest, ClosingTheEngineEndsTheRunAndRemovesTheWorkFiles)
+{
+    EngineHarness h;
+    const QByteArray page = h.Html("a.html", "<a href=\"http://no-such-host.invalid/\">x</a>.");
+    h.engine->StartTest(page, false, false);
+    h.engine->StartTest(page, false, false);
+    EXPECT_EQ(h.engine->m_nFileCount, 1) << "a second start during a run is refused";
+    h.Tick();
+    for (const char *name : {"urltmp~", "urltmp~1", "urltmp~3"})
+        WriteFileBytes(h.home.file(name), "left over");
+    ASSERT_FALSE(ReadFileBytes(h.home.file("urltmp~2")).isEmpty());
+
+    h.engine.reset();
+    EXPECT_FALSE(h.ui.progressShown);
+    for (const char *name : {"urltmp~", "urltmp~1", "urltmp~2", "urltmp~3"})
+        EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(h.home.file(name)))) << name;
+    EXPECT_TRUE(QFile::exists(QString::fromLocal8Bit(page)));
 }
 
 TEST(TestEngineRunTest, ImmediatePaceTakesTheNextStepWithoutAPeriod)
