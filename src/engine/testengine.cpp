@@ -116,13 +116,7 @@ void CTestEngine::PollStep()
 
 void CTestEngine::EndRun()
 {
-    if (m_bRunning) {
-        StopPoll();
-        m_bRunning = false;
-    }
-    if (m_bTimeoutArmed)
-        StopTimeout();
-    ResetRun(true);
+    StopRun();
     if (m_nUrlErrors != -1)
         AppendText(ReportLine::Summary(m_strCurrentFile, m_nUrlsInFile, m_nUrlErrors));
     AppendText(ReportLine::End(DateTime()));
@@ -264,13 +258,7 @@ void CTestEngine::ResetRun(bool restorePanes)
 
 void CTestEngine::OnStopTest()
 {
-    if (m_bRunning) {
-        StopPoll();
-        m_bRunning = false;
-    }
-    if (m_bTimeoutArmed)
-        StopTimeout();
-    ResetRun(true);
+    StopRun();
     AppendText(ReportLine::Stopped());
     m_ui.StateChanged();
 }
@@ -304,6 +292,17 @@ void CTestEngine::OnClearWindow()
     m_bRunEnded = false;
     m_ui.ClearText();
     m_ui.StateChanged();
+}
+
+void CTestEngine::StopRun()
+{
+    if (m_bRunning) {
+        StopPoll();
+        m_bRunning = false;
+    }
+    if (m_bTimeoutArmed)
+        StopTimeout();
+    ResetRun(true);
 }
 
 void CTestEngine::ArmPoll()

@@ -90,6 +90,8 @@ public:
     int m_nActivityTick = 0;
 
 private:
+    // Stops both timers and ends whatever is in flight, restoring the panes.
+    void StopRun();
     void ArmPoll();
     void StopPoll();
     void StopTimeout();

@@ -47,6 +47,20 @@ struct ConnectCase
     int expected;
 };
 
+// Each case fails with its code and leaves neither a socket nor a descriptor.
+void ExpectFailuresKeepNoSocket(const std::vector<ConnectCase> &cases)
+{
+    EventRecorder owner;
+    for (const ConnectCase &c : cases) {
+        CSocketWnd socket(owner);
+        const int before = OpenDescriptorCount();
+        EXPECT_EQ(socket.Connect(c.host, c.port, kTimeout), c.expected)
+            << "host '" << c.host.constData() << "' port '" << c.port.constData() << "'";
+        EXPECT_EQ(socket.m_hSocket, INVALID_SOCKET);
+        EXPECT_EQ(OpenDescriptorCount(), before);
+    }
+}
+
 } // namespace
 
 TEST(SocketWndConnect, BadAddressIsRejectedBeforeAnySocket)
@@ -62,15 +76,7 @@ TEST(SocketWndConnect, BadAddressIsRejectedBeforeAnySocket)
         {"localhost", "65616", 10001},
         {"localhost", "-65456", 10001},
     };
-    EventRecorder owner;
-    for (const ConnectCase &c : cases) {
-        CSocketWnd socket(owner);
-        const int before = OpenDescriptorCount();
-        EXPECT_EQ(socket.Connect(c.host, c.port, kTimeout), c.expected)
-            << "host '" << c.host.constData() << "' port '" << c.port.constData() << "'";
-        EXPECT_EQ(socket.m_hSocket, INVALID_SOCKET);
-        EXPECT_EQ(OpenDescriptorCount(), before);
-    }
+    ExpectFailuresKeepNoSocket(cases);
 }
 
 TEST(SocketWndConnect, ConnectsWithLeadingBlanksAndAtoiPortText)
@@ -120,15 +126,7 @@ TEST(SocketWndConnect, FailuresKeepNoSocket)
         {"127.0.0.1", refusing.portText(), 10004},
         {"localhost", refusing.portText(), 10004},
     };
-    EventRecorder owner;
-    for (const ConnectCase &c : cases) {
-        CSocketWnd socket(owner);
-        const int before = OpenDescriptorCount();
-        EXPECT_EQ(socket.Connect(c.host, c.port, kTimeout), c.expected)
-            << "host '" << c.host.constData() << "' port '" << c.port.constData() << "'";
-        EXPECT_EQ(socket.m_hSocket, INVALID_SOCKET);
-        EXPECT_EQ(OpenDescriptorCount(), before);
-    }
+    ExpectFailuresKeepNoSocket(cases);
     EXPECT_EQ(server.connectionCount(), 0);
 }
 
