@@ -1,7 +1,7 @@
 #include "listlinks.h"
 
 #include "cli/checkoptions.h"
-#include "cli/pathcheck.h"
+#include "discovery/chosenfile.h"
 #include "discovery/directorywalk.h"
 #include "discovery/linkextractor.h"
 #include "discovery/workfiles.h"

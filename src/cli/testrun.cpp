@@ -9,9 +9,9 @@
 
 #include "cli/checkoptions.h"
 #include "cli/interruptwatcher.h"
-#include "cli/pathcheck.h"
 #include "cli/savedreport.h"
 #include "cli/terminalui.h"
+#include "discovery/chosenfile.h"
 #include "engine/qttimerservice.h"
 #include "engine/testengine.h"
 #include "results/retestinput.h"

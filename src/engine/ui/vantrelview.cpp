@@ -1,1 +1,271 @@
 #include "vantrelview.h"
+
+#include <QApplication>
+#include <QFontDialog>
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QScrollBar>
+
+#include "app/framestatusbar.h"
+
+#include "discovery/chosenfile.h"
+#include "discovery/ui/progressdlg.h"
+#include "discovery/ui/selectfilesdlg.h"
+#include "engine/qttimerservice.h"
+#include "engine/testengine.h"
+#include "engine/ui/reporttext.h"
+#include "results/linkrepair.h"
+#include "results/reportexport.h"
+#include "results/retestinput.h"
+#include "results/ui/exportdlg.h"
+#include "results/ui/repairdlg.h"
+#include "settings/regsettings.h"
+
+namespace {
+
+constexpr int kDefaultFontHeight = 100;
+constexpr int kDefaultFontWeight = 700;
+
+// Text on a dark background is drawn light, so that no choice of colour
+// makes the report unreadable.
+QColor TextColorFor(const QColor &background)
+{
+    return background.lightnessF() < 0.5 ? QColor(Qt::white) : QColor(Qt::black);
+}
+
+} // namespace
+
+CVantrelView::CVantrelView(CRegSettings &settings, CFrameStatusBar &statusBar,
+                           EngineOptions options, QWidget *parent)
+    : QPlainTextEdit(parent), m_settings(settings), m_statusBar(statusBar)
+{
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setUndoRedoEnabled(false);
+    setAcceptDrops(false);
+    setAccessibleName(QStringLiteral("Test results"));
+    setWhatsThis(QStringLiteral("The results window: the report of every run, one line per "
+                                "tested file and two lines per reported link."));
+
+    m_timers = std::make_unique<QtTimerService>(
+        [this](int id) {
+            if (m_engine)
+                m_engine->OnTimer(id);
+        },
+        this);
+    m_engine = std::make_unique<CTestEngine>(*this, *m_timers, settings, std::move(options));
+
+    const int stored = settings.ReadInt("Settings", "BackColor", -1);
+    if (stored == -1) {
+        m_crBackColor = RefFromColor(palette().color(QPalette::Base));
+        settings.WriteInt("Settings", "BackColor", static_cast<int>(m_crBackColor));
+    } else {
+        m_crBackColor = static_cast<ColorRef>(stored);
+    }
+    SetBackColor(m_crBackColor);
+    ApplyFont(settings.ReadInt("Font", "Height", kDefaultFontHeight),
+              settings.ReadInt("Font", "Weight", kDefaultFontWeight),
+              settings.ReadString("Font", "Face", "Arial"));
+}
+
+CVantrelView::~CVantrelView()
+{
+    CloseEngine();
+}
+
+void CVantrelView::CloseEngine()
+{
+    m_engine.reset();
+    m_timers.reset();
+}
+
+void CVantrelView::ApplyFont(int height, int weight, const QByteArray &face)
+{
+    QFont font(QString::fromUtf8(face));
+    font.setPointSizeF(height > 0 ? height / 10.0 : kDefaultFontHeight / 10.0);
+    font.setWeight(weight >= 600 ? QFont::Bold : QFont::Normal);
+    setFont(font);
+}
+
+void CVantrelView::SetBackColor(ColorRef color)
+{
+    m_crBackColor = color;
+    QPalette colours = palette();
+    const QColor background = ColorFromRef(color);
+    colours.setColor(QPalette::Base, background);
+    colours.setColor(QPalette::Text, TextColorFor(background));
+    setPalette(colours);
+    viewport()->update();
+}
+
+void CVantrelView::OnSelectFiles()
+{
+    if (!m_engine->CanSelectFiles())
+        return;
+    CSelectFilesDlg dialog(m_settings, window());
+    dialog.m_strFile = m_settings.ReadString("FileSel", "Starter", {});
+    dialog.m_bRecurse = m_settings.ReadInt("FileSel", "Recurse", 0) != 0;
+    dialog.m_bAllFiles = m_settings.ReadInt("FileSel", "AllFiles", 0) != 0;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!CanOpenChosenFile(dialog.m_strFile)) {
+        MessageBox(QStringLiteral("The chosen file does not exist"), Icon::None);
+        return;
+    }
+    if (dialog.m_bAllFiles) {
+        const QString why = RunDirectoryProblem(dialog.m_strFile);
+        if (!why.isEmpty()) {
+            MessageBox(why, Icon::None);
+            return;
+        }
+    }
+    m_settings.WriteString("FileSel", "Starter", dialog.m_strFile);
+    m_settings.WriteInt("FileSel", "Recurse", dialog.m_bRecurse ? 1 : 0);
+    m_settings.WriteInt("FileSel", "AllFiles", dialog.m_bAllFiles ? 1 : 0);
+    m_engine->StartTest(dialog.m_strFile, dialog.m_bRecurse, dialog.m_bAllFiles);
+}
+
+void CVantrelView::OnStopTest()
+{
+    if (m_engine->CanStopTest())
+        m_engine->OnStopTest();
+}
+
+void CVantrelView::OnRetestFailedLinks()
+{
+    ::OnRetestFailedLinks(*m_engine);
+}
+
+void CVantrelView::OnExportResults()
+{
+    if (!m_engine->CanExportOrClear())
+        return;
+    CExportDlg dialog(window());
+    dialog.m_strPath = m_settings.ReadString("XportSel", "Starter", "results.txt");
+    dialog.m_nFormat = m_settings.ReadInt("XportSel", "Text", 0);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    ExportChoice choice;
+    choice.path = dialog.m_strPath;
+    choice.format = dialog.m_nFormat;
+    ExportReport(choice, m_engine->ReportText(), *this, &m_settings);
+}
+
+void CVantrelView::OnRepairFailedLinks()
+{
+    ::OnRepairFailedLinks(*m_engine, [this]() -> std::optional<int> {
+        CRepairDlg dialog(window());
+        dialog.m_nType = m_settings.ReadInt("Repair", "Type", 0);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        m_settings.WriteInt("Repair", "Type", dialog.m_nType);
+        return dialog.m_nType;
+    });
+}
+
+void CVantrelView::OnChooseFont()
+{
+    QFontDialog dialog(font(), window());
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    dialog.setOption(QFontDialog::ScalableFonts);
+    dialog.setWindowTitle(QStringLiteral("Font"));
+    // Colour, underline and strike-out are not the window's to choose.
+    for (QGroupBox *group : dialog.findChildren<QGroupBox *>())
+        group->hide();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QFont chosen = dialog.selectedFont();
+    const QByteArray face = chosen.family().toUtf8();
+    const int height = qRound(chosen.pointSizeF() * 10);
+    const int weight = chosen.weight() >= QFont::DemiBold ? 700 : 400;
+    m_settings.WriteString("Font", "Face", face);
+    m_settings.WriteInt("Font", "Height", height);
+    m_settings.WriteInt("Font", "Weight", weight);
+    ApplyFont(height, weight, face);
+}
+
+void CVantrelView::OnClearWindow()
+{
+    m_engine->OnClearWindow();
+}
+
+void CVantrelView::OnSettings() {}
+
+void CVantrelView::AppendText(const QByteArray &text)
+{
+    QScrollBar *scroll = verticalScrollBar();
+    const bool following = scroll->value() == scroll->maximum();
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(DecodeReportPiece(text));
+    if (following)
+        scroll->setValue(scroll->maximum());
+}
+
+void CVantrelView::ClearText()
+{
+    clear();
+}
+
+void CVantrelView::SetStatusPane(int pane, const QString &text)
+{
+    m_statusBar.SetPaneText(pane, text);
+}
+
+void CVantrelView::MessageBeep(Beep kind)
+{
+    QApplication::beep();
+    Q_EMIT beeped(kind);
+}
+
+void CVantrelView::MessageBox(const QString &text, Icon icon)
+{
+    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
+                    QStringLiteral("Vantrel"), text, QMessageBox::Ok, window());
+    box.exec();
+}
+
+bool CVantrelView::AskYesNo(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vantrel"), text,
+                    QMessageBox::Yes | QMessageBox::No, window());
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CVantrelView::ShowProgress(const ProgressModel *progress)
+{
+    if (progress == nullptr) {
+        delete m_pProgressDlg;
+        return;
+    }
+    if (m_pProgressDlg == nullptr) {
+        m_pProgressDlg = new CProgressDlg(window());
+        m_pProgressDlg->Create();
+    }
+    m_pProgressDlg->UpdateData(*progress);
+}
+
+void CVantrelView::ShowActivity(int position)
+{
+    m_statusBar.ShowActivity(position);
+}
+
+void CVantrelView::SetWaitCursor(bool waiting)
+{
+    if (waiting == m_bWaitCursor)
+        return;
+    m_bWaitCursor = waiting;
+    // The window stays usable while a connection is made: the busy pointer
+    // says so, where the hourglass would say the opposite.
+    if (waiting)
+        viewport()->setCursor(Qt::BusyCursor);
+    else
+        viewport()->setCursor(Qt::IBeamCursor);
+}
+
+void CVantrelView::StateChanged()
+{
+    Q_EMIT commandStateChanged();
+}

@@ -1,1 +1,83 @@
 #pragma once
+
+#include <memory>
+
+#include <QPlainTextEdit>
+#include <QPointer>
+
+#include "controls/colorref.h"
+#include "discovery/ui/progressdlg.h"
+#include "engine/engineui.h"
+#include "engine/testengine.h"
+
+class CFrameStatusBar;
+
+class CRegSettings;
+class QtTimerService;
+
+// The results window. It owns the test engine and shows it: the engine's
+// report grows here (a decoded copy of the bytes the engine keeps), its
+// status texts go to the main window's status bar, its progress to the
+// "Testing Progress" window, its questions to message boxes. It also carries
+// the commands that act on the engine: starting, stopping, re-testing,
+// exporting and repairing, and the window's own font, colour and clearing.
+class CVantrelView final : public QPlainTextEdit, public EngineUi
+{
+    Q_OBJECT
+
+public:
+    // Reads the report filter, the time-out and the background colour from
+    // the settings, and the font. The options are the engine's (tests point
+    // its ports at loopback servers).
+    CVantrelView(CRegSettings &settings, CFrameStatusBar &statusBar, EngineOptions options = {},
+                 QWidget *parent = nullptr);
+    ~CVantrelView() override;
+
+    CTestEngine &Engine() { return *m_engine; }
+    // Ends a run in flight and removes the work files, while the status bar
+    // and the rest of the main window still stand. Nothing is shown after.
+    void CloseEngine();
+    CProgressDlg *ProgressDialog() const { return m_pProgressDlg; }
+
+    void OnSelectFiles();
+    void OnStopTest();
+    void OnRetestFailedLinks();
+    void OnExportResults();
+    void OnRepairFailedLinks();
+    void OnChooseFont();
+    void OnClearWindow();
+    void OnSettings();
+
+    // Height in tenths of a point, weight 400 (normal) or 700 (bold).
+    void ApplyFont(int height, int weight, const QByteArray &face);
+    void SetBackColor(ColorRef color);
+    ColorRef BackColor() const { return m_crBackColor; }
+
+    // Shown by the engine.
+    void AppendText(const QByteArray &text) override;
+    void ClearText() override;
+    void SetStatusPane(int pane, const QString &text) override;
+    void MessageBeep(Beep kind) override;
+    void MessageBox(const QString &text, Icon icon) override;
+    bool AskYesNo(const QString &text) override;
+    void ShowProgress(const ProgressModel *progress) override;
+    void ShowActivity(int position) override;
+    void SetWaitCursor(bool waiting) override;
+    void StateChanged() override;
+
+Q_SIGNALS:
+    // A run started or ended, or the window gained or lost its text.
+    void commandStateChanged();
+    void beeped(EngineUi::Beep kind);
+
+private:
+    CRegSettings &m_settings;
+    CFrameStatusBar &m_statusBar;
+    ColorRef m_crBackColor = 0;
+    QPointer<CProgressDlg> m_pProgressDlg;
+    bool m_bWaitCursor = false;
+    std::unique_ptr<QtTimerService> m_timers;
+    // Last, so that it goes first: its end-of-run clean-up still shows
+    // itself through this window.
+    std::unique_ptr<CTestEngine> m_engine;
+};

@@ -1,1 +1,57 @@
 #include "repairdlg.h"
+
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "app/help/helptopics.h"
+#include "app/help/openhelp.h"
+
+CRepairDlg::CRepairDlg(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("URL Link Disable and File Repair"));
+
+    auto *group = new QGroupBox(
+        QStringLiteral("When Vantrel finds the offending URL in the file do the following:"), this);
+    m_radioDisable = new QRadioButton(
+        QStringLiteral("Disable the entire line of text containing the URL"), group);
+    m_radioReplace =
+        new QRadioButton(QStringLiteral("Replace the URL text with the name of the file"), group);
+    auto *choices = new QVBoxLayout(group);
+    choices->addWidget(m_radioDisable);
+    choices->addWidget(m_radioReplace);
+    auto *note = new QLabel(
+        QStringLiteral("No text is deleted. The bad URL is preserved as an HTML comment."), this);
+    auto *buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::helpRequested, this,
+            [this] { OpenHelp(this, HelpTopic::Repair); });
+    auto *help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] { OpenHelp(this, HelpTopic::Repair); });
+}
+
+int CRepairDlg::exec()
+{
+    m_radioDisable->setChecked(m_nType == 0);
+    m_radioReplace->setChecked(m_nType == 1);
+    return QDialog::exec();
+}
+
+void CRepairDlg::accept()
+{
+    m_nType = m_radioReplace->isChecked() ? 1 : (m_radioDisable->isChecked() ? 0 : -1);
+    QDialog::accept();
+}

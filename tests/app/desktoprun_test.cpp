@@ -1,0 +1,165 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "app/framestatusbar.h"
+#include "desktoptestsupport.h"
+#include "discovery/ui/progressdlg.h"
+#include "engine/ui/reporttext.h"
+#include "engine/ui/vantrelview.h"
+#include "support/loopbackserver.h"
+#include "support/loopbackstalledhost.h"
+
+namespace {
+
+// The report with its date lines cut to their first words, so that runs made
+// at different moments compare equal.
+QByteArray WithoutDates(const QByteArray &report)
+{
+    QList<QByteArray> lines = report.split('\n');
+    for (QByteArray &line : lines) {
+        if (line.startsWith("Start of test "))
+            line = "Start of test \r";
+        else if (line.startsWith("End of test: "))
+            line = "End of test: \r";
+    }
+    return lines.join('\n');
+}
+
+QByteArray RunTerminal(const QList<QByteArray> &arguments)
+{
+    QStringList list;
+    for (const QByteArray &argument : arguments)
+        list.append(QString::fromLocal8Bit(argument));
+    QProcess process;
+    process.start(QStringLiteral(VANTREL_CHECK_PATH), list);
+    process.waitForFinished(60000);
+    return process.readAllStandardOutput();
+}
+
+// Chooses the file in the Select File(s) dialog and presses OK.
+void ChooseFile(const QByteArray &path, bool allFiles = false)
+{
+    WhenModal([path, allFiles](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>()->setText(QString::fromLocal8Bit(path));
+        for (QCheckBox *box : dialog->findChildren<QCheckBox *>()) {
+            if (box->text() == QStringLiteral("Test all files in this directory"))
+                box->setChecked(allFiles);
+        }
+        Press(dialog, QStringLiteral("OK"));
+    });
+}
+
+TEST(DesktopRunTest, RunFromSelectFilesShowsTheTerminalsReportAndMovesTheCommands)
+{
+    LoopbackServer server;
+    server.setReply("/missing", LoopbackReply::Status("HTTP/1.0 404 Not Found"));
+    server.setReply("/odd", LoopbackReply::Status("HTTP/1.1 203 Non-Authoritative"));
+    server.setReply("/broken", LoopbackReply::Garbage());
+    DesktopHarness desk(server.portText());
+    const QByteArray page = desk.Html(
+        "site.html", "<html><a href=\"http://127.0.0.1/ok\">Fine</a> <a "
+                     "href=\"http://127.0.0.1/missing\">Gone \xe9t\xe9</a> <A "
+                     "HREF=\"http://127.0.0.1/odd\">Odd</A><a href=\"http://127.0.0.1/broken\">"
+                     "B</a><a href=\"http://127.0.0.2/refused\">R</a></html>\n");
+    CVantrelView *view = desk.frame->View();
+    const FrameActions &actions = desk.frame->Actions();
+    QList<EngineUi::Beep> beeps;
+    QObject::connect(view, &CVantrelView::beeped, view,
+                     [&beeps](EngineUi::Beep kind) { beeps.append(kind); });
+
+    ChooseFile(page);
+    actions.selectFiles->trigger();
+    ASSERT_TRUE(view->Engine().m_bRunning);
+    EXPECT_FALSE(actions.selectFiles->isEnabled());
+    EXPECT_TRUE(actions.stopTest->isEnabled());
+    EXPECT_FALSE(actions.retest->isEnabled());
+    ASSERT_NE(view->ProgressDialog(), nullptr);
+    EXPECT_TRUE(view->ProgressDialog()->isVisible());
+    QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return view->ProgressDialog()->m_strUrlIndex->text() == QStringLiteral("2"); }));
+    view->ProgressDialog()->grab().save(QStringLiteral(SCREENSHOT_DIR "/progress.png"));
+
+    ASSERT_TRUE(WaitUntil([&] { return !view->Engine().m_bRunning; }, std::chrono::seconds(20)));
+    EXPECT_EQ(view->ProgressDialog(), nullptr);
+    EXPECT_TRUE(actions.selectFiles->isEnabled());
+    EXPECT_FALSE(actions.stopTest->isEnabled());
+    EXPECT_TRUE(actions.retest->isEnabled());
+    EXPECT_TRUE(actions.repair->isEnabled());
+    EXPECT_TRUE(actions.exportResults->isEnabled());
+    EXPECT_EQ(desk.frame->StatusBar()->PaneText(1), QStringLiteral("Search Complete"));
+    // Two replies without a known code (203 and garbage), then the end of the run.
+    EXPECT_EQ(beeps, (QList<EngineUi::Beep>{EngineUi::Beep::Exclamation,
+                                            EngineUi::Beep::Exclamation, EngineUi::Beep::Default}));
+    EXPECT_EQ(desk.StoredString("FileSel", "Starter"), page);
+
+    // The window shows the engine's bytes; the terminal front end, run on the
+    // same page at the same pace, writes the same bytes.
+    const QByteArray report = view->Engine().ReportText();
+    EXPECT_EQ(view->toPlainText(), DecodeReportPiece(report));
+    EXPECT_TRUE(report.contains("\"http://127.0.0.1/missing\" >Gone \xe9t\xe9<\r\n"
+                                "*Reason for Failure: HTTP Code 404 Not Found\r\n"));
+    EXPECT_TRUE(view->toPlainText().contains(QStringLiteral("Gone \u00e9t\u00e9<")));
+    const QByteArray terminal = RunTerminal({"--poll-ms", "100", "--http-port", server.portText(),
+                                             "--ftp-port", server.portText(), page});
+    EXPECT_EQ(WithoutDates(report), WithoutDates(terminal));
+    desk.frame->grab().save(QStringLiteral(SCREENSHOT_DIR "/mainframe-after-run.png"));
+}
+
+TEST(DesktopRunTest, StopDuringAProbeOfASilentHostEndsTheRunAtOnce)
+{
+    LoopbackStalledHost silent;
+    ASSERT_TRUE(silent.isReady());
+    DesktopHarness desk(silent.portText());
+    const QByteArray page =
+        desk.Html("silent.html", "<a href=\"http://127.0.0.1/\">Nobody home</a>.");
+    CVantrelView *view = desk.frame->View();
+
+    ChooseFile(page);
+    desk.frame->Actions().selectFiles->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return view->Engine().m_bAwaitingReply; }));
+
+    // The window keeps working while the probe waits.
+    int ticks = 0;
+    QTimer repaint;
+    QObject::connect(&repaint, &QTimer::timeout, &repaint, [&ticks] { ++ticks; });
+    repaint.start(10);
+    ASSERT_TRUE(WaitUntil([&] { return ticks >= 5; }));
+    EXPECT_TRUE(view->Engine().m_bRunning);
+    EXPECT_TRUE(desk.frame->Actions().stopTest->isEnabled());
+
+    desk.frame->Actions().stopTest->trigger();
+    EXPECT_FALSE(view->Engine().m_bRunning);
+    EXPECT_TRUE(view->Engine().ReportText().endsWith("<Testing: " + page +
+                                                     "\r\nTesting Stopped by User\r\n"));
+    EXPECT_EQ(view->ProgressDialog(), nullptr);
+    EXPECT_TRUE(desk.frame->Actions().selectFiles->isEnabled());
+    EXPECT_TRUE(desk.frame->Actions().repair->isEnabled());
+}
+
+TEST(DesktopRunTest, ClosingTheWindowDuringARunRemovesTheWorkFiles)
+{
+    LoopbackServer server(LoopbackReply::Of(LoopbackReply::Kind::Silent));
+    auto desk = std::make_unique<DesktopHarness>(server.portText());
+    const QByteArray page = desk->Html("a.html", "<a href=\"http://127.0.0.1/\">A</a>.");
+    ChooseFile(page);
+    desk->frame->Actions().selectFiles->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return desk->frame->View()->Engine().m_bAwaitingReply; }));
+    const QByteArray splitCopy = desk->home.file("urltmp~2");
+    ASSERT_TRUE(QFile::exists(QString::fromLocal8Bit(splitCopy)));
+
+    desk->frame->close();
+    desk->frame.reset();
+    EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(splitCopy)));
+    EXPECT_TRUE(server.waitForFinished(1));
+}
+
+} // namespace

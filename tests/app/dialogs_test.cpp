@@ -1,0 +1,204 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "desktoptestsupport.h"
+#include "discovery/ui/progressdlg.h"
+#include "discovery/ui/selectfilesdlg.h"
+#include "engine/progressmodel.h"
+#include "engine/ui/vantrelview.h"
+#include "results/ui/exportdlg.h"
+
+namespace {
+
+QCheckBox *Box(QWidget *dialog, const char *text)
+{
+    for (QCheckBox *box : dialog->findChildren<QCheckBox *>()) {
+        if (box->text() == QLatin1String(text))
+            return box;
+    }
+    return nullptr;
+}
+
+QRadioButton *Radio(QWidget *dialog, const char *text)
+{
+    for (QRadioButton *radio : dialog->findChildren<QRadioButton *>()) {
+        if (radio->text() == QLatin1String(text))
+            return radio;
+    }
+    return nullptr;
+}
+
+TEST(SelectFilesDialogTest, RemembersTheChoiceCouplesTheBoxesAndBrowsesFromTheLastFile)
+{
+    DesktopHarness desk;
+    const QByteArray page = desk.Html("site/index.html", "no links.");
+    desk.settings->WriteString("FileSel", "Starter", page);
+    desk.settings->WriteInt("FileSel", "Recurse", 0);
+    desk.settings->WriteInt("FileSel", "AllFiles", 1);
+
+    QString browseStart;
+    WhenModal([&](QWidget *modal) {
+        auto *dialog = dynamic_cast<CSelectFilesDlg *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        auto *edit = dialog->findChild<QLineEdit *>();
+        EXPECT_EQ(edit->text(), QString::fromLocal8Bit(page));
+        QCheckBox *allFiles = Box(dialog, "Test all files in this directory");
+        QCheckBox *recurse = Box(dialog, "Test in this directory and all sub-directories");
+        EXPECT_TRUE(allFiles->isChecked());
+        EXPECT_FALSE(recurse->isChecked());
+
+        allFiles->click();
+        recurse->click();
+        EXPECT_TRUE(allFiles->isChecked()) << "ticking sub-directories ticks all files";
+        recurse->click();
+        EXPECT_TRUE(allFiles->isChecked()) << "unticking it leaves all files alone";
+        allFiles->click();
+        recurse->click();
+
+        // Browse starts in the remembered file's directory, not the typed one's,
+        // and a cancelled file dialog leaves the field alone.
+        edit->setText(QStringLiteral("/elsewhere/typed.html"));
+        dialog->m_chooseFile = [&browseStart](QWidget *, const QString &start) {
+            browseStart = start;
+            return QString();
+        };
+        Press(dialog, QStringLiteral("Browse..."));
+        EXPECT_EQ(edit->text(), QStringLiteral("/elsewhere/typed.html"));
+        edit->setText(QString::fromLocal8Bit(page));
+        Press(dialog, QStringLiteral("OK"));
+    });
+    desk.frame->Actions().selectFiles->trigger();
+    EXPECT_EQ(browseStart, QString::fromLocal8Bit(desk.home.file("site")));
+    ASSERT_TRUE(WaitUntil([&] { return !desk.frame->View()->Engine().m_bRunning; }));
+    EXPECT_EQ(desk.StoredInt("FileSel", "Recurse"), 1);
+    EXPECT_EQ(desk.StoredInt("FileSel", "AllFiles"), 1);
+    EXPECT_TRUE(desk.frame->View()->Engine().ReportText().contains(
+        ">Results for " + page + ": URLs tested: 0. URL errors: 0."));
+}
+
+TEST(SelectFilesDialogTest, AMissingFileIsRefusedAndNothingIsStored)
+{
+    DesktopHarness desk;
+    const QByteArray missing = desk.home.file("missing.html");
+    QString message;
+    WhenModal([&](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>()->setText(QString::fromLocal8Bit(missing));
+        WhenModal([&](QWidget *box) {
+            message = ModalText(box);
+            Press(box, QStringLiteral("OK"));
+        });
+        Press(dialog, QStringLiteral("OK"));
+    });
+    desk.frame->Actions().selectFiles->trigger();
+    EXPECT_EQ(message, QStringLiteral("The chosen file does not exist"));
+    EXPECT_FALSE(desk.frame->View()->Engine().m_bRunning);
+    EXPECT_EQ(desk.StoredString("FileSel", "Starter"), QByteArray("<none>"));
+    EXPECT_FALSE(desk.frame->View()->Engine().m_bHasText);
+}
+
+TEST(ExportDialogTest, TheFormatSwitchesTheExtensionAndTheChoiceIsRemembered)
+{
+    const struct
+    {
+        const char *path;
+        int format;
+        const char *expected;
+    } cases[] = {
+        {"results.txt", 1, "results.html"},
+        {"results.html", 0, "results.txt"},
+        {".txt", 1, ".txt"},
+        {"a.TXT", 1, "a.TXT"},
+        {"report", 1, "report"},
+        {"a.txt", 0, "a.txt"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(SwitchExportExtension(QString::fromLatin1(c.path), c.format),
+                  QString::fromLatin1(c.expected))
+            << c.path;
+
+    DesktopHarness desk;
+    CVantrelView *view = desk.frame->View();
+    view->Engine().AppendText("<Testing: /x/a.html\r\n\"http://h/\" >A<\r\n*Reason for Failure: "
+                              "Can't Find Named Host\r\n>Results for /x/a.html: URLs tested: 1. "
+                              "URL errors: 1.\r\n\r\n");
+    const QByteArray target = desk.home.file("results.txt");
+    int browsedFormat = -1;
+    WhenModal([&](QWidget *modal) {
+        auto *dialog = dynamic_cast<CExportDlg *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        auto *edit = dialog->findChild<QLineEdit *>();
+        EXPECT_EQ(edit->text(), QStringLiteral("results.txt"));
+        EXPECT_TRUE(Radio(dialog, "Export as Text file")->isChecked());
+        edit->setText(QString::fromLocal8Bit(target));
+        Radio(dialog, "Export as HTML file")->click();
+        EXPECT_EQ(edit->text(), QString::fromLocal8Bit(desk.home.file("results.html")));
+        dialog->m_chooseFile = [&browsedFormat](QWidget *, const QString &, int format) {
+            browsedFormat = format;
+            return QString();
+        };
+        Press(dialog, QStringLiteral("Browse..."));
+        Press(dialog, QStringLiteral("OK"));
+    });
+    desk.frame->Actions().exportResults->trigger();
+    EXPECT_EQ(browsedFormat, 1);
+    EXPECT_EQ(desk.StoredString("XportSel", "Starter"), desk.home.file("results.html"));
+    EXPECT_EQ(desk.StoredInt("XportSel", "Text"), 1);
+    const QByteArray html = ReadFileBytes(desk.home.file("results.html"));
+    EXPECT_TRUE(html.contains("<li><a href=\"http://h/\">A</a> Reason for Failure: Can't Find "
+                              "Named Host"));
+
+    // Replacing the file asks first; No leaves file and settings alone.
+    WriteFileBytes(target, "keep me");
+    QString question;
+    WhenModal([&](QWidget *dialog) {
+        Radio(dialog, "Export as Text file")->click();
+        dialog->findChild<QLineEdit *>()->setText(QString::fromLocal8Bit(target));
+        WhenModal([&](QWidget *box) {
+            question = ModalText(box);
+            Press(box, QStringLiteral("No"));
+        });
+        Press(dialog, QStringLiteral("OK"));
+    });
+    desk.frame->Actions().exportResults->trigger();
+    EXPECT_EQ(question, QString::fromLocal8Bit(target) +
+                            QStringLiteral("\nThis file already exists\n\nReplace existing file?"));
+    EXPECT_EQ(ReadFileBytes(target), QByteArray("keep me"));
+    EXPECT_EQ(desk.StoredInt("XportSel", "Text"), 1);
+}
+
+TEST(ProgressDialogTest, ShowsCountsBeyondSixteenBitsAndCannotBeClosedByTheUser)
+{
+    QWidget owner;
+    CProgressDlg dialog(&owner);
+    ProgressModel model;
+    model.m_strFileIndex = "70000";
+    model.m_strFileCount = "70001";
+    model.m_strUrlIndex = "65537";
+    model.m_strUrlCount = "100000";
+    model.m_ctlFileProgress.SetRange(0, 70001);
+    model.m_ctlFileProgress.SetPos(69999);
+    model.m_ctlUrlProgress.SetRange(0, 100000);
+    model.m_ctlUrlProgress.SetPos(65536);
+    dialog.Create();
+    dialog.UpdateData(model);
+    EXPECT_EQ(dialog.m_strFileIndex->text(), QStringLiteral("70000"));
+    EXPECT_EQ(dialog.m_strUrlCount->text(), QStringLiteral("100000"));
+    EXPECT_EQ(dialog.m_ctlFileProgress->maximum(), 70001);
+    EXPECT_EQ(dialog.m_ctlFileProgress->value(), 69999);
+    EXPECT_EQ(dialog.m_ctlUrlProgress->value(), 65536);
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+
+    dialog.close();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+} // namespace
