@@ -20,15 +20,19 @@ QString Text(const QByteArray &bytes)
 
 } // namespace
 
-CHttpProbe::CHttpProbe(EngineUi &ui, ReplyListener &listener, ProbePorts ports)
-    : m_ui(ui), m_listener(listener), m_ports(std::move(ports))
+CHttpProbe::CHttpProbe(EngineUi &ui, ReplyListener &listener, ProbePorts ports,
+                       const ResolverOptions &resolver)
+    : m_resolver(resolver), m_ui(ui), m_listener(listener), m_ports(std::move(ports))
 {}
 
-CHttpProbe::~CHttpProbe() = default;
+CHttpProbe::~CHttpProbe()
+{
+    DropConnection();
+}
 
 void CHttpProbe::OpenConnection()
 {
-    m_pSocket = std::make_unique<CSocketWnd>(*this);
+    m_pSocket = std::make_unique<CSocketWnd>(*this, m_resolver);
 }
 
 void CHttpProbe::CloseConnection()
@@ -39,39 +43,48 @@ void CHttpProbe::CloseConnection()
 
 void CHttpProbe::DropConnection()
 {
+    // A connect cut short (stop, time-out, closing) ends its wait cursor too.
+    EndWaitCursor();
     if (m_pSocket == nullptr)
         return;
     m_pSocket->Close();
     m_pSocket.reset();
 }
 
-int CHttpProbe::SendRequest(const QByteArray &link, std::chrono::milliseconds timeout)
+int CHttpProbe::SendRequest(const QByteArray &link)
 {
-    const QByteArray host = GetHostName(link, m_nProtocol);
+    m_strHost = GetHostName(link, m_nProtocol);
     const QByteArray &port = m_nProtocol == PROTOCOL_HTTP ? m_ports.http : m_ports.ftp;
-    const QByteArray path = GetUrlPath(link, m_nProtocol);
+    m_strPath = GetUrlPath(link, m_nProtocol);
 
     if (m_pSocket != nullptr)
         CloseConnection();
     OpenConnection();
 
+    m_bWaitCursor = true;
     m_ui.SetWaitCursor(true);
-    m_ui.SetStatusPane(1, QStringLiteral("Connecting to %1").arg(Text(host)));
+    m_ui.SetStatusPane(1, QStringLiteral("Connecting to %1").arg(Text(m_strHost)));
     m_ui.SetStatusPane(2, QString());
-    const int result = m_pSocket->Connect(host, port, timeout);
-    m_ui.SetWaitCursor(false);
-    m_ui.SetStatusPane(1, QStringLiteral("Connected to %1").arg(Text(host)));
-
+    const int result = m_pSocket->Connect(m_strHost, port);
     if (result >= static_cast<int>(kFirstFailureCode)) {
-        CloseConnection();
+        OnConnected(result);
         return result;
     }
+    return 0;
+}
+
+void CHttpProbe::OnConnected(int result)
+{
+    EndWaitCursor();
+    m_ui.SetStatusPane(1, QStringLiteral("Connected to %1").arg(Text(m_strHost)));
+    if (result >= static_cast<int>(kFirstFailureCode)) {
+        CloseConnection();
+        return;
+    }
     m_pSocket->AsyncSelect(FD_READ | FD_CLOSE);
-    if (m_pSocket == nullptr)
-        return PROBE_ERR_UNSPECIFIED;
 
     if (m_nProtocol == PROTOCOL_HTTP) {
-        const QByteArray requestLine = "GET " + path + " HTTP/1.0";
+        const QByteArray requestLine = "GET " + m_strPath + " HTTP/1.0";
         m_pSocket->Send(requestLine.constData(), static_cast<int>(requestLine.size()), 0);
         m_pSocket->Send("\r\n", 2, 0);
         m_pSocket->Send("\r\n", 2, 0);
@@ -79,12 +92,23 @@ int CHttpProbe::SendRequest(const QByteArray &link, std::chrono::milliseconds ti
     } else {
         m_ui.SetStatusPane(2, QString());
     }
-    return 0;
 }
 
-void CHttpProbe::OnSocketEvent(int, long event)
+void CHttpProbe::EndWaitCursor()
 {
-    if (event == FD_READ && m_pSocket != nullptr) {
+    if (!m_bWaitCursor)
+        return;
+    m_bWaitCursor = false;
+    m_ui.SetWaitCursor(false);
+}
+
+void CHttpProbe::OnSocketEvent(int, long event, int error)
+{
+    if (event == FD_CONNECT && m_pSocket != nullptr) {
+        OnConnected(error);
+        if (error >= static_cast<int>(kFirstFailureCode))
+            m_listener.OnConnectFailed(static_cast<std::uint32_t>(error));
+    } else if (event == FD_READ && m_pSocket != nullptr) {
         m_ui.SetStatusPane(2, QStringLiteral("Host Reply Received"));
         std::memset(m_szReply, 0, sizeof m_szReply);
         m_szReply[513] = '\n';

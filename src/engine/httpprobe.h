@@ -1,12 +1,12 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
 #include <QByteArray>
 
+#include "net/asyncresolver.h"
 #include "net/socketwnd.h"
 
 class EngineUi;
@@ -18,35 +18,48 @@ struct ProbePorts
     QByteArray ftp = "21";
 };
 
-// Told when the first piece of a host's reply has arrived.
+// Told how a probe that SendRequest left pending goes on.
 class ReplyListener
 {
 public:
     virtual ~ReplyListener() = default;
+    // The first piece of the host's reply has arrived.
     virtual void OnReplyReceived() = 0;
+    // The connect failed: code is 10000 to 10004. The connection is closed.
+    virtual void OnConnectFailed(std::uint32_t code) = 0;
 };
 
 // Tests one link: connects to its host on the protocol's port, sends an
 // HTTP/1.0 GET request for its path (http only), and hands the first piece of
-// the reply to its listener. Keeps status panes 1 and 2 up to date.
+// the reply to its listener. Name lookup and connect never block: both go on
+// from the event loop. Keeps status panes 1 and 2 and the wait cursor up to date.
 class CHttpProbe final : public SocketEventSink
 {
 public:
-    CHttpProbe(EngineUi &ui, ReplyListener &listener, ProbePorts ports);
+    CHttpProbe(EngineUi &ui, ReplyListener &listener, ProbePorts ports,
+               const ResolverOptions &resolver = {});
     ~CHttpProbe() override;
 
-    // 0 when connected (and, for http, the request sent), else a failure code
-    // 10000 to 10005. The connect gives up after timeout.
-    int SendRequest(const QByteArray &link, std::chrono::milliseconds timeout);
+    CHttpProbe(const CHttpProbe &) = delete;
+    CHttpProbe &operator=(const CHttpProbe &) = delete;
+
+    // Starts the probe of link: 0 when the connect is under way (its outcome
+    // reaches the listener later), else a failure code 10001 to 10004 that
+    // showed at once, with the connection already closed.
+    int SendRequest(const QByteArray &link);
     void OpenConnection();
+    // Ends the connection or the connect in flight; pane 1 "No connection".
     void CloseConnection();
-    // Closes the connection in flight without touching the status panes.
+    // The same without touching the status panes.
     void DropConnection();
-    void OnSocketEvent(int socket, long event) override;
+    void OnSocketEvent(int socket, long event, int error) override;
 
     // The code of the last reply taken, if its first line held one.
     std::optional<std::uint32_t> ReplyCode() const;
 
+    // Shared by the socket windows of this probe; declared first, so that it
+    // outlives them.
+    AsyncResolver m_resolver;
     std::unique_ptr<CSocketWnd> m_pSocket;
     int m_nProtocol = 1;
     // The first piece of the reply: up to 512 bytes, a zero byte at 512 and a
@@ -54,8 +67,16 @@ public:
     char m_szReply[514] = {};
 
 private:
+    // The connect has an outcome: go on as after a blocking connect.
+    void OnConnected(int result);
+    void EndWaitCursor();
+
     EngineUi &m_ui;
     ReplyListener &m_listener;
     ProbePorts m_ports;
     int m_nReplyBytes = 0;
+    // The host and path of the probe in flight.
+    QByteArray m_strHost;
+    QByteArray m_strPath;
+    bool m_bWaitCursor = false;
 };

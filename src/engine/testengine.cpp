@@ -24,7 +24,7 @@ constexpr std::uint32_t kNoStatusCode = 0;
 CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                          EngineOptions options)
     : m_ui(ui), m_timers(timers), m_options(std::move(options)), m_categories(ui),
-      m_probe(ui, *this, m_options.ports)
+      m_probe(ui, *this, m_options.ports, m_options.resolver)
 {
     if (!m_options.dateTime)
         m_options.dateTime = LongDateTimeText;
@@ -179,11 +179,13 @@ void CTestEngine::StartProbe()
         ShowProgress();
     }
 
+    // The time-out bounds lookup, connect and reply together.
     m_bTimeoutArmed = true;
-    m_timeoutArmedAt = std::chrono::steady_clock::now();
     m_timers.SetTimer(TIMER_TIMEOUT, m_nTimeoutMs);
 
-    const int result = m_probe.SendRequest(link, RemainingTimeout());
+    // A connect still under way is awaited like the reply: ticks do nothing
+    // until OnConnectFailed, OnReplyReceived or the time-out.
+    const int result = m_probe.SendRequest(link);
     if (result >= static_cast<int>(kFirstFailureCode))
         RecordFailure(static_cast<std::uint32_t>(result));
     else
@@ -269,6 +271,14 @@ void CTestEngine::OnReplyReceived()
     SchedulePoll();
 }
 
+void CTestEngine::OnConnectFailed(std::uint32_t code)
+{
+    if (!m_bAwaitingReply)
+        return;
+    RecordFailure(code);
+    SchedulePoll();
+}
+
 void CTestEngine::ExtractLinks(const QByteArray &path)
 {
     ::ExtractLinks(path, m_workFiles.WorkFilePath("2"), m_listUrls, m_listAnchors);
@@ -338,14 +348,6 @@ void CTestEngine::ShowProgress()
 {
     if (m_pProgressDlg)
         m_ui.ShowProgress(&*m_pProgressDlg);
-}
-
-std::chrono::milliseconds CTestEngine::RemainingTimeout() const
-{
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - m_timeoutArmedAt);
-    return std::max(std::chrono::milliseconds(0),
-                    std::chrono::milliseconds(m_nTimeoutMs) - elapsed);
 }
 
 QByteArray CTestEngine::DateTime() const

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -19,6 +18,8 @@ class TimerService;
 struct EngineOptions
 {
     ProbePorts ports;
+    // Where host names are looked up; tests point it at a name server of their own.
+    ResolverOptions resolver;
     // The poll period; 0 takes the next step as soon as the engine is ready
     // for it, without a period and without busy waiting.
     int pollMs = 100;
@@ -50,6 +51,7 @@ public:
     void ResetRun(bool restorePanes);
     void OnStopTest();
     void OnReplyReceived() override;
+    void OnConnectFailed(std::uint32_t code) override;
 
     void ExtractLinks(const QByteArray &path);
     void AppendText(const QByteArray &text);
@@ -106,7 +108,6 @@ private:
     // The head link's outcome is recorded: it leaves the queue and its probe ends.
     void FinishHeadLink();
     void ShowProgress();
-    std::chrono::milliseconds RemainingTimeout() const;
     QByteArray DateTime() const;
 
     EngineUi &m_ui;
@@ -119,5 +120,4 @@ private:
     QByteArray m_report;
     int m_nReportedInRun = 0;
     bool m_bPollPosted = false;
-    std::chrono::steady_clock::time_point m_timeoutArmedAt;
 };

@@ -2,8 +2,6 @@
 
 #include <arpa/inet.h>
 #include <climits>
-#include <cstring>
-#include <netdb.h>
 #include <netinet/in.h>
 
 namespace {
@@ -30,36 +28,6 @@ bool IsUnspecified(const sockaddr_storage &address)
     return false;
 }
 
-int ResolveByName(const char *name, ConnectTarget &target)
-{
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *list = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &list) != 0 || list == nullptr)
-        return kConnectHostNotFound;
-
-    const addrinfo *chosen = nullptr;
-    for (const addrinfo *entry = list; entry != nullptr && chosen == nullptr;
-         entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET)
-            chosen = entry;
-    }
-    for (const addrinfo *entry = list; entry != nullptr && chosen == nullptr;
-         entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET6)
-            chosen = entry;
-    }
-    int result = kConnectHostNotFound;
-    if (chosen != nullptr && chosen->ai_addrlen <= sizeof(target.address)) {
-        std::memcpy(&target.address, chosen->ai_addr, chosen->ai_addrlen);
-        target.length = chosen->ai_addrlen;
-        result = kConnectOk;
-    }
-    freeaddrinfo(list);
-    return result;
-}
-
 } // namespace
 
 long PortFromText(const QByteArray &text)
@@ -82,14 +50,15 @@ long PortFromText(const QByteArray &text)
     return negative ? -value : value;
 }
 
-int ResolveConnectTarget(const QByteArray &host, const QByteArray &port, ConnectTarget &target)
+int CheckConnectArguments(const QByteArray &host, const QByteArray &portText, QByteArray &name,
+                          std::uint16_t &port)
 {
-    target = ConnectTarget{};
-    const long portNumber = PortFromText(port);
+    const long portNumber = PortFromText(portText);
     qsizetype start = 0;
     while (start < host.size() && host[start] == ' ')
         ++start;
-    const QByteArray name = host.mid(start);
+    name = host.mid(start);
+    port = 0;
     // Port 0 is no port; beyond 65535 the number would wrap onto another port.
     if (name.isEmpty() || portNumber <= 0 || portNumber > 65535)
         return kConnectBadAddress;
@@ -97,27 +66,31 @@ int ResolveConnectTarget(const QByteArray &host, const QByteArray &port, Connect
     // short and reach a different host than the one named.
     if (name.contains('\0'))
         return kConnectHostNotFound;
+    port = static_cast<std::uint16_t>(portNumber);
+    return kConnectOk;
+}
 
-    if (IsAsciiDigit(name[0])) {
-        // Deliberately unchecked: a malformed address becomes INADDR_NONE
-        // (the broadcast address), which the connect then refuses.
-        auto &ipv4 = reinterpret_cast<sockaddr_in &>(target.address);
-        ipv4.sin_family = AF_INET;
-        ipv4.sin_addr.s_addr = inet_addr(name.constData());
-        target.length = sizeof(sockaddr_in);
-    } else {
-        const int resolved = ResolveByName(name.constData(), target);
-        if (resolved != kConnectOk)
-            return resolved;
-    }
+bool IsNumericHost(const QByteArray &name)
+{
+    return !name.isEmpty() && IsAsciiDigit(name[0]);
+}
 
-    const auto networkPort = htons(static_cast<in_port_t>(portNumber));
+ConnectTarget NumericTarget(const QByteArray &name)
+{
+    ConnectTarget target;
+    auto &ipv4 = reinterpret_cast<sockaddr_in &>(target.address);
+    ipv4.sin_family = AF_INET;
+    ipv4.sin_addr.s_addr = inet_addr(name.constData());
+    target.length = sizeof(sockaddr_in);
+    return target;
+}
+
+int AimTarget(ConnectTarget &target, std::uint16_t port)
+{
+    const auto networkPort = htons(port);
     if (target.address.ss_family == AF_INET6)
         reinterpret_cast<sockaddr_in6 &>(target.address).sin6_port = networkPort;
     else
         reinterpret_cast<sockaddr_in &>(target.address).sin_port = networkPort;
-
-    if (IsUnspecified(target.address))
-        return kConnectFailed;
-    return kConnectOk;
+    return IsUnspecified(target.address) ? kConnectFailed : kConnectOk;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <sys/socket.h>
 
 #include <QByteArray>
@@ -11,7 +12,6 @@ inline constexpr int kConnectBadAddress = 10001;
 inline constexpr int kConnectHostNotFound = 10002;
 inline constexpr int kConnectNoSocket = 10003;
 inline constexpr int kConnectFailed = 10004;
-inline constexpr int kConnectTimedOut = 10005;
 
 // The address a connect is aimed at.
 struct ConnectTarget
@@ -25,10 +25,22 @@ struct ConnectTarget
 // overflowing.
 long PortFromText(const QByteArray &text);
 
-// Turns host and port text into a target. Leading spaces of the host are
-// skipped. A host starting with a decimal digit is a dotted IPv4 address and
-// is never looked up by name; any other host is resolved, preferring its first
-// IPv4 address. Returns kConnectOk or kConnectBadAddress (empty host, port
-// outside 1 to 65535), kConnectHostNotFound (no address) or kConnectFailed
-// (an address nothing can be connected to).
-int ResolveConnectTarget(const QByteArray &host, const QByteArray &port, ConnectTarget &target);
+// Checks the host and port text of a connect before anything is looked up.
+// Leading spaces of the host are skipped; name receives the rest and port the
+// port number. Returns kConnectOk, kConnectBadAddress (empty host, port
+// outside 1 to 65535) or kConnectHostNotFound (a name holding a zero byte).
+int CheckConnectArguments(const QByteArray &host, const QByteArray &portText, QByteArray &name,
+                          std::uint16_t &port);
+
+// A host starting with a decimal digit is a dotted IPv4 address and is never
+// looked up by name.
+bool IsNumericHost(const QByteArray &name);
+
+// The target of a numeric host, taken with inet_addr and deliberately
+// unchecked: a malformed address becomes INADDR_NONE (the broadcast address),
+// which the connect then refuses.
+ConnectTarget NumericTarget(const QByteArray &name);
+
+// Puts the port into a target and checks that it can be connected to:
+// kConnectOk, or kConnectFailed for the unspecified address.
+int AimTarget(ConnectTarget &target, std::uint16_t port);

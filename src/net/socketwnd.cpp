@@ -1,48 +1,19 @@
 #include "net/socketwnd.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
 
 #include <QSocketNotifier>
 
+#include "net/asyncresolver.h"
 #include "net/connecttarget.h"
-
-namespace {
-
-// Waits for a non-blocking connect to finish, for at most timeout.
-int AwaitHandshake(int fd, std::chrono::milliseconds timeout)
-{
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::max(timeout, std::chrono::milliseconds(0));
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        const auto waitMs = std::clamp<long long>(left.count(), 0, INT_MAX);
-        pollfd entry{fd, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(waitMs));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready == 0)
-            return kConnectTimedOut;
-        if (ready < 0)
-            return kConnectFailed;
-        int error = 0;
-        socklen_t length = sizeof(error);
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-            return kConnectFailed;
-        return kConnectOk;
-    }
-}
-
-} // namespace
 
 int CSocketWnd::s_nInstances = 0;
 
-CSocketWnd::CSocketWnd(SocketEventSink &parent) : m_parent(parent)
+CSocketWnd::CSocketWnd(SocketEventSink &parent, AsyncResolver &resolver)
+    : m_parent(parent), m_resolver(resolver)
 {
     // POSIX sockets need no start-up; the count is kept for whoever watches it.
     ++s_nInstances;
@@ -51,45 +22,106 @@ CSocketWnd::CSocketWnd(SocketEventSink &parent) : m_parent(parent)
 CSocketWnd::~CSocketWnd()
 {
     --s_nInstances;
-    // Closed whatever the count, so that no descriptor outlives its window.
-    if (m_hSocket != INVALID_SOCKET)
-        Close();
+    // Whatever the count: no lookup, handshake or descriptor outlives its window.
+    Close();
 }
 
-int CSocketWnd::Connect(const QByteArray &host, const QByteArray &port,
-                        std::chrono::milliseconds timeout)
+int CSocketWnd::Connect(const QByteArray &host, const QByteArray &port)
 {
-    // A second connect replaces the first socket instead of leaking it.
-    if (m_hSocket != INVALID_SOCKET)
-        Close();
+    // A second connect replaces the first instead of leaking it.
+    Close();
+
+    QByteArray name;
+    const int checked = CheckConnectArguments(host, port, name, m_nPort);
+    if (checked != kConnectOk)
+        return checked;
 
     ConnectTarget target;
-    const int resolved = ResolveConnectTarget(host, port, target);
-    if (resolved != kConnectOk)
-        return resolved;
+    if (IsNumericHost(name)) {
+        target = NumericTarget(name);
+    } else {
+        std::uint64_t id = 0;
+        const int found = m_resolver.Lookup(
+            name, target,
+            [this](int result, const ConnectTarget &address) { OnLookupDone(result, address); },
+            id);
+        if (found == AsyncResolver::kLookupPending) {
+            m_lookupId = id;
+            return kConnectOk;
+        }
+        if (found != kConnectOk)
+            return found;
+    }
+    return StartHandshake(target);
+}
 
+int CSocketWnd::StartHandshake(ConnectTarget &target)
+{
+    if (AimTarget(target, m_nPort) != kConnectOk)
+        return kConnectFailed;
     const int fd =
         ::socket(target.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return kConnectNoSocket;
-
-    // Non-blocking, so that an unanswered handshake costs at most the time-out.
-    int result = kConnectOk;
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&target.address), target.length) != 0) {
-        if (errno == EINPROGRESS || errno == EINTR)
-            result = AwaitHandshake(fd, timeout);
-        else
-            result = kConnectFailed;
-    }
-    if (result != kConnectOk) {
+    // A refusal the kernel knows at once is a failure at once; an interrupted
+    // connect goes on in the background like one in progress.
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&target.address), target.length) != 0 &&
+        errno != EINPROGRESS && errno != EINTR) {
         ::close(fd);
-        return result;
+        return kConnectFailed;
+    }
+    // Even a connect that completed at once is reported from the event loop,
+    // when the socket shows writable, so that the caller is never re-entered.
+    m_nConnectingSocket = fd;
+    m_connectNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    QObject::connect(m_connectNotifier.get(), &QSocketNotifier::activated, m_connectNotifier.get(),
+                     [this] { OnHandshakeDone(); });
+    return kConnectOk;
+}
+
+void CSocketWnd::OnLookupDone(int result, ConnectTarget target)
+{
+    m_lookupId = 0;
+    if (result == kConnectOk)
+        result = StartHandshake(target);
+    if (result != kConnectOk)
+        ReportConnect(result);
+}
+
+void CSocketWnd::OnHandshakeDone()
+{
+    // Destroying the notifier inside its own activation is safe: Qt checks
+    // that it is still alive after the signal.
+    m_connectNotifier.reset();
+    const int fd = std::exchange(m_nConnectingSocket, INVALID_SOCKET);
+    int error = 0;
+    socklen_t length = sizeof(error);
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        ::close(fd);
+        ReportConnect(kConnectFailed);
+        return;
     }
     m_hSocket = fd;
     m_eventMask = 0;
     m_bReadArmed = false;
     m_bCloseDelivered = false;
-    return kConnectOk;
+    ReportConnect(kConnectOk);
+}
+
+void CSocketWnd::ReportConnect(int result)
+{
+    // The owner may destroy this window inside the call.
+    SocketEventSink &owner = m_parent;
+    owner.OnSocketEvent(m_hSocket, FD_CONNECT, result);
+}
+
+void CSocketWnd::AbandonConnect()
+{
+    if (m_lookupId != 0)
+        m_resolver.Cancel(std::exchange(m_lookupId, 0));
+    m_connectNotifier.reset();
+    if (m_nConnectingSocket != INVALID_SOCKET)
+        ::close(std::exchange(m_nConnectingSocket, INVALID_SOCKET));
 }
 
 int CSocketWnd::AsyncSelect(long eventMask)
@@ -141,6 +173,7 @@ int CSocketWnd::Receive(char *buffer, int capacity, int flags)
 
 int CSocketWnd::Close()
 {
+    AbandonConnect();
     if (m_hSocket == INVALID_SOCKET)
         return -1;
     // The notifier goes first: it must never watch a closed (or reused) descriptor.
@@ -176,7 +209,7 @@ void CSocketWnd::OnReadable()
     // The owner may destroy this window inside the call: nothing of it is
     // touched once the call has been made.
     SocketEventSink &owner = m_parent;
-    owner.OnSocketEvent(m_hSocket, event);
+    owner.OnSocketEvent(m_hSocket, event, 0);
 }
 
 void CSocketWnd::UpdateNotifier()

@@ -163,3 +163,38 @@ TEST(DesktopRunTest, ClosingTheWindowDuringARunRemovesTheWorkFiles)
 }
 
 } // namespace
+
+namespace {
+
+TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
+{
+    LoopbackServer server(LoopbackReply::Of(LoopbackReply::Kind::Silent));
+    DesktopHarness desk(server.portText());
+    CVantrelView *view = desk.frame->View();
+    const QByteArray page = desk.Html("slow.html", "<a href=\"http://127.0.0.1/\">Slow</a>.");
+    ChooseFile(page);
+    desk.frame->Actions().selectFiles->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return view->Engine().m_bAwaitingReply; }));
+    ASSERT_TRUE(desk.frame->Actions().settings->isEnabled());
+
+    WhenModal([](QWidget *dialog) {
+        Press(dialog, QStringLiteral("Watch With One Eye Shut"));
+        Press(dialog, QStringLiteral("OK"));
+    });
+    desk.frame->Actions().settings->trigger();
+    EXPECT_TRUE(view->Engine().m_bRunning);
+    EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("000000011110000001000"));
+    EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
+
+    WhenModal([](QWidget *dialog) {
+        Press(dialog, QStringLiteral("Watch Like a Hawk"));
+        Press(dialog, QStringLiteral("Cancel"));
+    });
+    desk.frame->Actions().settings->trigger();
+    EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("000000011110000001000"));
+    EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
+    EXPECT_TRUE(view->Engine().m_bRunning);
+    desk.frame->Actions().stopTest->trigger();
+}
+
+} // namespace

@@ -17,11 +17,12 @@ bool SpinUntil(const std::function<bool()> &condition, std::chrono::milliseconds
     return true;
 }
 
-EngineHarness::EngineHarness(ProbePorts ports, int pollMs)
+EngineHarness::EngineHarness(ProbePorts ports, int pollMs, const QByteArray &nameServer)
 {
     settings = StartSettingsStore();
     EngineOptions options;
     options.ports = std::move(ports);
+    options.resolver.nameServer = nameServer;
     options.pollMs = pollMs;
     options.dateTime = [] {
         return QByteArray(kTestDate);

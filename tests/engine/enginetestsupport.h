@@ -35,9 +35,12 @@ inline constexpr char kTestDate[] = "Monday, 7 December 2026 09:00:00 UTC";
 // interface, driven tick by tick.
 struct EngineHarness
 {
-    explicit EngineHarness(ProbePorts ports = {}, int pollMs = 100);
+    // nameServer: where the engine looks names up ("address:port"), else the
+    // system's name servers.
+    explicit EngineHarness(ProbePorts ports = {}, int pollMs = 100,
+                           const QByteArray &nameServer = {});
 
-    // One poll tick; when it starts a probe that gets a reply, waits for it.
+    // One poll tick; when it starts a probe, waits for its outcome.
     void Tick();
     // Ticks until the run is over (at most maxTicks).
     void RunToEnd(int maxTicks = 1000);

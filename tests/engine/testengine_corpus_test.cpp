@@ -5,6 +5,7 @@
 #include "engine/qttimerservice.h"
 #include "enginetestsupport.h"
 #include "settings/settingsstartup.h"
+#include "support/loopbacknameserver.h"
 #include "support/loopbackserver.h"
 #include "support/loopbackstalledhost.h"
 
@@ -29,6 +30,7 @@ protected:
         settings->WriteInt("Settings", "Timeout", timeoutSeconds);
         EngineOptions options;
         options.ports = ports;
+        options.resolver.nameServer = nameServer.serverText();
         options.pollMs = 0;
         options.dateTime = [] {
             return QByteArray(kTestDate);
@@ -42,6 +44,8 @@ protected:
     }
 
     TempHome home;
+    // Every name that is not in the hosts file is unknown.
+    LoopbackNameServer nameServer{LoopbackNameServer::Mode::NxDomain};
     std::unique_ptr<CRegSettings> settings;
     RecordingUi ui;
     std::unique_ptr<CTestEngine> engine;

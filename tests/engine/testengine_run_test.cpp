@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "enginetestsupport.h"
+#include "support/loopbacknameserver.h"
 #include "support/loopbackserver.h"
 
 namespace {
@@ -73,19 +74,6 @@ TEST(TestEngineRunTest, LinksThatAnswer200AreCountedButNotReportedByDefault)
     EXPECT_EQ(h.ui.progress.m_ctlUrlProgress.pos, 3) << "the link bar steps for every link";
 }
 
-TEST(TestEngineRunTest, HostThatDoesNotResolveIsReportedAtOnce)
-{
-    EngineHarness h;
-    const QByteArray file = h.Html("a.html", "<a href=\"http://no-such-host.invalid/\">gone</a>.");
-    h.engine->StartTest(file, false, false);
-    h.engine->OnTimer(TIMER_POLL);
-    EXPECT_FALSE(h.engine->m_bAwaitingReply);
-    EXPECT_FALSE(h.timers.IsArmed(TIMER_TIMEOUT)) << "the outcome is recorded without waiting";
-    EXPECT_TRUE(h.ui.report.endsWith("\"http://no-such-host.invalid/\" >gone<\r\n"
-                                     "*Reason for Failure: Can't Find Named Host\r\n"));
-    EXPECT_EQ(h.ui.panes[1], QStringLiteral("No connection"));
-}
-
 TEST(TestEngineRunTest, StopWhileAReplyIsAwaitedClosesTheConnectionQuietly)
 {
     LoopbackServer server(LoopbackReply::Of(LoopbackReply::Kind::Silent));
@@ -95,6 +83,9 @@ TEST(TestEngineRunTest, StopWhileAReplyIsAwaitedClosesTheConnectionQuietly)
     h.engine->StartTest(file, false, false);
     h.engine->OnTimer(TIMER_POLL);
     ASSERT_TRUE(h.engine->m_bAwaitingReply);
+    // The request goes out once the connect has completed, from the event loop.
+    ASSERT_TRUE(
+        SpinUntil([&h] { return h.ui.panes[2] == QStringLiteral("GET method sent to host"); }));
     ASSERT_TRUE(server.waitForRequests(1));
     EXPECT_TRUE(h.engine->CanStopTest());
     EXPECT_FALSE(h.engine->CanSelectFiles());
@@ -218,7 +209,9 @@ TEST(TestEngineRunTest, ClearWindowEmptiesTheReportAndDisablesItsCommands)
 
 TEST(TestEngineRunTest, ClosingTheEngineEndsTheRunAndRemovesTheWorkFiles)
 {
-    EngineHarness h;
+    LoopbackNameServer nxdomain(LoopbackNameServer::Mode::NxDomain);
+    ASSERT_TRUE(nxdomain.isListening());
+    EngineHarness h({}, 100, nxdomain.serverText());
     const QByteArray page = h.Html("a.html", "<a href=\"http://no-such-host.invalid/\">x</a>.");
     h.engine->StartTest(page, false, false);
     h.engine->StartTest(page, false, false);
@@ -248,6 +241,25 @@ TEST(TestEngineRunTest, ImmediatePaceTakesTheNextStepWithoutAPeriod)
     h.engine->OnTimer(TIMER_POLL);
     EXPECT_FALSE(h.engine->m_bRunning);
     EXPECT_TRUE(h.timers.posted.empty()) << "nothing more after the end";
+}
+
+TEST(TestEngineRunTest, ImmediatePaceGoesOnAfterAConnectFailure)
+{
+    LoopbackNameServer nxdomain(LoopbackNameServer::Mode::NxDomain);
+    ASSERT_TRUE(nxdomain.isListening());
+    EngineHarness h({}, 0, nxdomain.serverText());
+    h.engine->StartTest(h.Html("a.html", "<a href=\"http://no-such-host.invalid/\">x</a>."), false,
+                        false);
+    h.timers.posted.clear();
+    h.engine->OnTimer(TIMER_POLL);
+    ASSERT_TRUE(h.engine->m_bAwaitingReply) << "the lookup is under way";
+    EXPECT_TRUE(h.timers.posted.empty()) << "no step while the connect is pending";
+    ASSERT_TRUE(SpinUntil([&h] { return !h.engine->m_bAwaitingReply; }));
+    EXPECT_TRUE(h.ui.report.endsWith("*Reason for Failure: Can't Find Named Host\r\n"));
+    EXPECT_EQ(h.timers.posted, std::vector<int>{TIMER_POLL}) << "the next step, at once";
+    h.timers.posted.clear();
+    h.engine->OnTimer(TIMER_POLL);
+    EXPECT_FALSE(h.engine->m_bRunning);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -7,10 +8,12 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "net/asyncresolver.h"
 #include "net/socketwnd.h"
 
 // A socket window's owner for tests: records every event, lets a test react to
-// it, and runs a real event loop until a condition holds or time runs out.
+// it, and runs a real event loop until a condition holds or time runs out. Its
+// resolver serves the socket windows it owns.
 class EventRecorder : public SocketEventSink
 {
 public:
@@ -18,11 +21,14 @@ public:
     {
         int socket;
         long event;
+        int error;
     };
 
-    void OnSocketEvent(int socket, long event) override
+    explicit EventRecorder(const ResolverOptions &options = {}) : resolver(options) {}
+
+    void OnSocketEvent(int socket, long event, int error) override
     {
-        m_events.push_back({socket, event});
+        m_events.push_back({socket, event, error});
         if (m_react)
             m_react(socket, event);
         if (m_loop != nullptr && m_until && m_until())
@@ -56,6 +62,26 @@ public:
     // Runs the event loop for a while, to see that nothing more arrives.
     void RunFor(std::chrono::milliseconds span) { Run(span); }
 
+    // Connects the way a blocking connect would: starts the connect and runs
+    // the event loop until its FD_CONNECT, which is taken out of the recorded
+    // events. The failure code, 0 when connected, or -1 when none came.
+    int ConnectNow(CSocketWnd &socket, const QByteArray &host, const QByteArray &port)
+    {
+        const int started = socket.Connect(host, port);
+        if (started != 0)
+            return started;
+        const auto connect = [this] {
+            return std::find_if(m_events.begin(), m_events.end(),
+                                [](const Event &e) { return e.event == FD_CONNECT; });
+        };
+        if (!RunUntil([&] { return connect() != m_events.end(); }))
+            return -1;
+        const int result = connect()->error;
+        m_events.erase(connect());
+        return result;
+    }
+
+    AsyncResolver resolver;
     std::vector<Event> m_events;
     std::function<void(int, long)> m_react;
 

@@ -14,16 +14,14 @@ namespace {
 
 using Kind = LoopbackReply::Kind;
 
-constexpr auto kTimeout = std::chrono::milliseconds(5000);
-
 // Connects, sends request, and collects every piece that FD_READ brings until
 // the server closes. Each receive is kept apart.
 std::vector<QByteArray> Exchange(LoopbackServer &server, const QByteArray &request)
 {
     EventRecorder owner;
-    CSocketWnd socket(owner);
+    CSocketWnd socket(owner, owner.resolver);
     std::vector<QByteArray> pieces;
-    if (socket.Connect(server.address(), server.portText(), kTimeout) != 0)
+    if (owner.ConnectNow(socket, server.address(), server.portText()) != 0)
         return pieces;
     owner.m_react = [&](int, long event) {
         char buffer[512];
@@ -56,8 +54,8 @@ TEST(LoopbackServer, RecordsRequestBytesExactly)
     EventRecorder owner;
     {
         // The probe's three sends must arrive as one request, byte for byte.
-        CSocketWnd socket(owner);
-        ASSERT_EQ(socket.Connect("127.0.0.1", server.portText(), kTimeout), 0);
+        CSocketWnd socket(owner, owner.resolver);
+        ASSERT_EQ(owner.ConnectNow(socket, "127.0.0.1", server.portText()), 0);
         socket.Send("GET /path?q=1 HTTP/1.0", 22, 0);
         socket.Send("\r\n", 2, 0);
         socket.Send("\r\n", 2, 0);
@@ -65,8 +63,8 @@ TEST(LoopbackServer, RecordsRequestBytesExactly)
     }
     {
         // A client that leaves before the blank line: what came is kept.
-        CSocketWnd socket(owner);
-        ASSERT_EQ(socket.Connect("127.0.0.1", server.portText(), kTimeout), 0);
+        CSocketWnd socket(owner, owner.resolver);
+        ASSERT_EQ(owner.ConnectNow(socket, "127.0.0.1", server.portText()), 0);
         socket.Send("GET /x", 6, 0);
     }
     ASSERT_TRUE(server.waitForFinished(2));
@@ -104,8 +102,8 @@ TEST(LoopbackServer, FtpGreetingComesWithoutRequest)
 {
     LoopbackServer server(LoopbackReply::Ftp());
     EventRecorder owner;
-    CSocketWnd socket(owner);
-    ASSERT_EQ(socket.Connect("127.0.0.1", server.portText(), kTimeout), 0);
+    CSocketWnd socket(owner, owner.resolver);
+    ASSERT_EQ(owner.ConnectNow(socket, "127.0.0.1", server.portText()), 0);
     socket.AsyncSelect(FD_READ | FD_CLOSE);
     ASSERT_TRUE(owner.RunUntilEvents(1));
     char buffer[512];
@@ -120,10 +118,10 @@ TEST(LoopbackServer, StopsPromptlyWhileClientsHang)
     auto silent = std::make_unique<LoopbackServer>(LoopbackReply::Of(Kind::Silent));
     auto streaming = std::make_unique<LoopbackServer>(LoopbackReply::Of(Kind::HugeBody));
     EventRecorder owner;
-    CSocketWnd waiting(owner);
-    CSocketWnd idle(owner);
-    ASSERT_EQ(waiting.Connect("127.0.0.1", silent->portText(), kTimeout), 0);
-    ASSERT_EQ(idle.Connect("127.0.0.1", streaming->portText(), kTimeout), 0);
+    CSocketWnd waiting(owner, owner.resolver);
+    CSocketWnd idle(owner, owner.resolver);
+    ASSERT_EQ(owner.ConnectNow(waiting, "127.0.0.1", silent->portText()), 0);
+    ASSERT_EQ(owner.ConnectNow(idle, "127.0.0.1", streaming->portText()), 0);
     waiting.Send("GET / HTTP/1.0\r\n\r\n", 18, 0);
     idle.Send("GET / HTTP/1.0\r\n\r\n", 18, 0);
     ASSERT_TRUE(silent->waitForRequests(1));

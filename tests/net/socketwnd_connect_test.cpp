@@ -10,6 +10,7 @@
 #include "eventrecorder.h"
 #include "net/socketwnd.h"
 #include "support/loopbackfd.h"
+#include "support/loopbacknameserver.h"
 #include "support/loopbackrefusingport.h"
 #include "support/loopbackserver.h"
 #include "support/loopbackstalledhost.h"
@@ -18,7 +19,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kTimeout = std::chrono::milliseconds(5000);
+// How long a test watches for events that must not come.
+constexpr auto kQuietSpan = std::chrono::milliseconds(150);
 
 int OpenDescriptorCount()
 {
@@ -47,23 +49,14 @@ struct ConnectCase
     int expected;
 };
 
-// Each case fails with its code and leaves neither a socket nor a descriptor.
-void ExpectFailuresKeepNoSocket(const std::vector<ConnectCase> &cases)
+ResolverOptions AskingAt(const LoopbackNameServer &server)
 {
-    EventRecorder owner;
-    for (const ConnectCase &c : cases) {
-        CSocketWnd socket(owner);
-        const int before = OpenDescriptorCount();
-        EXPECT_EQ(socket.Connect(c.host, c.port, kTimeout), c.expected)
-            << "host '" << c.host.constData() << "' port '" << c.port.constData() << "'";
-        EXPECT_EQ(socket.m_hSocket, INVALID_SOCKET);
-        EXPECT_EQ(OpenDescriptorCount(), before);
-    }
+    return ResolverOptions{server.serverText()};
 }
 
 } // namespace
 
-TEST(SocketWndConnect, BadAddressIsRejectedBeforeAnySocket)
+TEST(SocketWndConnect, BadAddressIsRejectedAtOnce)
 {
     const std::vector<ConnectCase> cases = {
         {"", "80", 10001},
@@ -75,42 +68,67 @@ TEST(SocketWndConnect, BadAddressIsRejectedBeforeAnySocket)
         // Ports that would wrap onto another port once cut to 16 bits.
         {"localhost", "65616", 10001},
         {"localhost", "-65456", 10001},
-    };
-    ExpectFailuresKeepNoSocket(cases);
-}
-
-TEST(SocketWndConnect, ConnectsWithLeadingBlanksAndAtoiPortText)
-{
-    LoopbackServer server(LoopbackReply::Of(LoopbackReply::Kind::Silent));
-    LoopbackServer second(LoopbackReply::Of(LoopbackReply::Kind::Silent), "127.0.0.2");
-    ASSERT_TRUE(server.isListening()) << server.errorText().constData();
-    ASSERT_TRUE(second.isListening()) << second.errorText().constData();
-
-    // "localhost" may also resolve to ::1, where nothing listens: the IPv4
-    // address has to win.
-    const std::vector<ConnectCase> cases = {
-        {"  localhost", server.portText(), 0},
-        {"localhost", server.portText() + "/index.html", 0},
-        {"  127.0.0.1", " " + server.portText(), 0},
-        {"127.0.0.2", second.portText(), 0},
+        // A zero byte must not cut the name short to one that resolves.
+        {QByteArray("localhost\0.invalid", 18), "80", 10002},
     };
     EventRecorder owner;
     for (const ConnectCase &c : cases) {
-        CSocketWnd socket(owner);
-        EXPECT_EQ(socket.Connect(c.host, c.port, kTimeout), 0)
+        CSocketWnd socket(owner, owner.resolver);
+        const int before = OpenDescriptorCount();
+        EXPECT_EQ(socket.Connect(c.host, c.port), c.expected)
+            << "host '" << c.host.constData() << "' port '" << c.port.constData() << "'";
+        EXPECT_FALSE(socket.IsConnecting());
+        EXPECT_EQ(socket.m_hSocket, INVALID_SOCKET);
+        EXPECT_EQ(OpenDescriptorCount(), before);
+    }
+    owner.RunFor(kQuietSpan);
+    EXPECT_TRUE(owner.m_events.empty()) << "a failure returned at once is not reported again";
+}
+
+TEST(SocketWndConnect, ConnectsByNameFromHostsFileOrNameServer)
+{
+    LoopbackServer server(LoopbackReply::Of(LoopbackReply::Kind::Silent));
+    LoopbackServer second(LoopbackReply::Of(LoopbackReply::Kind::Silent), "127.0.0.2");
+    LoopbackNameServer silent(LoopbackNameServer::Mode::Silent);
+    LoopbackNameServer answering(LoopbackNameServer::Mode::Address, "127.0.0.2");
+    ASSERT_TRUE(server.isListening()) << server.errorText().constData();
+    ASSERT_TRUE(second.isListening()) << second.errorText().constData();
+    ASSERT_TRUE(silent.isListening()) << silent.errorText().constData();
+    ASSERT_TRUE(answering.isListening()) << answering.errorText().constData();
+
+    // localhost comes from the hosts file, without asking the name server;
+    // should it also map to ::1, where nothing listens, IPv4 has to win.
+    const std::vector<ConnectCase> fromHostsFile = {
+        {"  localhost", server.portText(), 0},
+        {"localhost", server.portText() + "/index.html", 0},
+        {"  127.0.0.1", " " + server.portText(), 0},
+    };
+    EventRecorder owner(AskingAt(silent));
+    for (const ConnectCase &c : fromHostsFile) {
+        CSocketWnd socket(owner, owner.resolver);
+        EXPECT_EQ(owner.ConnectNow(socket, c.host, c.port), 0)
             << "host '" << c.host.constData() << "' port '" << c.port.constData() << "'";
         EXPECT_GE(socket.m_hSocket, 0);
+        EXPECT_FALSE(socket.IsConnecting());
     }
     EXPECT_TRUE(server.waitForConnections(3));
+    EXPECT_EQ(silent.queryCount(), 0);
+
+    EventRecorder asking(AskingAt(answering));
+    CSocketWnd socket(asking, asking.resolver);
+    EXPECT_EQ(asking.ConnectNow(socket, "www.vantrel.test", second.portText()), 0);
     EXPECT_TRUE(second.waitForConnections(1));
+    EXPECT_GE(answering.queryCount(), 1);
 }
 
 TEST(SocketWndConnect, FailuresKeepNoSocket)
 {
     LoopbackServer server(LoopbackReply::Of(LoopbackReply::Kind::Silent));
     LoopbackRefusingPort refusing;
+    LoopbackNameServer nxdomain(LoopbackNameServer::Mode::NxDomain);
     ASSERT_TRUE(server.isListening());
     ASSERT_TRUE(refusing.isValid());
+    ASSERT_TRUE(nxdomain.isListening());
 
     const std::vector<ConnectCase> cases = {
         // A leading digit means a numeric address: looked up by name these
@@ -121,41 +139,77 @@ TEST(SocketWndConnect, FailuresKeepNoSocket)
         {"0", server.portText(), 10004},
         {"0.0.0.0", server.portText(), 10004},
         {"no-such-host.invalid", "80", 10002},
-        // A zero byte must not cut the name short to one that resolves.
-        {QByteArray("localhost\0.invalid", 18), server.portText(), 10002},
         {"127.0.0.1", refusing.portText(), 10004},
         {"localhost", refusing.portText(), 10004},
     };
-    ExpectFailuresKeepNoSocket(cases);
+    EventRecorder owner(AskingAt(nxdomain));
+    for (const ConnectCase &c : cases) {
+        CSocketWnd socket(owner, owner.resolver);
+        const int before = OpenDescriptorCount();
+        EXPECT_EQ(owner.ConnectNow(socket, c.host, c.port), c.expected)
+            << "host '" << c.host.constData() << "' port '" << c.port.constData() << "'";
+        EXPECT_EQ(socket.m_hSocket, INVALID_SOCKET);
+        EXPECT_EQ(OpenDescriptorCount(), before);
+    }
+    EXPECT_TRUE(owner.m_events.empty());
     EXPECT_EQ(server.connectionCount(), 0);
 }
 
-TEST(SocketWndConnect, UnansweredHandshakeTimesOut)
+TEST(SocketWndConnect, ClosingAbandonsAConnectInFlight)
 {
     LoopbackStalledHost stalled;
+    LoopbackNameServer silent(LoopbackNameServer::Mode::Silent);
     ASSERT_TRUE(stalled.isReady()) << "the accept queue could not be filled";
-    EventRecorder owner;
-    CSocketWnd socket(owner);
-    const int before = OpenDescriptorCount();
+    ASSERT_TRUE(silent.isListening());
 
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(socket.Connect("127.0.0.1", stalled.portText(), 1s), 10005);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
+    struct Case
+    {
+        const char *what;
+        QByteArray host;
+        bool destroy;
+    };
+    const std::vector<Case> cases = {
+        {"handshake, closed", "127.0.0.1", false},
+        {"handshake, destroyed", "127.0.0.1", true},
+        {"lookup, closed", "www.vantrel.test", false},
+        {"lookup, destroyed", "www.vantrel.test", true},
+    };
+    EventRecorder owner(AskingAt(silent));
+    int queries = 0;
+    for (const Case &c : cases) {
+        const int before = OpenDescriptorCount();
+        auto socket = std::make_unique<CSocketWnd>(owner, owner.resolver);
+        ASSERT_EQ(socket->Connect(c.host, stalled.portText()), 0) << c.what;
+        EXPECT_TRUE(socket->IsConnecting()) << c.what;
+        if (c.host.startsWith("www")) {
+            ASSERT_TRUE(silent.waitForQueries(++queries)) << c.what;
+            EXPECT_EQ(owner.resolver.PendingLookups(), 1);
+        }
+        // The event loop turns while the connect waits, and nothing comes.
+        owner.RunFor(kQuietSpan);
+        EXPECT_TRUE(socket->IsConnecting()) << c.what;
 
-    EXPECT_GE(elapsed, 500ms);
-    EXPECT_LE(elapsed, 2s);
-    EXPECT_EQ(socket.m_hSocket, INVALID_SOCKET);
-    EXPECT_EQ(OpenDescriptorCount(), before);
+        if (c.destroy) {
+            socket.reset();
+        } else {
+            EXPECT_EQ(socket->Close(), -1) << "there was no connected socket";
+            EXPECT_FALSE(socket->IsConnecting());
+        }
+        owner.RunFor(kQuietSpan);
+        EXPECT_TRUE(owner.m_events.empty()) << c.what;
+        EXPECT_EQ(owner.resolver.PendingLookups(), 0);
+        EXPECT_EQ(OpenDescriptorCount(), before) << c.what << ": the lookup's socket is closed too";
+    }
 }
 
 TEST(SocketWndConnect, CountsLiveInstances)
 {
     const int base = CSocketWnd::s_nInstances;
     EventRecorder owner;
-    auto first = std::make_unique<CSocketWnd>(owner);
+    auto first = std::make_unique<CSocketWnd>(owner, owner.resolver);
     EXPECT_EQ(CSocketWnd::s_nInstances, base + 1);
     {
-        CSocketWnd second(owner);
+        CSocketWnd second(owner, owner.resolver);
         EXPECT_EQ(CSocketWnd::s_nInstances, base + 2);
     }
     EXPECT_EQ(CSocketWnd::s_nInstances, base + 1);
@@ -166,7 +220,7 @@ TEST(SocketWndConnect, CountsLiveInstances)
 TEST(SocketWndConnect, OperationsWithoutSocket)
 {
     EventRecorder owner;
-    CSocketWnd socket(owner);
+    CSocketWnd socket(owner, owner.resolver);
     char buffer[16];
     EXPECT_EQ(socket.AsyncSelect(FD_READ | FD_CLOSE), 0);
     EXPECT_EQ(socket.Send("x", 1, 0), 0);
@@ -182,15 +236,15 @@ TEST(SocketWndConnect, EverySocketIsReleased)
     EventRecorder owner;
 
     // Close ends the connection and reports success.
-    auto socket = std::make_unique<CSocketWnd>(owner);
-    ASSERT_EQ(socket->Connect("127.0.0.1", server.portText(), kTimeout), 0);
+    auto socket = std::make_unique<CSocketWnd>(owner, owner.resolver);
+    ASSERT_EQ(owner.ConnectNow(*socket, "127.0.0.1", server.portText()), 0);
     EXPECT_EQ(socket->Close(), 0);
     EXPECT_EQ(socket->m_hSocket, INVALID_SOCKET);
     EXPECT_TRUE(server.waitForFinished(1));
 
     // A second connect replaces the first connection instead of leaking it.
-    ASSERT_EQ(socket->Connect("127.0.0.1", server.portText(), kTimeout), 0);
-    ASSERT_EQ(socket->Connect("127.0.0.1", server.portText(), kTimeout), 0);
+    ASSERT_EQ(owner.ConnectNow(*socket, "127.0.0.1", server.portText()), 0);
+    ASSERT_EQ(owner.ConnectNow(*socket, "127.0.0.1", server.portText()), 0);
     EXPECT_TRUE(server.waitForFinished(2));
 
     // Destroying a window that is still connected closes its socket.
@@ -224,8 +278,8 @@ TEST(SocketWndConnect, HighDescriptorIsNotMistakenForFailure)
         fillers.pop_back();
 
         EventRecorder owner;
-        CSocketWnd socket(owner);
-        ASSERT_EQ(socket.Connect("127.0.0.1", server.portText(), kTimeout), 0);
+        CSocketWnd socket(owner, owner.resolver);
+        ASSERT_EQ(owner.ConnectNow(socket, "127.0.0.1", server.portText()), 0);
         EXPECT_GE(socket.m_hSocket, kHigh);
 
         // Notifications work for such a descriptor too.

@@ -15,7 +15,6 @@ namespace {
 
 using Kind = LoopbackReply::Kind;
 
-constexpr auto kTimeout = std::chrono::milliseconds(5000);
 // How long a test watches for events that must not come.
 constexpr auto kQuietSpan = std::chrono::milliseconds(150);
 
@@ -51,8 +50,8 @@ protected:
     // A socket window connected to server with the probe's mask selected.
     std::unique_ptr<CSocketWnd> Connected(LoopbackServer &server, long mask = FD_READ | FD_CLOSE)
     {
-        auto socket = std::make_unique<CSocketWnd>(m_owner);
-        EXPECT_EQ(socket->Connect("127.0.0.1", server.portText(), kTimeout), 0);
+        auto socket = std::make_unique<CSocketWnd>(m_owner, m_owner.resolver);
+        EXPECT_EQ(m_owner.ConnectNow(*socket, "127.0.0.1", server.portText()), 0);
         socket->AsyncSelect(mask);
         return socket;
     }
@@ -137,8 +136,8 @@ TEST_F(SocketWndEvents, OnlySelectedEventsAreDelivered)
     for (const Case &c : cases) {
         EventRecorder owner;
         LoopbackServer server(c.reply);
-        CSocketWnd socket(owner);
-        ASSERT_EQ(socket.Connect("127.0.0.1", server.portText(), kTimeout), 0);
+        CSocketWnd socket(owner, owner.resolver);
+        ASSERT_EQ(owner.ConnectNow(socket, "127.0.0.1", server.portText()), 0);
         socket.AsyncSelect(c.mask);
         SendRequest(socket, "GET / HTTP/1.0");
         ASSERT_TRUE(AwaitReadable(socket.m_hSocket));
@@ -168,8 +167,8 @@ TEST_F(SocketWndEvents, OwnerMayDestroyWindowInsideHandler)
     for (const Case &c : cases) {
         EventRecorder owner;
         LoopbackServer server(c.reply);
-        auto socket = std::make_unique<CSocketWnd>(owner);
-        ASSERT_EQ(socket->Connect("127.0.0.1", server.portText(), kTimeout), 0);
+        auto socket = std::make_unique<CSocketWnd>(owner, owner.resolver);
+        ASSERT_EQ(owner.ConnectNow(*socket, "127.0.0.1", server.portText()), 0);
         socket->AsyncSelect(FD_READ | FD_CLOSE);
         // As the probe does: read, close, destroy, all inside the notification.
         owner.m_react = [&](int, long) {
@@ -194,8 +193,8 @@ TEST_F(SocketWndEvents, NothingIsDeliveredAfterCloseOrDestruction)
     for (const bool destroy : {false, true}) {
         EventRecorder owner;
         LoopbackServer server(LoopbackReply::RawBytes("hello"));
-        auto socket = std::make_unique<CSocketWnd>(owner);
-        ASSERT_EQ(socket->Connect("127.0.0.1", server.portText(), kTimeout), 0);
+        auto socket = std::make_unique<CSocketWnd>(owner, owner.resolver);
+        ASSERT_EQ(owner.ConnectNow(*socket, "127.0.0.1", server.portText()), 0);
         socket->AsyncSelect(FD_READ | FD_CLOSE);
         SendRequest(*socket, "GET / HTTP/1.0");
         ASSERT_TRUE(AwaitReadable(socket->m_hSocket));

@@ -1,1 +1,341 @@
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyleOptionViewItem>
+#include <QTest>
+#include <QTimer>
+
+#include "controls/colorcell.h"
+#include "controls/colorpalette.h"
+#include "controls/colorpickerbutton.h"
+#include "controls/colorpopup.h"
+#include "engine/resultcategories.h"
+#include "settings/regsettings.h"
+#include "settings/settingsstartup.h"
+#include "settings/ui/filterlistbox.h"
+#include "settings/ui/settingscommand.h"
+#include "settings/ui/settingsdlg.h"
+#include "support/recordingui.h"
+#include "support/temphome.h"
+
+namespace {
+
+const QByteArray kHawk = "011111111111111111111";
+const QByteArray kOneEye = "000000011110000001000";
+
+std::array<QByteArray, kCategoryCount> CategoryTexts()
+{
+    RecordingUi ui;
+    return CResultCategories(ui).m_strCategory;
+}
+
+QPushButton *Button(QWidget &dialog, const QString &text)
+{
+    const auto buttons = dialog.findChildren<QPushButton *>();
+    for (QPushButton *button : buttons) {
+        if (button->text() == text)
+            return button;
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
+QLineEdit *TimeoutField(QWidget &dialog)
+{
+    return dialog.findChild<QLineEdit *>();
+}
+
+CFilterListBox *FilterList(QWidget &dialog)
+{
+    return dialog.findChild<CFilterListBox *>();
+}
+
+QByteArray Checks(const CFilterListBox &list)
+{
+    QByteArray checks;
+    for (int i = 0; i < list.count(); ++i)
+        checks.append(list.item(i)->checkState() == Qt::Checked ? '1' : '0');
+    return checks;
+}
+
+struct Message
+{
+    QString title;
+    QString text;
+};
+
+// Clicks a button and answers the message box that the click may open.
+std::optional<Message> ClickAnsweringMessage(QAbstractButton *button)
+{
+    std::optional<Message> message;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, button, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return;
+        timer.stop();
+        message = Message{box->windowTitle(), box->text()};
+        box->button(QMessageBox::Ok)->click();
+    });
+    timer.start();
+    QTest::mouseClick(button, Qt::LeftButton);
+    return message;
+}
+
+// Runs the Settings command; drive acts on the open dialog and ends it.
+std::optional<ViewSettings> RunSettings(CRegSettings &settings, const ViewSettings &current,
+                                        const std::function<void(CSettingsDlg &)> &drive)
+{
+    bool driven = false;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, qApp, [&] {
+        auto *dialog = qobject_cast<CSettingsDlg *>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        timer.stop();
+        driven = true;
+        drive(*dialog);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog is still open";
+            dialog->reject();
+        }
+    });
+    timer.start();
+    std::optional<ViewSettings> result =
+        RunSettingsDialog(nullptr, settings, CategoryTexts(), current);
+    EXPECT_TRUE(driven);
+    return result;
+}
+
+class SettingsDialogTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CColorPalette::ResetToDefaults();
+        m_settings = StartSettingsStore();
+        ASSERT_TRUE(m_settings);
+    }
+
+    QByteArray Stored(const char *name) const
+    {
+        return m_settings->ReadString("Settings", name, "(none)");
+    }
+
+    TempHome m_home;
+    std::unique_ptr<CRegSettings> m_settings;
+};
+
+TEST_F(SettingsDialogTest, OpensWithTheCurrentValuesAndAReadableAccessibleLayout)
+{
+    const ViewSettings current{RGBRef(0, 128, 128), 15, kHawk};
+    const auto result = RunSettings(*m_settings, current, [&](CSettingsDlg &dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Settings"));
+        CFilterListBox *list = FilterList(dialog);
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->count(), kCategoryCount);
+        EXPECT_EQ(Checks(*list), kHawk);
+        const auto texts = CategoryTexts();
+        for (int i = 0; i < kCategoryCount; ++i) {
+            EXPECT_EQ(list->item(i)->text(), QString::fromLatin1(texts[i]));
+            EXPECT_EQ(list->visualItemRect(list->item(i)).height(), CFilterListBox::kRowHeight);
+        }
+        EXPECT_EQ(TimeoutField(dialog)->text(), QStringLiteral("15"));
+        auto *color = dialog.findChild<CColorPickerButton *>();
+        EXPECT_EQ(color->Color(), current.backColor);
+
+        // An outside driver finds each row with its text and check state,
+        // and the colour button by its label.
+        QAccessibleInterface *rows = QAccessible::queryAccessibleInterface(list);
+        ASSERT_EQ(rows->childCount(), kCategoryCount);
+        EXPECT_EQ(rows->child(0)->text(QAccessible::Name), QStringLiteral("HTTP Code 200 OK"));
+        EXPECT_FALSE(rows->child(0)->state().checked);
+        EXPECT_TRUE(rows->child(20)->state().checked);
+        QAccessibleInterface *button = QAccessible::queryAccessibleInterface(color);
+        EXPECT_EQ(button->role(), QAccessible::Button);
+        EXPECT_EQ(button->text(QAccessible::Name), QStringLiteral("BackGround Color"));
+
+        QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
+        EXPECT_TRUE(dialog.grab().save(QStringLiteral(SCREENSHOT_DIR "/settingsdlg.png")));
+        Button(dialog, QStringLiteral("Cancel"))->click();
+    });
+    EXPECT_FALSE(result);
+}
+
+TEST_F(SettingsDialogTest, PresetsCheckTheirRowsAndOnlyASuccessfulOkAppliesThem)
+{
+    const struct
+    {
+        QByteArray start;
+        const char *preset;
+        QByteArray presetFilter;
+        const char *badTimeout; // typed before OK when set
+        const char *end;
+        std::optional<QByteArray> filter;
+    } cases[] = {
+        {kHawk, "Watch With One Eye Shut", kOneEye, nullptr, "OK", kOneEye},
+        {kOneEye, "Watch Like a Hawk", kHawk, nullptr, "OK", kHawk},
+        {kOneEye, "Watch Like a Hawk", kHawk, nullptr, "Cancel", std::nullopt},
+        {kHawk, "Watch With One Eye Shut", kOneEye, "51", "Cancel", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.preset) + " then " + c.end);
+        TempHome home;
+        const auto settings = StartSettingsStore();
+        const auto result =
+            RunSettings(*settings, {RGBRef(255, 255, 255), 15, c.start}, [&](CSettingsDlg &dlg) {
+                Button(dlg, QString::fromLatin1(c.preset))->click();
+                EXPECT_EQ(Checks(*FilterList(dlg)), c.presetFilter);
+                if (c.badTimeout != nullptr) {
+                    TimeoutField(dlg)->setText(QString::fromLatin1(c.badTimeout));
+                    EXPECT_TRUE(ClickAnsweringMessage(Button(dlg, QStringLiteral("OK"))));
+                }
+                Button(dlg, QString::fromLatin1(c.end))->click();
+            });
+        EXPECT_EQ(result.has_value(), c.filter.has_value());
+        if (result && c.filter) {
+            EXPECT_EQ(result->filter, *c.filter);
+        }
+        EXPECT_EQ(settings->ReadString("Settings", "Filter", "(none)"),
+                  c.filter ? *c.filter : QByteArray("(none)"));
+    }
+}
+
+TEST_F(SettingsDialogTest, TimeoutIsAWholeNumberFrom5To50)
+{
+    const QString range = QStringLiteral("Please enter an integer between 5 and 50.");
+    const QString integer = QStringLiteral("Please enter an integer.");
+    const struct
+    {
+        const char *typed;
+        std::optional<int> accepted;
+        QString message;
+    } cases[] = {
+        {"4", std::nullopt, range},
+        {"5", 5, {}},
+        {"50", 50, {}},
+        {"51", std::nullopt, range},
+        {"abc", std::nullopt, integer},
+        {"", std::nullopt, integer},
+        {"-7", std::nullopt, range},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        const auto result =
+            RunSettings(*m_settings, {RGBRef(255, 255, 255), 15, kHawk}, [&](CSettingsDlg &dlg) {
+                QLineEdit *field = TimeoutField(dlg);
+                field->clear();
+                QTest::keyClicks(field, QString::fromLatin1(c.typed));
+                const auto message = ClickAnsweringMessage(Button(dlg, QStringLiteral("OK")));
+                if (c.accepted) {
+                    EXPECT_FALSE(message);
+                    return;
+                }
+                ASSERT_TRUE(message);
+                EXPECT_EQ(message->title, QStringLiteral("Vantrel"));
+                EXPECT_EQ(message->text, c.message);
+                EXPECT_TRUE(dlg.isVisible());
+                EXPECT_EQ(dlg.focusWidget(), field);
+                EXPECT_EQ(field->selectedText(), field->text());
+                Button(dlg, QStringLiteral("Cancel"))->click();
+            });
+        ASSERT_EQ(result.has_value(), c.accepted.has_value());
+        if (result) {
+            EXPECT_EQ(result->timeoutSec, *c.accepted);
+        }
+        EXPECT_EQ(Stored("Timeout"),
+                  c.accepted ? QByteArray::number(*c.accepted) : QByteArray("(none)"));
+        m_settings->WriteString("Settings", "Timeout", "(none)");
+    }
+}
+
+TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
+{
+    const ViewSettings current{RGBRef(255, 255, 255), 20, kOneEye};
+    const auto chosen = RunSettings(*m_settings, current, [](CSettingsDlg &dlg) {
+        auto *color = dlg.findChild<CColorPickerButton *>();
+        QTimer pick;
+        pick.setSingleShot(true);
+        QObject::connect(&pick, &QTimer::timeout, color, [color] {
+            const auto cells = color->Popup().findChildren<CColorCell *>();
+            QTest::mouseClick(cells.at(2), Qt::LeftButton); // dark green
+        });
+        pick.start(0);
+        QTest::mouseClick(color, Qt::LeftButton);
+        EXPECT_EQ(color->Color(), RGBRef(0, 128, 0));
+        Button(dlg, QStringLiteral("OK"))->click();
+    });
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->backColor, RGBRef(0, 128, 0));
+    EXPECT_EQ(chosen->timeoutSec, 20);
+    EXPECT_EQ(chosen->filter, kOneEye);
+    EXPECT_EQ(Stored("BackColor"), "32768");
+    EXPECT_EQ(Stored("Timeout"), "20");
+    EXPECT_EQ(Stored("Filter"), kOneEye);
+    const QByteArray file = ReadFileBytes(m_home.file("settings.reg"));
+    const qsizetype backColor = file.indexOf("\"BackColor\"=");
+    const qsizetype timeout = file.indexOf("\"Timeout\"=");
+    const qsizetype filter = file.indexOf("\"Filter\"=");
+    EXPECT_TRUE(backColor >= 0 && backColor < timeout && timeout < filter) << file.constData();
+
+    // An OK without changes writes all three again.
+    for (const char *name : {"BackColor", "Timeout", "Filter"})
+        m_settings->WriteString("Settings", name, "stale");
+    const auto again = RunSettings(*m_settings, *chosen, [](CSettingsDlg &dlg) {
+        Button(dlg, QStringLiteral("OK"))->click();
+    });
+    ASSERT_TRUE(again);
+    EXPECT_EQ(Stored("BackColor"), "32768");
+    EXPECT_EQ(Stored("Timeout"), "20");
+    EXPECT_EQ(Stored("Filter"), kOneEye);
+}
+
+TEST_F(SettingsDialogTest, ARowTogglesByItsBoxOrSpaceButNotByItsTextAndIsNeverHighlighted)
+{
+    CSettingsDlg dialog(CategoryTexts(), nullptr);
+    dialog.SetValues(RGBRef(255, 255, 255), 15, "011111111111111111111");
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    CFilterListBox *list = FilterList(dialog);
+
+    const auto boxOf = [list](int row) {
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        option.rect = list->visualItemRect(list->item(row));
+        option.features =
+            QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+        option.text = list->item(row)->text();
+        return list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
+    };
+    const QRect box = boxOf(1);
+    const QPoint onText(box.right() + 40, box.center().y());
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onText);
+    EXPECT_EQ(list->item(1)->checkState(), Qt::Checked);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
+    EXPECT_EQ(list->item(1)->checkState(), Qt::Unchecked);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, boxOf(0).center());
+    EXPECT_EQ(Checks(*list), "101111111111111111111");
+
+    list->setFocus();
+    list->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(Checks(*list), "100111111111111111111");
+
+    EXPECT_FALSE(list->selectionModel()->hasSelection());
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::NoSelection);
+    dialog.accept();
+    EXPECT_EQ(dialog.Filter(), "100111111111111111111");
+}
+
+} // namespace

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -138,7 +139,12 @@ CHelpWindow::CHelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(searchButton, &QPushButton::clicked, this, [this] { RunSearch(); });
 
     LoadBook();
-    resize(fontMetrics().averageCharWidth() * 130, fontMetrics().height() * 40);
+    // The contents show their titles whole; the page takes the rest.
+    const int contentsWidth = m_contents->sizeHintForColumn(0) + 4 * m_contents->frameWidth() +
+                              m_contents->verticalScrollBar()->sizeHint().width();
+    const int pageWidth = fontMetrics().averageCharWidth() * 90;
+    splitter->setSizes({contentsWidth, pageWidth});
+    resize(contentsWidth + pageWidth + 40, fontMetrics().height() * 40);
 }
 
 void CHelpWindow::LoadBook()

@@ -1,7 +1,9 @@
 #include "vantrelview.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFontDialog>
+#include <QLabel>
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -20,6 +22,7 @@
 #include "results/ui/exportdlg.h"
 #include "results/ui/repairdlg.h"
 #include "settings/regsettings.h"
+#include "settings/ui/settingscommand.h"
 
 namespace {
 
@@ -171,9 +174,17 @@ void CVantrelView::OnChooseFont()
     dialog.setOption(QFontDialog::DontUseNativeDialog);
     dialog.setOption(QFontDialog::ScalableFonts);
     dialog.setWindowTitle(QStringLiteral("Font"));
-    // Colour, underline and strike-out are not the window's to choose.
+    // Colour, underline and strike-out are not the window's to choose, nor
+    // is the writing system.
     for (QGroupBox *group : dialog.findChildren<QGroupBox *>())
         group->hide();
+    for (QComboBox *writingSystem : dialog.findChildren<QComboBox *>()) {
+        writingSystem->hide();
+        for (QLabel *label : dialog.findChildren<QLabel *>()) {
+            if (label->buddy() == writingSystem)
+                label->hide();
+        }
+    }
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QFont chosen = dialog.selectedFont();
@@ -191,7 +202,21 @@ void CVantrelView::OnClearWindow()
     m_engine->OnClearWindow();
 }
 
-void CVantrelView::OnSettings() {}
+void CVantrelView::OnSettings()
+{
+    CResultCategories &categories = m_engine->Categories();
+    const ViewSettings current{m_crBackColor, m_engine->m_nTimeoutSec, categories.m_strFilter};
+    const std::optional<ViewSettings> chosen =
+        RunSettingsDialog(window(), m_settings, categories.m_strCategory, current);
+    if (!chosen)
+        return;
+    // A run goes on under the new filter from its next outcome, and under the
+    // new time-out from its next probe.
+    categories.m_strFilter = chosen->filter;
+    m_engine->SetTimeout(chosen->timeoutSec);
+    if (chosen->backColor != current.backColor)
+        SetBackColor(chosen->backColor);
+}
 
 void CVantrelView::AppendText(const QByteArray &text)
 {

@@ -1,1 +1,190 @@
 #include "settingsdlg.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/help/helptopics.h"
+#include "app/help/openhelp.h"
+#include "controls/colorpickerbutton.h"
+#include "controls/dialogunits.h"
+#include "settings/ui/filterlistbox.h"
+
+namespace {
+
+// A preset's group: a frame with its title, a line of explanation and the
+// button that applies the preset.
+QGroupBox *PresetGroup(const QString &title, const QString &text, QPushButton *button,
+                       const CDialogUnits &units)
+{
+    auto *group = new QGroupBox(title);
+    // As wide as the layout has them, or wider when the font needs it.
+    button->setMinimumSize(qMax(units.X(90), button->sizeHint().width() + units.X(8)), units.Y(15));
+    group->setFixedWidth(qMax(units.X(110), button->minimumWidth() + units.X(20)));
+    auto *explanation = new QLabel(text);
+    explanation->setWordWrap(true);
+    auto *layout = new QVBoxLayout(group);
+    layout->addWidget(explanation);
+    layout->addSpacing(units.Y(5));
+    layout->addWidget(button, 0, Qt::AlignHCenter);
+    return group;
+}
+
+QPushButton *DialogButton(const QString &text, const CDialogUnits &units)
+{
+    auto *button = new QPushButton(text);
+    button->setMinimumSize(units.X(50), units.Y(14));
+    return button;
+}
+
+} // namespace
+
+CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categoryTexts,
+                           QWidget *parent)
+    : QDialog(parent), m_btnColor(new CColorPickerButton(this)),
+      m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this))
+{
+    setWindowTitle(QStringLiteral("Settings"));
+    const CDialogUnits units(font());
+
+    const QString listTitle =
+        QStringLiteral("Report Results for Checked Items - or use the Defaults");
+    auto *listLabel = new QLabel(listTitle, this);
+    m_lstFilter->setAccessibleName(listTitle);
+    m_lstFilter->setMinimumHeight(units.Y(135));
+
+    auto *hawk = new QPushButton(QStringLiteral("Watch Like a Hawk"), this);
+    auto *oneEye = new QPushButton(QStringLiteral("Watch With One Eye Shut"), this);
+    auto *presets = new QVBoxLayout;
+    presets->setSpacing(units.Y(5));
+    presets->addSpacing(units.Y(5));
+    presets->addWidget(PresetGroup(QStringLiteral("Defaults for Type A Users"),
+                                   QStringLiteral("Report every defect to me (code 200 is not a "
+                                                  "defect)"),
+                                   hawk, units));
+    presets->addWidget(PresetGroup(QStringLiteral("Defaults for Type B Users"),
+                                   QStringLiteral("Report only the very worst offenders to me"),
+                                   oneEye, units));
+    presets->addStretch();
+
+    const QString timeoutText = QStringLiteral("How Long to Wait for Slow Hosts? (seconds)");
+    auto *timeoutLabel = new QLabel(timeoutText, this);
+    timeoutLabel->setBuddy(m_editTimeout);
+    m_editTimeout->setAccessibleName(timeoutText);
+    m_editTimeout->setFixedWidth(
+        qMax(units.X(20), m_editTimeout->fontMetrics().horizontalAdvance(QStringLiteral("0000"))));
+    auto *timeoutRow = new QHBoxLayout;
+    timeoutRow->addWidget(m_editTimeout);
+    timeoutRow->addSpacing(units.X(3));
+    timeoutRow->addWidget(timeoutLabel);
+    timeoutRow->addStretch();
+
+    const QString colorText = QStringLiteral("BackGround Color");
+    m_btnColor->setAccessibleName(colorText);
+    m_btnColor->setFixedSize(units.X(50), qMax(units.Y(14), m_btnColor->sizeHint().height()));
+    auto *colorLabel = new QLabel(colorText, this);
+    colorLabel->setBuddy(m_btnColor);
+    auto *ok = DialogButton(QStringLiteral("OK"), units);
+    auto *cancel = DialogButton(QStringLiteral("Cancel"), units);
+    auto *help = DialogButton(QStringLiteral("Help"), units);
+    ok->setDefault(true);
+    auto *bottomRow = new QHBoxLayout;
+    bottomRow->addWidget(m_btnColor);
+    bottomRow->addSpacing(units.X(5));
+    bottomRow->addWidget(colorLabel);
+    bottomRow->addStretch();
+    bottomRow->addWidget(ok);
+    bottomRow->addWidget(cancel);
+    bottomRow->addWidget(help);
+
+    auto *grid = new QGridLayout(this);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    grid->setHorizontalSpacing(units.X(5));
+    grid->addWidget(listLabel, 0, 0);
+    grid->addWidget(m_lstFilter, 1, 0);
+    grid->addLayout(presets, 0, 1, 2, 1);
+    grid->addLayout(timeoutRow, 2, 0, 1, 2);
+    grid->addLayout(bottomRow, 3, 0, 1, 2);
+
+    setTabOrder(m_lstFilter, hawk);
+    setTabOrder(hawk, oneEye);
+    setTabOrder(oneEye, m_editTimeout);
+    setTabOrder(m_editTimeout, m_btnColor);
+    setTabOrder(m_btnColor, ok);
+    setTabOrder(ok, cancel);
+    setTabOrder(cancel, help);
+    m_lstFilter->setFocus();
+
+    connect(hawk, &QPushButton::clicked, this, &CSettingsDlg::OnWatchLikeAHawk);
+    connect(oneEye, &QPushButton::clicked, this, &CSettingsDlg::OnWatchWithOneEyeShut);
+    connect(ok, &QPushButton::clicked, this, &CSettingsDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CSettingsDlg::reject);
+    connect(help, &QPushButton::clicked, this, &CSettingsDlg::OnHelpButton);
+
+    SetValues(m_btnColor->Color(), m_nTimeout, kFilterSafeDefault);
+}
+
+void CSettingsDlg::SetValues(ColorRef backColor, int timeoutSec, const QByteArray &filter)
+{
+    m_btnColor->SetColor(backColor);
+    m_nTimeout = timeoutSec;
+    m_editTimeout->setText(QString::number(timeoutSec));
+    m_strFilter = filter;
+    m_lstFilter->LoadChecks(filter);
+}
+
+ColorRef CSettingsDlg::BackColor() const
+{
+    return m_btnColor->Color();
+}
+
+void CSettingsDlg::accept()
+{
+    if (!ValidateTimeout())
+        return;
+    m_strFilter = m_lstFilter->Filter();
+    QDialog::accept();
+}
+
+void CSettingsDlg::OnWatchLikeAHawk()
+{
+    m_lstFilter->LoadChecks(kFilterWatchLikeAHawk);
+}
+
+void CSettingsDlg::OnWatchWithOneEyeShut()
+{
+    m_lstFilter->LoadChecks(kFilterWatchWithOneEyeShut);
+}
+
+void CSettingsDlg::OnHelpButton()
+{
+    OpenHelp(this, HelpTopic::Settings);
+}
+
+bool CSettingsDlg::ValidateTimeout()
+{
+    bool isNumber = false;
+    const qlonglong value = m_editTimeout->text().trimmed().toLongLong(&isNumber);
+    QString problem;
+    if (!isNumber)
+        problem = QStringLiteral("Please enter an integer.");
+    else if (value < kMinTimeout || value > kMaxTimeout)
+        problem = QStringLiteral("Please enter an integer between %1 and %2.")
+                      .arg(kMinTimeout)
+                      .arg(kMaxTimeout);
+    if (problem.isEmpty()) {
+        m_nTimeout = static_cast<int>(value);
+        return true;
+    }
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Vantrel"), problem, QMessageBox::Ok,
+                    this);
+    box.exec();
+    m_editTimeout->setFocus();
+    m_editTimeout->selectAll();
+    return false;
+}

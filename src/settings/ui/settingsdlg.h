@@ -1,1 +1,53 @@
 #pragma once
+
+#include <array>
+
+#include <QByteArray>
+#include <QDialog>
+
+#include "controls/colorref.h"
+#include "engine/resultcategories.h"
+
+class CColorPickerButton;
+class CFilterListBox;
+class QLineEdit;
+
+// The "Settings" dialog: which result categories the report shows (or one of
+// two presets), how long to wait for a slow host, and the background colour
+// of the results window. It edits its own copies of the values; its owner
+// takes them after OK, so Cancel leaves everything as it was.
+class CSettingsDlg final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMinTimeout = 5;
+    static constexpr int kMaxTimeout = 50;
+
+    CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categoryTexts, QWidget *parent);
+
+    // The values the dialog opens with.
+    void SetValues(ColorRef backColor, int timeoutSec, const QByteArray &filter);
+
+    // The values confirmed by OK.
+    ColorRef BackColor() const;
+    int Timeout() const { return m_nTimeout; }
+    QByteArray Filter() const { return m_strFilter; }
+
+    // Ends the dialog only with a valid time-out.
+    void accept() override;
+
+private:
+    void OnWatchLikeAHawk();
+    void OnWatchWithOneEyeShut();
+    void OnHelpButton();
+    // Takes the time-out field into m_nTimeout when it holds a whole number
+    // from 5 to 50; otherwise tells the user and leaves the field focused.
+    bool ValidateTimeout();
+
+    CColorPickerButton *m_btnColor = nullptr;
+    CFilterListBox *m_lstFilter = nullptr;
+    QLineEdit *m_editTimeout = nullptr;
+    int m_nTimeout = 10;
+    QByteArray m_strFilter;
+};

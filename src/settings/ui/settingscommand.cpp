@@ -1,0 +1,29 @@
+#include "settingscommand.h"
+
+#include <QPointer>
+
+#include "settings/regsettings.h"
+#include "settings/ui/settingsdlg.h"
+
+std::optional<ViewSettings>
+RunSettingsDialog(QWidget *parent, CRegSettings &settings,
+                  const std::array<QByteArray, kCategoryCount> &categoryTexts,
+                  const ViewSettings &current)
+{
+    // Owned by its parent, and watched: should the parent go away while the
+    // dialog is open, the dialog goes with it and the command ends as Cancel.
+    QPointer<CSettingsDlg> dialog = new CSettingsDlg(categoryTexts, parent);
+    dialog->SetValues(current.backColor, current.timeoutSec, current.filter);
+    const int result = dialog->exec();
+    if (!dialog)
+        return std::nullopt;
+    const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(), dialog->Filter()};
+    delete dialog;
+    if (result != QDialog::Accepted)
+        return std::nullopt;
+
+    settings.WriteInt("Settings", "BackColor", static_cast<int>(chosen.backColor));
+    settings.WriteInt("Settings", "Timeout", chosen.timeoutSec);
+    settings.WriteString("Settings", "Filter", chosen.filter);
+    return chosen;
+}

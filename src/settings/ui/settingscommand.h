@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include <QByteArray>
+
+#include "controls/colorref.h"
+#include "engine/resultcategories.h"
+
+class CRegSettings;
+class QWidget;
+
+// The settings the Settings dialog edits.
+struct ViewSettings
+{
+    ColorRef backColor;
+    int timeoutSec;
+    QByteArray filter;
+};
+
+// The Settings command: runs the dialog over the current values; on OK writes
+// "Settings" "BackColor", "Timeout", "Filter" in that order (every time,
+// changed or not) and returns the new values, which the caller applies; on
+// Cancel returns nothing and nothing is written or changed.
+std::optional<ViewSettings>
+RunSettingsDialog(QWidget *parent, CRegSettings &settings,
+                  const std::array<QByteArray, kCategoryCount> &categoryTexts,
+                  const ViewSettings &current);

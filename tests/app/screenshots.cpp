@@ -1,0 +1,204 @@
+// Renders the main window after a run and every window and dialog of the
+// desktop program into PNG files, for people to look at:
+//     vantrel_screenshots [output directory]
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryFile>
+#include <QTest>
+#include <QTimer>
+
+#include "app/help/helptopics.h"
+#include "app/help/helpwindow.h"
+#include "app/mainframe.h"
+#include "controls/aboutdlg.h"
+#include "controls/colorpickerbutton.h"
+#include "desktoptestsupport.h"
+#include "engine/ui/vantrelview.h"
+#include "support/loopbackserver.h"
+
+namespace {
+
+QString g_directory;
+QStringList g_written;
+
+constexpr int kTitleHeight = 24;
+
+// Paints a window where it stands on the screen; a window with a title bar
+// gets a plain one with its title, as the offscreen screen draws none.
+void PaintWindow(QPainter &painter, QWidget *window)
+{
+    const QRect area = window->geometry();
+    if (window->windowType() != Qt::Popup && window->windowType() != Qt::ToolTip) {
+        const QRect title(area.left(), area.top() - kTitleHeight, area.width(), kTitleHeight);
+        painter.fillRect(title, QColor(0x3b, 0x4a, 0x5c));
+        painter.setPen(Qt::white);
+        painter.drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                         window->windowTitle());
+    }
+    painter.drawPixmap(area.topLeft(), window->grab());
+    painter.setPen(QColor(0x3b, 0x4a, 0x5c));
+    painter.drawRect(area.adjusted(-1, -1, 0, 0));
+}
+
+// The screen as the user sees it: the main window, then the other windows
+// over it, dialogs and popups last.
+void Shoot(const QString &name)
+{
+    QApplication::processEvents();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QImage image(screen.size(), QImage::Format_RGB32);
+    image.fill(QColor(0x5a, 0x63, 0x6e));
+    QPainter painter(&image);
+    QList<QWidget *> windows;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowType() != Qt::Desktop)
+            windows.append(window);
+    }
+    const auto rank = [](QWidget *window) {
+        if (qobject_cast<QMainWindow *>(window) != nullptr)
+            return 0;
+        if (window->windowType() == Qt::Popup)
+            return 3;
+        return window->isModal() ? 2 : 1;
+    };
+    std::stable_sort(windows.begin(), windows.end(),
+                     [&rank](QWidget *a, QWidget *b) { return rank(a) < rank(b); });
+    for (QWidget *window : windows)
+        PaintWindow(painter, window);
+    painter.end();
+    const QString file = g_directory + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (image.save(file))
+        g_written.append(file);
+}
+
+// Runs the command, photographs the dialog it opens, and closes it with the
+// given button.
+void ShootDialog(QAction *command, const QString &name, const QString &closeWith)
+{
+    WhenModal([name, closeWith](QWidget *dialog) {
+        Shoot(name);
+        Press(dialog, closeWith);
+    });
+    command->trigger();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // An offscreen screen of a common laptop size, so that windows have room.
+    QTemporaryFile screens;
+    screens.open();
+    screens.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1280, )"
+                  R"("height": 800, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    screens.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
+    QApplication application(argc, argv);
+    g_directory = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(g_directory);
+
+    LoopbackServer server;
+    server.setReply("/old-page", LoopbackReply::Status("HTTP/1.0 404 Not Found"));
+    server.setReply("/moved", LoopbackReply::Status("HTTP/1.0 301 Moved Permanently"));
+    server.setReply("/private", LoopbackReply::Status("HTTP/1.0 403 Forbidden"));
+    server.setReply("/odd", LoopbackReply::Status("HTTP/1.1 299 Whatever"));
+    auto desk = std::make_unique<DesktopHarness>(server.portText());
+    CMainFrame &frame = *desk->frame;
+    frame.setGeometry(80, 50, 1100, 700);
+    const FrameActions &actions = frame.Actions();
+    Shoot(QStringLiteral("mainframe-empty"));
+
+    const QByteArray page = desk->Html(
+        "site/index.html", "<html><body><h1>Our projects</h1><ul>\n"
+                           "<li><a href=\"http://127.0.0.1/\">Home</a>\n"
+                           "<li><a href=\"http://127.0.0.1/old-page\">Last year's report</a>\n"
+                           "<li><a href=\"http://127.0.0.1/moved\">Moved page</a>\n"
+                           "<li><a href=\"http://127.0.0.1/private\">Members only</a>\n"
+                           "<li><a href=\"http://127.0.0.1/odd\">Odd server</a>\n"
+                           "<li><a href=\"http://127.0.0.2/\">Closed host</a>\n"
+                           "<li><a href=\"http://nowhere.invalid/\">Misspelt host</a>\n"
+                           "</ul></body></html>\n");
+    desk->Html("site/about.html", "<a href=\"http://127.0.0.1/\">Home</a>\n");
+
+    WhenModal([&page](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>()->setText(QString::fromLocal8Bit(page));
+        Shoot(QStringLiteral("select-files"));
+        Press(dialog, QStringLiteral("Test all files in this directory"));
+        Press(dialog, QStringLiteral("OK"));
+    });
+    actions.selectFiles->trigger();
+    WaitUntil([&] { return frame.View()->Engine().m_nUrlErrors >= 1; });
+    Shoot(QStringLiteral("testing-progress"));
+    WaitUntil([&] { return !frame.View()->Engine().m_bRunning; }, std::chrono::seconds(60));
+    Shoot(QStringLiteral("mainframe-after-run"));
+
+    WhenModal([](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>()->setText(QStringLiteral("/no/such/page.html"));
+        WhenModal([](QWidget *box) {
+            Shoot(QStringLiteral("message-file-missing"));
+            Press(box, QStringLiteral("OK"));
+        });
+        Press(dialog, QStringLiteral("OK"));
+    });
+    actions.selectFiles->trigger();
+
+    ShootDialog(actions.exportResults, QStringLiteral("export"), QStringLiteral("Cancel"));
+    WhenModal([](QWidget *question) {
+        Shoot(QStringLiteral("repair-unknown-code-question"));
+        WhenModal([](QWidget *dialog) {
+            Shoot(QStringLiteral("repair"));
+            Press(dialog, QStringLiteral("Cancel"));
+        });
+        Press(question, QStringLiteral("Yes"));
+    });
+    actions.repair->trigger();
+
+    WhenModal([](QWidget *dialog) {
+        Shoot(QStringLiteral("settings"));
+        auto *colour = dialog->findChild<CColorPickerButton *>();
+        QTimer::singleShot(300, dialog, [] {
+            Shoot(QStringLiteral("settings-colour-popup"));
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        });
+        colour->click();
+        Press(dialog, QStringLiteral("Cancel"));
+    });
+    actions.settings->trigger();
+
+    ShootDialog(actions.chooseFont, QStringLiteral("choose-font"), QStringLiteral("Cancel"));
+    {
+        // The About box belongs to the application object, which the
+        // harness does not make: it is run here as the application runs it.
+        int mailVisited = 0;
+        int homeVisited = 1;
+        CAboutDlg about(mailVisited, homeVisited, &frame);
+        WhenModal([](QWidget *dialog) {
+            Shoot(QStringLiteral("about"));
+            Press(dialog, QStringLiteral("OK"));
+        });
+        about.exec();
+    }
+    WhenModal([](QWidget *dialog) {
+        Shoot(QStringLiteral("print-preview"));
+        dialog->close();
+    });
+    actions.printPreview->trigger();
+
+    frame.ShowHelp(QLatin1String(HelpTopic::Contents));
+    frame.HelpWindow()->move(100, 90);
+    Shoot(QStringLiteral("help-contents"));
+    frame.ShowHelp(QLatin1String(HelpTopic::Repair));
+    Shoot(QStringLiteral("help-repair"));
+    frame.HelpWindow()->close();
+
+    desk.reset();
+    for (const QString &file : std::as_const(g_written))
+        std::printf("%s\n", qPrintable(file));
+    return g_written.size() >= 15 ? 0 : 1;
+}
