@@ -36,8 +36,6 @@ CFrameStatusBar::CFrameStatusBar(QWidget *parent) : QStatusBar(parent)
 {
     for (int pane = 1; pane <= 2; ++pane) {
         m_panes[pane] = MakePane(InitialText(pane), this);
-        m_panes[pane]->setAccessibleName(pane == 1 ? QStringLiteral("Connection status")
-                                                   : QStringLiteral("Request status"));
         addPermanentWidget(m_panes[pane]);
     }
     // Pane 3 holds the activity bar; it is one blank wide in text, so it is

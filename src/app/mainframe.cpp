@@ -2,7 +2,9 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QToolBar>
+#include <QToolButton>
 #include <QWhatsThis>
 
 #include "app/appicons.h"
@@ -46,6 +48,7 @@ CMainFrame::CMainFrame(CRegSettings &settings, std::function<void()> onAbout, En
     m_wndToolBar->setIconSize(QSize(24, 24));
     m_wndStatusBar = new CFrameStatusBar(this);
     setStatusBar(m_wndStatusBar);
+    NameUnnamedControls();
 
     m_view = new CVantrelView(settings, *m_wndStatusBar, std::move(options), this);
     setCentralWidget(m_view);
@@ -65,35 +68,53 @@ CMainFrame::~CMainFrame()
 
 void CMainFrame::ConnectCommands(const std::function<void()> &onAbout)
 {
+    // Every command runs from the event loop once the action has been
+    // triggered, not inside the trigger: a command that opens a modal window
+    // must not keep whoever triggered it waiting, be it a menu or an
+    // assistive tool that pressed the item and waits for the answer.
+    const auto command = [](QAction *action, QObject *context, std::function<void()> run) {
+        connect(
+            action, &QAction::triggered, context, [run] { run(); }, Qt::QueuedConnection);
+    };
     const FrameActions &a = m_actions;
     CVantrelView *view = m_view;
-    connect(a.selectFiles, &QAction::triggered, view, [view] { view->OnSelectFiles(); });
-    connect(a.retest, &QAction::triggered, view, [view] { view->OnRetestFailedLinks(); });
-    connect(a.exportResults, &QAction::triggered, view, [view] { view->OnExportResults(); });
-    connect(a.repair, &QAction::triggered, view, [view] { view->OnRepairFailedLinks(); });
-    connect(a.print, &QAction::triggered, this, [this] { m_printer.Print(*m_view, this); });
-    connect(a.printPreview, &QAction::triggered, this,
-            [this] { m_printer.PrintPreview(*m_view, this); });
-    connect(a.printSetup, &QAction::triggered, this, [this] { m_printer.PrintSetup(this); });
-    connect(a.exit, &QAction::triggered, this, &QWidget::close);
-    connect(a.chooseFont, &QAction::triggered, view, [view] { view->OnChooseFont(); });
-    connect(a.clearWindow, &QAction::triggered, view, [view] { view->OnClearWindow(); });
+    command(a.selectFiles, view, [view] { view->OnSelectFiles(); });
+    command(a.retest, view, [view] { view->OnRetestFailedLinks(); });
+    command(a.exportResults, view, [view] { view->OnExportResults(); });
+    command(a.repair, view, [view] { view->OnRepairFailedLinks(); });
+    command(a.print, this, [this] { m_printer.Print(*m_view, this); });
+    command(a.printPreview, this, [this] { m_printer.PrintPreview(*m_view, this); });
+    command(a.printSetup, this, [this] { m_printer.PrintSetup(this); });
+    command(a.exit, this, [this] { close(); });
+    command(a.chooseFont, view, [view] { view->OnChooseFont(); });
+    command(a.clearWindow, view, [view] { view->OnClearWindow(); });
     connect(a.statusBar, &QAction::toggled, m_wndStatusBar, &QWidget::setVisible);
-    connect(a.settings, &QAction::triggered, view, [view] { view->OnSettings(); });
-    connect(a.stopTest, &QAction::triggered, view, [view] { view->OnStopTest(); });
-    connect(a.helpTopics, &QAction::triggered, this,
-            [this] { ShowHelp(QLatin1String(HelpTopic::Contents)); });
-    connect(a.about, &QAction::triggered, this, [onAbout] { onAbout(); });
+    command(a.settings, view, [view] { view->OnSettings(); });
+    command(a.stopTest, view, [view] { view->OnStopTest(); });
+    command(a.helpTopics, this, [this] { ShowHelp(QLatin1String(HelpTopic::Contents)); });
+    command(a.about, this, onAbout);
 
-    connect(a.newReport, &QAction::triggered, this, [this] { m_doc->OnNewDocument(); });
-    connect(a.openReport, &QAction::triggered, this, [this] { m_doc->OnOpenDocument(); });
-    connect(a.saveReport, &QAction::triggered, this, [this] { m_doc->OnSaveDocument(); });
-    connect(a.copy, &QAction::triggered, view, [view] { view->copy(); });
-    connect(a.help, &QAction::triggered, this,
-            [this] { ShowHelp(QLatin1String(HelpTopic::Contents)); });
-    connect(a.whatsThis, &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
+    command(a.newReport, this, [this] { m_doc->OnNewDocument(); });
+    command(a.openReport, this, [this] { m_doc->OnOpenDocument(); });
+    command(a.saveReport, this, [this] { m_doc->OnSaveDocument(); });
+    command(a.copy, view, [view] { view->copy(); });
+    command(a.help, this, [this] { ShowHelp(QLatin1String(HelpTopic::Contents)); });
+    command(a.whatsThis, this, [] { QWhatsThis::enterWhatsThisMode(); });
 
     connect(view, &CVantrelView::commandStateChanged, this, [this] { UpdateCommandStates(); });
+}
+
+void CMainFrame::NameUnnamedControls()
+{
+    // Controls that Qt adds on its own carry no text; assistive tools get a
+    // name for each.
+    if (auto *more =
+            m_wndToolBar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(QStringLiteral("More commands"));
+        more->setToolTip(QStringLiteral("More commands"));
+    }
+    for (QSizeGrip *grip : m_wndStatusBar->findChildren<QSizeGrip *>())
+        grip->setAccessibleName(QStringLiteral("Resize window"));
 }
 
 void CMainFrame::UpdateCommandStates()

@@ -49,6 +49,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void NameUnnamedControls();
     void ConnectCommands(const std::function<void()> &onAbout);
     void UpdateCommandStates();
     // Stores the window's place unless it is minimised.

@@ -39,7 +39,10 @@ CColorPickerButton::CColorPickerButton(QWidget *parent)
 {
     setAutoDefault(false);
     SetColor(m_crColor);
-    connect(this, &QAbstractButton::clicked, this, &CColorPickerButton::OnClicked);
+    // The popup runs from the event loop, after the click has returned: a
+    // press by an assistive tool gets its answer before the popup opens.
+    connect(this, &QAbstractButton::clicked, this, &CColorPickerButton::OnClicked,
+            Qt::QueuedConnection);
 }
 
 void CColorPickerButton::SetColor(ColorRef color)

@@ -49,7 +49,8 @@ CColorPopup::CColorPopup(QWidget *button)
     m_btnOther = new QPushButton(QStringLiteral("Other..."), this);
     m_btnOther->setGeometry(units.Rect(1, 60, 47, 11));
     m_btnOther->setAutoDefault(false);
-    connect(m_btnOther, &QPushButton::clicked, this, &CColorPopup::OnOther);
+    // The colour dialog opens after the press has returned (see the button).
+    connect(m_btnOther, &QPushButton::clicked, this, &CColorPopup::OnOther, Qt::QueuedConnection);
     setFixedSize(units.X(49), units.Y(73));
 }
 

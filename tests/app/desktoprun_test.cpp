@@ -76,7 +76,7 @@ TEST(DesktopRunTest, RunFromSelectFilesShowsTheTerminalsReportAndMovesTheCommand
                      [&beeps](EngineUi::Beep kind) { beeps.append(kind); });
 
     ChooseFile(page);
-    actions.selectFiles->trigger();
+    Give(actions.selectFiles);
     ASSERT_TRUE(view->Engine().m_bRunning);
     EXPECT_FALSE(actions.selectFiles->isEnabled());
     EXPECT_TRUE(actions.stopTest->isEnabled());
@@ -124,7 +124,7 @@ TEST(DesktopRunTest, StopDuringAProbeOfASilentHostEndsTheRunAtOnce)
     CVantrelView *view = desk.frame->View();
 
     ChooseFile(page);
-    desk.frame->Actions().selectFiles->trigger();
+    Give(desk.frame->Actions().selectFiles);
     ASSERT_TRUE(WaitUntil([&] { return view->Engine().m_bAwaitingReply; }));
 
     // The window keeps working while the probe waits.
@@ -136,7 +136,7 @@ TEST(DesktopRunTest, StopDuringAProbeOfASilentHostEndsTheRunAtOnce)
     EXPECT_TRUE(view->Engine().m_bRunning);
     EXPECT_TRUE(desk.frame->Actions().stopTest->isEnabled());
 
-    desk.frame->Actions().stopTest->trigger();
+    Give(desk.frame->Actions().stopTest);
     EXPECT_FALSE(view->Engine().m_bRunning);
     EXPECT_TRUE(view->Engine().ReportText().endsWith("<Testing: " + page +
                                                      "\r\nTesting Stopped by User\r\n"));
@@ -151,7 +151,7 @@ TEST(DesktopRunTest, ClosingTheWindowDuringARunRemovesTheWorkFiles)
     auto desk = std::make_unique<DesktopHarness>(server.portText());
     const QByteArray page = desk->Html("a.html", "<a href=\"http://127.0.0.1/\">A</a>.");
     ChooseFile(page);
-    desk->frame->Actions().selectFiles->trigger();
+    Give(desk->frame->Actions().selectFiles);
     ASSERT_TRUE(WaitUntil([&] { return desk->frame->View()->Engine().m_bAwaitingReply; }));
     const QByteArray splitCopy = desk->home.file("urltmp~2");
     ASSERT_TRUE(QFile::exists(QString::fromLocal8Bit(splitCopy)));
@@ -173,7 +173,7 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
     CVantrelView *view = desk.frame->View();
     const QByteArray page = desk.Html("slow.html", "<a href=\"http://127.0.0.1/\">Slow</a>.");
     ChooseFile(page);
-    desk.frame->Actions().selectFiles->trigger();
+    Give(desk.frame->Actions().selectFiles);
     ASSERT_TRUE(WaitUntil([&] { return view->Engine().m_bAwaitingReply; }));
     ASSERT_TRUE(desk.frame->Actions().settings->isEnabled());
 
@@ -181,7 +181,7 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
         Press(dialog, QStringLiteral("Watch With One Eye Shut"));
         Press(dialog, QStringLiteral("OK"));
     });
-    desk.frame->Actions().settings->trigger();
+    Give(desk.frame->Actions().settings);
     EXPECT_TRUE(view->Engine().m_bRunning);
     EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("000000011110000001000"));
     EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
@@ -190,11 +190,11 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
         Press(dialog, QStringLiteral("Watch Like a Hawk"));
         Press(dialog, QStringLiteral("Cancel"));
     });
-    desk.frame->Actions().settings->trigger();
+    Give(desk.frame->Actions().settings);
     EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("000000011110000001000"));
     EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
     EXPECT_TRUE(view->Engine().m_bRunning);
-    desk.frame->Actions().stopTest->trigger();
+    Give(desk.frame->Actions().stopTest);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "desktoptestsupport.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -41,6 +42,12 @@ bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds
     return true;
 }
 
+void Give(QAction *command)
+{
+    command->trigger();
+    QApplication::sendPostedEvents();
+}
+
 QString ModalText(QWidget *modal)
 {
     if (auto *box = qobject_cast<QMessageBox *>(modal))
@@ -56,6 +63,8 @@ void Press(QWidget *modal, const QString &buttonText)
     for (QAbstractButton *button : modal->findChildren<QAbstractButton *>()) {
         if (button->text().remove(QLatin1Char('&')) == buttonText) {
             button->click();
+            // What the press set off from the event loop runs too.
+            QApplication::sendPostedEvents();
             return;
         }
     }

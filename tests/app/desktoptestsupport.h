@@ -11,6 +11,7 @@
 #include "settings/regsettings.h"
 #include "support/temphome.h"
 
+class QAction;
 class QWidget;
 
 inline constexpr char kDesktopTestDate[] = "Monday, 7 December 2026 09:00:00 UTC";
@@ -24,9 +25,14 @@ void WhenModal(std::function<void(QWidget *)> action);
 bool WaitUntil(const std::function<bool()> &condition,
                std::chrono::milliseconds limit = std::chrono::seconds(10));
 
+// Gives a command as the user does and returns once it has run: commands run
+// from the event loop after their action is triggered.
+void Give(QAction *command);
+
 // The text of a message box, or of any modal window's labels.
 QString ModalText(QWidget *modal);
-// Presses the button with the given text in a modal window.
+// Presses the button with the given text in a modal window, and lets what
+// the press sets off from the event loop run.
 void Press(QWidget *modal, const QString &buttonText);
 
 // A main window in a fresh system directory whose engine probes the given

@@ -9,11 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include "app/help/helpwindow.h"
 #include "desktoptestsupport.h"
 #include "discovery/ui/progressdlg.h"
 #include "discovery/ui/selectfilesdlg.h"
 #include "engine/progressmodel.h"
 #include "engine/ui/vantrelview.h"
+#include "results/openreport.h"
 #include "results/ui/exportdlg.h"
 
 namespace {
@@ -75,7 +77,7 @@ TEST(SelectFilesDialogTest, RemembersTheChoiceCouplesTheBoxesAndBrowsesFromTheLa
         edit->setText(QString::fromLocal8Bit(page));
         Press(dialog, QStringLiteral("OK"));
     });
-    desk.frame->Actions().selectFiles->trigger();
+    Give(desk.frame->Actions().selectFiles);
     EXPECT_EQ(browseStart, QString::fromLocal8Bit(desk.home.file("site")));
     ASSERT_TRUE(WaitUntil([&] { return !desk.frame->View()->Engine().m_bRunning; }));
     EXPECT_EQ(desk.StoredInt("FileSel", "Recurse"), 1);
@@ -97,7 +99,7 @@ TEST(SelectFilesDialogTest, AMissingFileIsRefusedAndNothingIsStored)
         });
         Press(dialog, QStringLiteral("OK"));
     });
-    desk.frame->Actions().selectFiles->trigger();
+    Give(desk.frame->Actions().selectFiles);
     EXPECT_EQ(message, QStringLiteral("The chosen file does not exist"));
     EXPECT_FALSE(desk.frame->View()->Engine().m_bRunning);
     EXPECT_EQ(desk.StoredString("FileSel", "Starter"), QByteArray("<none>"));
@@ -147,7 +149,7 @@ TEST(ExportDialogTest, TheFormatSwitchesTheExtensionAndTheChoiceIsRemembered)
         Press(dialog, QStringLiteral("Browse..."));
         Press(dialog, QStringLiteral("OK"));
     });
-    desk.frame->Actions().exportResults->trigger();
+    Give(desk.frame->Actions().exportResults);
     EXPECT_EQ(browsedFormat, 1);
     EXPECT_EQ(desk.StoredString("XportSel", "Starter"), desk.home.file("results.html"));
     EXPECT_EQ(desk.StoredInt("XportSel", "Text"), 1);
@@ -167,7 +169,7 @@ TEST(ExportDialogTest, TheFormatSwitchesTheExtensionAndTheChoiceIsRemembered)
         });
         Press(dialog, QStringLiteral("OK"));
     });
-    desk.frame->Actions().exportResults->trigger();
+    Give(desk.frame->Actions().exportResults);
     EXPECT_EQ(question, QString::fromLocal8Bit(target) +
                             QStringLiteral("\nThis file already exists\n\nReplace existing file?"));
     EXPECT_EQ(ReadFileBytes(target), QByteArray("keep me"));
@@ -199,6 +201,36 @@ TEST(ProgressDialogTest, ShowsCountsBeyondSixteenBitsAndCannotBeClosedByTheUser)
     dialog.close();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
+}
+
+} // namespace
+
+namespace {
+
+TEST(HelpTest, ADialogsHelpButtonOpensItsPageAndTheBookCanBeSearched)
+{
+    DesktopHarness desk;
+    ASSERT_TRUE(OpenReport(desk.frame->View()->Engine(),
+                           "<Testing: /x.html\r\n>Results for /x.html: URLs tested: 0. URL "
+                           "errors: 0.\r\n\r\n"));
+    QString pageFromDialog;
+    WhenModal([&](QWidget *dialog) {
+        Press(dialog, QStringLiteral("Help"));
+        CHelpWindow *help = desk.frame->HelpWindow();
+        ASSERT_NE(help, nullptr);
+        ASSERT_TRUE(help->isVisible());
+        pageFromDialog = help->CurrentPage();
+        Press(dialog, QStringLiteral("Cancel"));
+    });
+    Give(desk.frame->Actions().repair);
+    EXPECT_EQ(pageFromDialog, QStringLiteral("repair.html"));
+
+    // The book's search finds pages by their words.
+    QStringList found;
+    for (const CHelpWindow::Page &page :
+         desk.frame->HelpWindow()->Search(QStringLiteral("backup bak")))
+        found.append(page.file);
+    EXPECT_TRUE(found.contains(QStringLiteral("repair.html")));
 }
 
 } // namespace

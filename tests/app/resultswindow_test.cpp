@@ -68,7 +68,7 @@ TEST(ResultsWindowTest, ASavedReportComesBackByteForByteReadyToRepairAndClearWin
     desk.frame->Document().m_chooseOpen = [&saved](QWidget *, const QString &) {
         return saved;
     };
-    actions.openReport->trigger();
+    Give(actions.openReport);
     EXPECT_EQ(view->Engine().ReportText(), report);
     EXPECT_EQ(desk.frame->windowTitle(), QStringLiteral("Vantrel"));
     EXPECT_TRUE(actions.retest->isEnabled());
@@ -80,7 +80,7 @@ TEST(ResultsWindowTest, ASavedReportComesBackByteForByteReadyToRepairAndClearWin
     desk.frame->Document().m_chooseSave = [&copy](QWidget *, const QString &) {
         return copy;
     };
-    actions.saveReport->trigger();
+    Give(actions.saveReport);
     EXPECT_EQ(ReadFileBytes(desk.home.file("copy.txt")), report);
 
     // The report shows an unknown reply code: the repair asks first; then the
@@ -102,7 +102,7 @@ TEST(ResultsWindowTest, ASavedReportComesBackByteForByteReadyToRepairAndClearWin
         });
         Press(question, QStringLiteral("Yes"));
     });
-    actions.repair->trigger();
+    Give(actions.repair);
     ASSERT_EQ(seen.size(), 2);
     EXPECT_TRUE(seen[0].startsWith(QStringLiteral("The testing found at least one URL\n")));
     EXPECT_EQ(seen[1], QStringLiteral("All URL repairs completed"));
@@ -111,7 +111,7 @@ TEST(ResultsWindowTest, ASavedReportComesBackByteForByteReadyToRepairAndClearWin
     EXPECT_EQ(ReadFileBytes(desk.home.file("index.bak")),
               "<a href=\"http://127.0.0.1/gone\">Gone</a>\n");
 
-    actions.clearWindow->trigger();
+    Give(actions.clearWindow);
     EXPECT_TRUE(view->toPlainText().isEmpty());
     for (QAction *action :
          {actions.clearWindow, actions.exportResults, actions.retest, actions.repair})

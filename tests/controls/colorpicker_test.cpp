@@ -99,6 +99,8 @@ protected:
         });
         timer.start(0);
         QTest::mouseClick(&m_button, Qt::LeftButton);
+        // The popup runs once the click has returned.
+        QApplication::sendPostedEvents();
         return wasOpen;
     }
 
@@ -106,7 +108,10 @@ protected:
     void ChooseOther(const QColor &color)
     {
         m_button.Popup().SetOtherColorSource([color](QWidget *) { return color; });
-        ClickButton([](CColorPopup &popup) { OtherButton(popup)->click(); });
+        ClickButton([](CColorPopup &popup) {
+            OtherButton(popup)->click();
+            QApplication::sendPostedEvents();
+        });
     }
 
     CColorPickerButton m_button;
@@ -173,6 +178,7 @@ bool ClickOtherAnswering(CColorPopup &popup, const std::optional<QColor> &answer
     });
     timer.start();
     OtherButton(popup)->click();
+    QApplication::sendPostedEvents();
     return shown;
 }
 

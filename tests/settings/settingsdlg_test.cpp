@@ -88,6 +88,8 @@ std::optional<Message> ClickAnsweringMessage(QAbstractButton *button)
     });
     timer.start();
     QTest::mouseClick(button, Qt::LeftButton);
+    // The message comes from the event loop, after the click has returned.
+    static_cast<void>(QTest::qWaitFor([&message] { return message.has_value(); }, 2000));
     return message;
 }
 
@@ -272,6 +274,7 @@ TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
         });
         pick.start(0);
         QTest::mouseClick(color, Qt::LeftButton);
+        QApplication::sendPostedEvents();
         EXPECT_EQ(color->Color(), RGBRef(0, 128, 0));
         Button(dlg, QStringLiteral("OK"))->click();
     });

@@ -61,7 +61,7 @@ QListWidgetItem *PageItem(const QString &text, const QString &file, QListWidget 
 
 } // namespace
 
-CHelpWindow::CHelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+CHelpWindow::CHelpWindow(QWidget *parent) : QMainWindow(parent)
 {
     InitHelpResources();
     setWindowTitle(QStringLiteral("Vantrel Help"));
@@ -123,9 +123,11 @@ CHelpWindow::CHelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     buttons->addWidget(forward);
     buttons->addWidget(home);
     buttons->addStretch();
-    auto *layout = new QVBoxLayout(this);
+    auto *page = new QWidget(this);
+    auto *layout = new QVBoxLayout(page);
     layout->addLayout(buttons);
     layout->addWidget(splitter);
+    setCentralWidget(page);
 
     for (QListWidget *list : {m_contents, m_index, m_searchResults}) {
         connect(list, &QListWidget::itemActivated, this,

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QList>
+#include <QMainWindow>
 #include <QString>
-#include <QWidget>
 
 class QLineEdit;
 class QListWidget;
@@ -12,7 +12,7 @@ class QTextBrowser;
 // "Vantrel Help": the help book in a window of its own: the page at the
 // right; at the left its contents, an index of subjects and a search over
 // the pages' text; Back, Forward and Contents above.
-class CHelpWindow final : public QWidget
+class CHelpWindow final : public QMainWindow
 {
     Q_OBJECT
 

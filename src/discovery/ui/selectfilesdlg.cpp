@@ -31,6 +31,9 @@ CSelectFilesDlg::CSelectFilesDlg(const CRegSettings &settings, QWidget *parent)
     : QDialog(parent), m_chooseFile(ChooseFileToOpen), m_settings(settings)
 {
     setWindowTitle(QStringLiteral("Select File(s) to Test"));
+    // Modal to the main window only, so that the help window stays usable
+    // while the dialog is open.
+    setWindowModality(Qt::WindowModal);
 
     auto *label = new QLabel(QStringLiteral("&File:"), this);
     m_editFile = new QLineEdit(this);
@@ -53,7 +56,10 @@ CSelectFilesDlg::CSelectFilesDlg(const CRegSettings &settings, QWidget *parent)
     grid->addWidget(buttons, 3, 0, 1, 3);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(browse, &QPushButton::clicked, this, [this] { OnBrowse(); });
+    // The file dialog opens after the press has returned, so that an
+    // assistive tool pressing Browse... is answered before it opens.
+    connect(
+        browse, &QPushButton::clicked, this, [this] { OnBrowse(); }, Qt::QueuedConnection);
     // Ticking the sub-directories box ticks the all-files box; unticking it
     // leaves the other alone.
     connect(m_checkRecurse, &QCheckBox::clicked, this, [this](bool checked) {

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDialog>
-#include <QLabel>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScrollBar>
 

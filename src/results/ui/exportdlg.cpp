@@ -57,6 +57,9 @@ QString SwitchExportExtension(const QString &path, int format)
 CExportDlg::CExportDlg(QWidget *parent) : QDialog(parent), m_chooseFile(ChooseFileToSave)
 {
     setWindowTitle(QStringLiteral("Export"));
+    // Modal to the main window only, so that the help window stays usable
+    // while the dialog is open.
+    setWindowModality(Qt::WindowModal);
 
     auto *label = new QLabel(QStringLiteral("&File:"), this);
     m_editPath = new QLineEdit(this);
@@ -78,7 +81,10 @@ CExportDlg::CExportDlg(QWidget *parent) : QDialog(parent), m_chooseFile(ChooseFi
     grid->addWidget(buttons, 3, 0, 1, 3);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(browse, &QPushButton::clicked, this, [this] { OnBrowse(); });
+    // The file dialog opens after the press has returned, so that an
+    // assistive tool pressing Browse... is answered before it opens.
+    connect(
+        browse, &QPushButton::clicked, this, [this] { OnBrowse(); }, Qt::QueuedConnection);
     connect(m_radioText, &QRadioButton::clicked, this, [this] { OnExportFormat(); });
     connect(m_radioHtml, &QRadioButton::clicked, this, [this] { OnExportFormat(); });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

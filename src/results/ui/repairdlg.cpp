@@ -14,6 +14,9 @@
 CRepairDlg::CRepairDlg(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("URL Link Disable and File Repair"));
+    // Modal to the main window only, so that the help window stays usable
+    // while the dialog is open.
+    setWindowModality(Qt::WindowModal);
 
     auto *group = new QGroupBox(
         QStringLiteral("When Vantrel finds the offending URL in the file do the following:"), this);

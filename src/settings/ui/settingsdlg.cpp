@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/help/helptopics.h"
@@ -50,6 +51,9 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
       m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Settings"));
+    // Modal to the main window only, so that the help window stays usable
+    // while the dialog is open.
+    setWindowModality(Qt::WindowModal);
     const CDialogUnits units(font());
 
     const QString listTitle =
@@ -181,10 +185,15 @@ bool CSettingsDlg::ValidateTimeout()
         m_nTimeout = static_cast<int>(value);
         return true;
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Vantrel"), problem, QMessageBox::Ok,
-                    this);
-    box.exec();
-    m_editTimeout->setFocus();
-    m_editTimeout->selectAll();
+    // Told from the event loop, so that the OK press that asked returns at
+    // once (an assistive tool pressing OK waits for that), and the field is
+    // ready for a new value when the message is closed.
+    QTimer::singleShot(0, this, [this, problem] {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Vantrel"), problem, QMessageBox::Ok,
+                        this);
+        box.exec();
+        m_editTimeout->setFocus();
+        m_editTimeout->selectAll();
+    });
     return false;
 }
