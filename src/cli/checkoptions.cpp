@@ -61,9 +61,10 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
     if (filterGiven && options.filter->size() != kCategoryCount)
         return QStringLiteral("--filter needs %1 characters, one per result category")
             .arg(kCategoryCount);
-    if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty()))
-        return QStringLiteral("--filter, --hawk, --one-eye, --timeout and --report go with a test "
-                              "run or --retest");
+    if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
+                  !options.nameServer.isEmpty()))
+        return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --name-server and --report "
+                              "go with a test run or --retest");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
         (options.allFiles || options.recurse))
         return QStringLiteral("--all-files and --recurse go with a test run or --list-links");
@@ -149,6 +150,13 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             if (!text || !PositiveNumber(*text, 65535) || PositiveNumber(*text, 65535) == 0)
                 return fail(QStringLiteral("%1 needs a port from 1 to 65535").arg(Text(argument)));
             (argument == "--http-port" ? options.httpPort : options.ftpPort) = *text;
+        } else if (argument == "--name-server") {
+            const std::optional<QByteArray> server = value();
+            const qsizetype colon = server ? server->lastIndexOf(':') : -1;
+            if (colon <= 0 || !PositiveNumber(server->mid(colon + 1), 65535) ||
+                PositiveNumber(server->mid(colon + 1), 65535) == 0)
+                return fail(QStringLiteral("--name-server needs ADDRESS:PORT"));
+            options.nameServer = *server;
         } else if (argument == "--report") {
             const std::optional<QByteArray> file = value();
             if (!file)

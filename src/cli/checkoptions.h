@@ -37,6 +37,8 @@ struct CheckOptions
     int pollMs = 0;
     QByteArray httpPort = "80";
     QByteArray ftpPort = "21";
+    // "address:port" of the one name server to ask; empty asks the system's.
+    QByteArray nameServer;
     // Also write the report, byte for byte, to this file.
     QByteArray reportFile;
 

@@ -1,6 +1,7 @@
 #include "listlinks.h"
 
 #include "cli/checkoptions.h"
+#include "cli/terminaltext.h"
 #include "discovery/chosenfile.h"
 #include "discovery/directorywalk.h"
 #include "discovery/linkextractor.h"
@@ -8,10 +9,8 @@
 
 namespace {
 
-void WriteBytes(std::FILE *out, const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, bytes.size(), out);
-}
+constexpr int kExitWriteFailed = 1;
+constexpr int kExitBadInput = 2;
 
 } // namespace
 
@@ -19,23 +18,37 @@ int ListLinks(const CheckOptions &options, std::FILE *out, std::FILE *err)
 {
     if (!CanOpenChosenFile(options.path)) {
         std::fputs("The chosen file does not exist\n", err);
-        return 2;
+        return kExitBadInput;
     }
     const CWorkFiles workFiles;
     const QByteArray splitCopyPath = workFiles.WorkFilePath("2");
-    if (splitCopyPath.isEmpty())
-        std::fputs("vantrel-check: no system directory to keep work files in (set VANTREL_HOME)\n",
-                   err);
+    // On a terminal each field shows its control bytes visibly (a TAB or a
+    // line break inside a field too, so the columns stay apart); into a file
+    // or a pipe the fields go byte for byte.
+    const bool terminal = IsTerminal(out);
+    const auto field = [terminal](const QByteArray &bytes) {
+        return terminal ? ShowControlBytes(bytes, false) : bytes;
+    };
 
+    bool allScanned = true;
     for (const QByteArray &file : QueueRunFiles(options.path, options.recurse, options.allFiles)) {
         QList<QByteArray> urls;
         QList<QByteArray> anchors;
-        if (!ExtractLinks(file, splitCopyPath, urls, anchors)) {
-            std::fprintf(err, "vantrel-check: could not scan %s\n", file.constData());
+        QString why;
+        if (!ExtractLinks(file, splitCopyPath, urls, anchors, &why)) {
+            // A file that could not be scanned is not one without links.
+            allScanned = false;
+            const QByteArray message =
+                "vantrel-check: could not scan " + file + " for links: " + why.toLocal8Bit();
+            std::fprintf(err, "%s\n", ForStream(err, message, true).constData());
+            continue;
         }
-        for (qsizetype i = 0; i < urls.size(); ++i) {
-            WriteBytes(out, file + '\t' + urls[i] + '\t' + anchors[i] + '\n');
-        }
+        QByteArray lines;
+        for (qsizetype i = 0; i < urls.size(); ++i)
+            lines += field(file) + '\t' + field(urls[i]) + '\t' + field(anchors[i]) + '\n';
+        std::fwrite(lines.constData(), 1, lines.size(), out);
     }
-    return std::fflush(out) == 0 ? 0 : 1;
+    if (std::fflush(out) != 0 || std::ferror(out))
+        return kExitWriteFailed;
+    return allScanned ? 0 : kExitBadInput;
 }

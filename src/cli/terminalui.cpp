@@ -3,9 +3,12 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "cli/terminaltext.h"
 #include "engine/progressmodel.h"
 
 namespace {
+
+constexpr int kDrawIntervalMs = 40;
 
 int TerminalWidth(std::FILE *stream)
 {
@@ -19,25 +22,30 @@ int TerminalWidth(std::FILE *stream)
 // that no control sequence hidden in a link can drive the terminal.
 QString Printable(const QByteArray &bytes)
 {
-    QString text = QString::fromUtf8(bytes);
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
-            c = u'?';
-    }
-    return text;
+    return QString::fromLocal8Bit(ShowControlBytes(bytes, false));
 }
 
 } // namespace
 
 TerminalUi::TerminalUi(std::FILE *out, std::FILE *err, bool interactive)
-    : m_out(out), m_err(err), m_interactive(interactive)
-{}
+    : m_out(out), m_err(err), m_interactive(interactive), m_outTerminal(IsTerminal(out)),
+      m_errTerminal(IsTerminal(err))
+{
+    // A change held back by the rate limit is drawn when the limit allows, so
+    // that the line never stays behind while a host is silent.
+    m_pendingDraw.setSingleShot(true);
+    m_pendingDraw.setInterval(kDrawIntervalMs);
+    QObject::connect(&m_pendingDraw, &QTimer::timeout, &m_pendingDraw,
+                     [this] { DrawProgress(true); });
+}
 
 void TerminalUi::AppendText(const QByteArray &text)
 {
     ClearProgress();
-    std::fwrite(text.constData(), 1, text.size(), m_out);
-    std::fflush(m_out);
+    const QByteArray shown = m_outTerminal ? ShowControlBytes(text, true) : text;
+    if (std::fwrite(shown.constData(), 1, shown.size(), m_out) != std::size_t(shown.size()) ||
+        std::fflush(m_out) != 0)
+        m_bOutputFailed = true;
     DrawProgress(true);
 }
 
@@ -60,8 +68,7 @@ void TerminalUi::MessageBeep(Beep)
 void TerminalUi::MessageBox(const QString &text, Icon)
 {
     ClearProgress();
-    std::fprintf(m_err, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(m_err);
+    WriteMessage(text.toLocal8Bit(), "\n");
     DrawProgress();
 }
 
@@ -72,8 +79,7 @@ bool TerminalUi::AskYesNo(const QString &text)
     if (!m_interactive || !isatty(STDIN_FILENO))
         return false;
     ClearProgress();
-    std::fprintf(m_err, "%s [y/N] ", text.toLocal8Bit().constData());
-    std::fflush(m_err);
+    WriteMessage(text.toLocal8Bit(), " [y/N] ");
     char answer[64] = {};
     const bool yes = std::fgets(answer, sizeof answer, stdin) != nullptr &&
                      (answer[0] == 'y' || answer[0] == 'Y');
@@ -102,12 +108,29 @@ void TerminalUi::StateChanged()
         onStateChanged();
 }
 
+void TerminalUi::ScanFailed(const QByteArray &path, const QString &why)
+{
+    ++m_nScanFailures;
+    ClearProgress();
+    WriteMessage("vantrel-check: could not scan " + path + " for links: " + why.toLocal8Bit(),
+                 "\n");
+    DrawProgress();
+}
+
+void TerminalUi::WriteMessage(const QByteArray &text, const char *end)
+{
+    const QByteArray shown = (m_errTerminal ? ShowControlBytes(text, true) : text) + end;
+    std::fwrite(shown.constData(), 1, shown.size(), m_err);
+    std::fflush(m_err);
+}
+
 void TerminalUi::DrawProgress(bool force)
 {
     if (!m_interactive || !m_progressOpen || m_fileIndex.isEmpty())
         return;
     const auto now = std::chrono::steady_clock::now();
-    if (!force && m_progressVisible && now - m_lastDraw < std::chrono::milliseconds(40)) {
+    if (!force && m_progressVisible &&
+        now - m_lastDraw < std::chrono::milliseconds(kDrawIntervalMs)) {
         if (!m_pendingDraw.isActive())
             m_pendingDraw.start();
         return;

@@ -13,7 +13,9 @@
 
 // The engine shown on a terminal: the report goes to standard output as it
 // grows; messages and, while standard error is a terminal, a one-line progress
-// display go to standard error.
+// display go to standard error. On a terminal the control bytes of pages and
+// file names are shown visibly; into a file or a pipe the report goes byte for
+// byte.
 class TerminalUi final : public EngineUi
 {
 public:
@@ -29,6 +31,13 @@ public:
     void ShowActivity(int) override {}
     void SetWaitCursor(bool) override {}
     void StateChanged() override;
+    // Names the file on standard error; the run's exit status becomes 2.
+    void ScanFailed(const QByteArray &path, const QString &why) override;
+
+    // Files of the run that could not be scanned.
+    int ScanFailures() const { return m_nScanFailures; }
+    // A write of the report to standard output failed.
+    bool OutputFailed() const { return m_bOutputFailed; }
 
     // Called whenever the run, run-ended or has-text flags may have changed.
     std::function<void()> onStateChanged;
@@ -40,10 +49,19 @@ private:
     // unless forced, so that fast runs do not flood the terminal.
     void DrawProgress(bool force = false);
     void ClearProgress();
+    // Writes a message line to standard error, control bytes shown visibly
+    // when it is a terminal.
+    void WriteMessage(const QByteArray &text, const char *end);
 
     std::FILE *m_out;
     std::FILE *m_err;
     bool m_interactive;
+    // Standard output and standard error are terminals: what a page or a file
+    // name brings is shown there with its control bytes made visible.
+    bool m_outTerminal;
+    bool m_errTerminal;
+    int m_nScanFailures = 0;
+    bool m_bOutputFailed = false;
     bool m_progressVisible = false;
     bool m_progressOpen = false;
     QString m_panes[3];

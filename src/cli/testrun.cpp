@@ -4,11 +4,10 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QSaveFile>
 
 #include "cli/checkoptions.h"
 #include "cli/interruptwatcher.h"
+#include "cli/reportfile.h"
 #include "cli/savedreport.h"
 #include "cli/terminalui.h"
 #include "discovery/chosenfile.h"
@@ -23,16 +22,6 @@ namespace {
 constexpr int kExitReported = 1;
 constexpr int kExitBadInput = 2;
 constexpr int kExitInterrupted = 130;
-
-bool SaveReport(const QByteArray &path, const QByteArray &report, std::FILE *err)
-{
-    QSaveFile file(QFile::decodeName(path));
-    if (file.open(QIODevice::WriteOnly) && file.write(report) == report.size() && file.commit())
-        return true;
-    std::fprintf(err, "vantrel-check: cannot write the report to %s: %s\n", path.constData(),
-                 file.errorString().toLocal8Bit().constData());
-    return false;
-}
 
 } // namespace
 
@@ -60,6 +49,7 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
     engineOptions.pollMs = options.pollMs;
     engineOptions.ports.http = options.httpPort;
     engineOptions.ports.ftp = options.ftpPort;
+    engineOptions.resolver.nameServer = options.nameServer;
     engine = std::make_unique<CTestEngine>(ui, timers, *settings, engineOptions);
     if (options.filter)
         engine->Categories().m_strFilter = *options.filter;
@@ -89,9 +79,18 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
     QCoreApplication::exec();
 
     int status = engine->ReportedInRun() > 0 ? kExitReported : 0;
+    // A file that could not be scanned leaves the run incomplete, whatever
+    // the other files gave.
+    if (ui.ScanFailures() > 0)
+        status = kExitBadInput;
+    if (ui.OutputFailed()) {
+        std::fputs("vantrel-check: cannot write the report to standard output\n", err);
+        status = kExitBadInput;
+    }
     if (interrupt.Interrupted())
         status = kExitInterrupted;
-    if (!options.reportFile.isEmpty() && !SaveReport(options.reportFile, engine->ReportText(), err))
+    if (!options.reportFile.isEmpty() &&
+        !SaveReportFile(options.reportFile, engine->ReportText(), err))
         status = kExitBadInput;
     engine.reset();
     return status;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "platform/filerules.h"
 #include "platform/longpath.h"
 #include "platform/uniquefd.h"
 
@@ -13,19 +14,22 @@ bool CanOpenChosenFile(const QByteArray &path)
 {
     if (path.isEmpty())
         return false;
-    // Non-blocking, so that naming a FIFO does not hang the check.
-    const UniqueFd fd(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
+    // Only a regular file has an end: a pipe would wait for a writer and a
+    // device such as /dev/zero would never stop. Whatever is not a file is
+    // not even opened (opening some devices has effects of its own).
     struct stat info
     {};
-    return fd.IsValid() && fstat(fd.Get(), &info) == 0 && !S_ISDIR(info.st_mode);
+    if (stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return false;
+    // A path too long for stat is looked at once open; the open does not
+    // block, so that a pipe there does not hang the check itself.
+    const UniqueFd fd(OpenLongPath(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    return fd.IsValid() && fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 QByteArray RunDirectoryOf(const QByteArray &path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return ".";
-    return slash == 0 ? QByteArray("/") : path.left(slash);
+    return DirectoryOfPath(path);
 }
 
 QString RunDirectoryProblem(const QByteArray &path)

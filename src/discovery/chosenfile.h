@@ -3,8 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
-// The check made before a run starts: the named file can be opened for
-// reading. A directory is not a file and fails the check.
+// The check made before a run starts: the named file is a regular file (or a
+// link to one) that can be opened for reading. A directory, a pipe, a device
+// or a socket fails the check.
 bool CanOpenChosenFile(const QByteArray &path);
 
 // The directory whose HTML files a run in a directory mode tests: the path

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -97,18 +98,22 @@ public:
         m_used = 0;
     }
     bool Failed() const { return m_failed; }
+    int Error() const { return m_error; }
 
 private:
     void Write(const char *bytes, std::size_t count)
     {
-        if (!m_failed && !WriteAll(m_fd, bytes, count))
+        if (!m_failed && !WriteAll(m_fd, bytes, count)) {
             m_failed = true;
+            m_error = errno;
+        }
     }
 
     int m_fd;
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
     bool m_failed = false;
+    int m_error = 0;
 };
 
 // The first pass. The two-character window is kept as a pending first
@@ -139,9 +144,11 @@ public:
             Step(bytes[i++]);
         }
     }
+    // False when the split copy could not be written; errno tells why.
     bool Finish()
     {
         m_out.Flush();
+        errno = m_out.Error();
         return !m_out.Failed();
     }
 
@@ -201,7 +208,15 @@ private:
     char m_first = 0;
 };
 
-bool WriteSplitCopy(int source, int splitCopy)
+enum class CopyFailure
+{
+    None,
+    Read,
+    Write
+};
+
+// The first pass over the whole source; on failure errno tells why.
+CopyFailure WriteSplitCopy(int source, int splitCopy)
 {
     SplitCopyPass pass(splitCopy);
     std::vector<char> block(kBlockSize);
@@ -210,12 +225,31 @@ bool WriteSplitCopy(int source, int splitCopy)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return false;
+            return CopyFailure::Read;
         if (got == 0)
             break;
         pass.Feed(block.data(), static_cast<std::size_t>(got));
     }
-    return pass.Finish();
+    return pass.Finish() ? CopyFailure::None : CopyFailure::Write;
+}
+
+// Sets why (when asked for) and returns false, for the early returns below.
+bool Fail(QString *why, const QString &text)
+{
+    if (why != nullptr)
+        *why = text;
+    return false;
+}
+
+QString ErrorText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QString WorkFileProblem(const QByteArray &path, const char *what)
+{
+    return QStringLiteral("the work file %1 %2 (%3)")
+        .arg(QString::fromLocal8Bit(path), QString::fromLatin1(what), ErrorText());
 }
 
 bool SelectLinks(int splitCopy, QList<QByteArray> &urls, QList<QByteArray> &anchors)
@@ -268,18 +302,36 @@ std::optional<FoundLink> SelectLinkInPiece(std::string_view rawPiece)
 }
 
 bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
-                  QList<QByteArray> &urls, QList<QByteArray> &anchors)
+                  QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why)
 {
-    // Non-blocking open so that a FIFO without a writer reads as empty instead
-    // of holding the run.
+    // Non-blocking open, so that naming a pipe without a writer cannot hold
+    // the run before the type check below turns it away.
     const UniqueFd source(OpenLongPath(sourcePath, O_RDONLY | O_NONBLOCK));
     if (!source.IsValid())
-        return false;
-    fcntl(source.Get(), F_SETFL, fcntl(source.Get(), F_GETFL) & ~O_NONBLOCK);
-    const UniqueFd splitCopy = CreateWorkFile(splitCopyPath);
-    if (!splitCopy.IsValid() || !WriteSplitCopy(source.Get(), splitCopy.Get()))
-        return false;
-    if (lseek(splitCopy.Get(), 0, SEEK_SET) != 0)
-        return false;
-    return SelectLinks(splitCopy.Get(), urls, anchors);
+        return Fail(why, QStringLiteral("the file cannot be opened (%1)").arg(ErrorText()));
+    struct stat info
+    {};
+    if (fstat(source.Get(), &info) != 0)
+        return Fail(why, QStringLiteral("the file cannot be read (%1)").arg(ErrorText()));
+    if (!S_ISREG(info.st_mode))
+        return Fail(why, QStringLiteral("it is not a regular file"));
+    if (splitCopyPath.isEmpty())
+        return Fail(why, QStringLiteral("there is no system directory for the work files"));
+
+    CWorkFiles::NewFile splitCopy(splitCopyPath);
+    if (!splitCopy.IsValid())
+        return Fail(why, WorkFileProblem(splitCopyPath, "cannot be created"));
+    switch (WriteSplitCopy(source.Get(), splitCopy.Get())) {
+    case CopyFailure::None:
+        break;
+    case CopyFailure::Read:
+        return Fail(why, QStringLiteral("the file cannot be read (%1)").arg(ErrorText()));
+    case CopyFailure::Write:
+        return Fail(why, WorkFileProblem(splitCopyPath, "cannot be written"));
+    }
+    if (!splitCopy.MoveIntoPlace())
+        return Fail(why, WorkFileProblem(splitCopyPath, "cannot be created"));
+    if (lseek(splitCopy.Get(), 0, SEEK_SET) != 0 || !SelectLinks(splitCopy.Get(), urls, anchors))
+        return Fail(why, WorkFileProblem(splitCopyPath, "cannot be read back"));
+    return true;
 }

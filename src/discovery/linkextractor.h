@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 // The anchor text given to a link whose anchor has no text at all.
 inline constexpr char kSuppliedAnchorName[] = "Vantrel supplied this anchor name";
@@ -22,10 +23,13 @@ struct FoundLink
 // start, each "<A" or "<a" replaced by CR LF, the last byte not copied).
 // Second pass: reads the split copy back in pieces of at most 999 characters
 // and takes at most one link from each. Appends to urls and anchors together.
-// Returns false when the source or the split copy could not be opened, read or
-// written; the links found up to then stay appended.
+// Returns false when the file could not be scanned: the source cannot be
+// opened or read, or is not a regular file (a pipe or a device could block the
+// scan or never end it), or the split copy cannot be created, written or read
+// back. why then says which, in words for the user; the links found up to then
+// stay appended.
 bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
-                  QList<QByteArray> &urls, QList<QByteArray> &anchors);
+                  QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why = nullptr);
 
 // The link that one piece of the split copy yields, if any.
 std::optional<FoundLink> SelectLinkInPiece(std::string_view piece);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include <QByteArray>
 
 #include "platform/uniquefd.h"
@@ -11,6 +13,35 @@
 class CWorkFiles
 {
 public:
+    // A work file being written. It is created under a name of its own beside
+    // its place and moved into place with one rename, so that programs sharing
+    // the system directory never take each other's file, never see one half
+    // written, and never write through whatever stood at the path before (a
+    // planted symbolic or hard link included). Readable by its owner only.
+    class NewFile
+    {
+    public:
+        explicit NewFile(const QByteArray &path);
+        // A file that was never moved into place is removed.
+        ~NewFile();
+
+        NewFile(const NewFile &) = delete;
+        NewFile &operator=(const NewFile &) = delete;
+
+        // False when the file could not be created; errno tells why.
+        bool IsValid() const { return m_fd.IsValid(); }
+        int Get() const { return m_fd.Get(); }
+        // Renames the file over its path; false with errno set when it cannot
+        // take that place (a directory stands there, the directory went).
+        bool MoveIntoPlace();
+        UniqueFd TakeFd() { return std::move(m_fd); }
+
+    private:
+        QByteArray m_path;
+        QByteArray m_temporary;
+        UniqueFd m_fd;
+    };
+
     // The path of the work file with the given suffix ("", "1", "2" or "3"),
     // or an empty array when there is no system directory.
     QByteArray WorkFilePath(const QByteArray &suffix) const;
@@ -22,11 +53,10 @@ public:
     QByteArray m_strWorkFileBase = "urltmp~";
 };
 
-// Creates a work file afresh for writing and reading back, readable by its
-// owner only. Whatever stood at the path before (a planted symbolic or hard
-// link included) is removed first and never written through. Reading back
-// through the same descriptor, rather than opening the path again, keeps a
-// writer's own bytes even when another program replaces the file meanwhile.
+// Creates a work file afresh, already in its place, for writing and reading
+// back (a NewFile moved into place at once). Reading back through the same
+// descriptor, rather than opening the path again, keeps a writer's own bytes
+// even when another program replaces the file meanwhile.
 UniqueFd CreateWorkFile(const QByteArray &path);
 // Opens a work file for reading without following a symbolic link.
 UniqueFd OpenWorkFileForReading(const QByteArray &path);

@@ -45,4 +45,15 @@ public:
     virtual void SetWaitCursor(bool waiting) = 0;
     // The run, run-ended or has-text flags changed: commands may change state.
     virtual void StateChanged() = 0;
+    // A file of the run could not be scanned for links, for the reason given
+    // in words for the user. Such a file is not one without links, so the user
+    // must learn of it; the run goes on with the next file. Called from inside
+    // a step of the engine: a window that shows a message box must show it
+    // after the step has returned. Without an override it becomes a message.
+    virtual void ScanFailed(const QByteArray &path, const QString &why)
+    {
+        MessageBox(QStringLiteral("These files could not be scanned for links:\n%1: %2")
+                       .arg(QString::fromLocal8Bit(path), why),
+                   Icon::None);
+    }
 };

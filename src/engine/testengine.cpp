@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "discovery/directorywalk.h"
 #include "discovery/linkextractor.h"
@@ -18,6 +19,15 @@ namespace {
 // first word. It is in no category, so such a reply is always reported, with
 // the unknown-reason text.
 constexpr std::uint32_t kNoStatusCode = 0;
+
+// The line that stands in the report for a file that could not be scanned, in
+// place of its file line and summary: such a file is not one without links.
+// Its first character marks no other kind of line, so re-test, repair and
+// export pass over it.
+QByteArray NotScannedLine(const QByteArray &path, const QString &why)
+{
+    return "Could not scan " + path + " for links: " + why.toLocal8Bit() + "\r\n\r\n";
+}
 
 } // namespace
 
@@ -63,6 +73,7 @@ void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool al
     ShowProgress();
 
     m_nUrlErrors = -1;
+    m_bSummaryDue = false;
     m_bRunEnded = false;
     m_categories.m_bUnknownCode = false;
     m_nReportedInRun = 0;
@@ -117,7 +128,7 @@ void CTestEngine::PollStep()
 void CTestEngine::EndRun()
 {
     StopRun();
-    if (m_nUrlErrors != -1)
+    if (std::exchange(m_bSummaryDue, false))
         AppendText(ReportLine::Summary(m_strCurrentFile, m_nUrlsInFile, m_nUrlErrors));
     AppendText(ReportLine::End(DateTime()));
     m_ui.SetStatusPane(1, QStringLiteral("Search Complete"));
@@ -128,7 +139,7 @@ void CTestEngine::EndRun()
 
 void CTestEngine::TakeUpNextFile()
 {
-    if (m_nUrlErrors != -1)
+    if (std::exchange(m_bSummaryDue, false))
         AppendText(ReportLine::Summary(m_strCurrentFile, m_nUrlsInFile, m_nUrlErrors));
     m_strCurrentFile = m_listFiles.first();
     if (m_pProgressDlg) {
@@ -142,8 +153,21 @@ void CTestEngine::TakeUpNextFile()
         ShowProgress();
     }
     m_nUrlErrors = 0;
-    ExtractLinks(m_strCurrentFile);
+    QString why;
+    if (!ExtractLinks(m_strCurrentFile, &why)) {
+        // Links found before the failure are not probed: the file as a whole
+        // was not scanned.
+        m_listUrls.clear();
+        m_listAnchors.clear();
+        m_nUrlsInFile = 0;
+        const QByteArray path = m_strCurrentFile;
+        AppendText(NotScannedLine(path, why));
+        m_listFiles.removeFirst();
+        m_ui.ScanFailed(path, why);
+        return;
+    }
     AppendText(ReportLine::File(m_strCurrentFile));
+    m_bSummaryDue = true;
     m_listFiles.removeFirst();
     if (!m_listUrls.isEmpty()) {
         if (m_pProgressDlg) {
@@ -279,10 +303,12 @@ void CTestEngine::OnConnectFailed(std::uint32_t code)
     SchedulePoll();
 }
 
-void CTestEngine::ExtractLinks(const QByteArray &path)
+bool CTestEngine::ExtractLinks(const QByteArray &path, QString *why)
 {
-    ::ExtractLinks(path, m_workFiles.WorkFilePath("2"), m_listUrls, m_listAnchors);
+    const bool scanned =
+        ::ExtractLinks(path, m_workFiles.WorkFilePath("2"), m_listUrls, m_listAnchors, why);
     m_nUrlsInFile = static_cast<int>(m_listUrls.size());
+    return scanned;
 }
 
 void CTestEngine::AppendText(const QByteArray &text)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 #include "discovery/workfiles.h"
 #include "engine/httpprobe.h"
@@ -53,7 +54,9 @@ public:
     void OnReplyReceived() override;
     void OnConnectFailed(std::uint32_t code) override;
 
-    void ExtractLinks(const QByteArray &path);
+    // Scans the file into the link and anchor queues; false, with why, when it
+    // could not be scanned.
+    bool ExtractLinks(const QByteArray &path, QString *why = nullptr);
     void AppendText(const QByteArray &text);
     void OnClearWindow();
     // Sets the time-out, in seconds, for the probes that start from now on.
@@ -120,4 +123,6 @@ private:
     QByteArray m_report;
     int m_nReportedInRun = 0;
     bool m_bPollPosted = false;
+    // The current file was scanned and its summary line is still to come.
+    bool m_bSummaryDue = false;
 };

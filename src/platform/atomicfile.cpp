@@ -2,86 +2,168 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/filerules.h"
 #include "platform/longpath.h"
 
 namespace {
 
-QByteArray DirectoryOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return ".";
-    return slash == 0 ? QByteArray("/") : path.left(slash);
-}
+// The kernel's own limit on the links followed for one path.
+constexpr int kMaxLinkHops = 40;
 
-QString ErrnoText()
+void ApplyAttributes(const struct stat &from, int to)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    // Owner first: a change of owner may clear the set-id bits set below.
+    if (fchown(to, from.st_uid, from.st_gid) != 0) {
+        // Only the superuser may give a file away; the file stays the user's.
+    }
+    fchmod(to, from.st_mode & 07777);
 }
 
 } // namespace
 
-QByteArray ResolveLinkTarget(const QByteArray &path)
+QByteArray ResolveLinkTarget(const QByteArray &path, QString *problem)
 {
     QByteArray current = path;
-    for (int hop = 0; hop < 40; ++hop) {
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        const QByteArray refused = RefusedLinkOnWay(current);
+        if (!refused.isEmpty()) {
+            if (problem != nullptr)
+                *problem = RefusedLinkText(refused);
+            errno = EACCES;
+            return {};
+        }
         char target[PATH_MAX];
         const ssize_t length = readlink(current.constData(), target, sizeof target);
         if (length <= 0 || length == static_cast<ssize_t>(sizeof target))
             return current;
         const QByteArray next(target, length);
-        current = next.startsWith('/') ? next : DirectoryOf(current) + '/' + next;
+        current = next.startsWith('/') ? next : DirectoryOfPath(current) + '/' + next;
     }
-    return current;
+    if (problem != nullptr)
+        *problem = SystemErrorText(ELOOP);
+    errno = ELOOP;
+    return {};
 }
 
 void CopyFileAttributes(int from, int to)
 {
     struct stat info
     {};
-    if (fstat(from, &info) != 0)
-        return;
-    // Owner first: a change of owner may clear the set-id bits set below.
-    if (fchown(to, info.st_uid, info.st_gid) != 0) {
-        // Only the superuser may give a file away; the file stays the user's.
-    }
-    fchmod(to, info.st_mode & 07777);
+    if (fstat(from, &info) == 0)
+        ApplyAttributes(info, to);
 }
 
-AtomicFileWriter::AtomicFileWriter(const QByteArray &path) : m_target(ResolveLinkTarget(path)) {}
+AtomicFileWriter::AtomicFileWriter(const QByteArray &path, AtPath atPath) : m_atPath(atPath)
+{
+    if (path.isEmpty()) {
+        m_errorCode = ENOENT;
+        m_error = SystemErrorText(m_errorCode);
+    } else if (atPath == AtPath::FollowLinks) {
+        m_target = ResolveLinkTarget(path, &m_error);
+        m_errorCode = m_target.isEmpty() ? errno : 0;
+    } else {
+        // Only the directories on the way are followed.
+        const QByteArray refused = RefusedLinkOnWay(DirectoryOfPath(path));
+        if (refused.isEmpty()) {
+            m_target = path;
+        } else {
+            m_error = RefusedLinkText(refused);
+            m_errorCode = EACCES;
+        }
+    }
+}
 
 AtomicFileWriter::~AtomicFileWriter()
 {
-    if (m_fd.IsValid()) {
-        m_fd.Reset();
-        unlink(m_temporary.constData());
-    }
+    Discard();
 }
 
-bool AtomicFileWriter::Fail()
+void AtomicFileWriter::Discard()
 {
-    m_error = ErrnoText();
-    if (m_fd.IsValid()) {
-        m_fd.Reset();
+    m_fd.Reset();
+    if (!m_temporary.isEmpty())
         unlink(m_temporary.constData());
-    }
+    m_temporary.clear();
+}
+
+bool AtomicFileWriter::Fail(const QString &error, int code)
+{
+    m_error = error;
+    m_errorCode = code;
+    Discard();
+    errno = code;
     return false;
+}
+
+bool AtomicFileWriter::FailWithErrno()
+{
+    const int code = errno != 0 ? errno : EIO;
+    return Fail(SystemErrorText(code), code);
+}
+
+bool AtomicFileWriter::FailAgain()
+{
+    errno = m_errorCode;
+    return false;
+}
+
+bool AtomicFileWriter::CheckReplaceable(struct stat &existing, bool &exists)
+{
+    exists = false;
+    if (lstat(m_target.constData(), &existing) != 0) {
+        // A missing file is made; any other failure will not go better later.
+        return errno == ENOENT || FailWithErrno();
+    }
+    exists = true;
+    const QString problem = ReplaceProblem(m_target, existing, m_atPath == AtPath::ReplaceLink);
+    // Refused as the kernel's own protections refuse: permission denied.
+    return problem.isEmpty() || Fail(problem, EACCES);
+}
+
+bool AtomicFileWriter::Prepare(struct stat &existing, bool &exists)
+{
+    Discard();
+    if (m_target.isEmpty())
+        return FailAgain();
+    return CheckReplaceable(existing, exists);
 }
 
 bool AtomicFileWriter::Open()
 {
-    m_temporary = m_target + ".XXXXXX";
-    m_fd.Reset(mkostemp(m_temporary.data(), O_CLOEXEC));
+    struct stat existing
+    {};
+    bool exists = false;
+    if (!Prepare(existing, exists))
+        return false;
+    return OpenTemporary(exists && S_ISREG(existing.st_mode) ? &existing : nullptr);
+}
+
+bool AtomicFileWriter::Open(int attributesFrom)
+{
+    struct stat existing
+    {};
+    bool exists = false;
+    if (!Prepare(existing, exists))
+        return false;
+    struct stat source
+    {};
+    if (fstat(attributesFrom, &source) != 0)
+        return FailWithErrno();
+    return OpenTemporary(&source);
+}
+
+bool AtomicFileWriter::OpenTemporary(const struct stat *attributes)
+{
+    QByteArray temporary = m_target + ".XXXXXX";
+    m_fd.Reset(mkostemp(temporary.data(), O_CLOEXEC));
     if (!m_fd.IsValid())
-        return Fail();
-    const UniqueFd existing(open(m_target.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (existing.IsValid()) {
-        CopyFileAttributes(existing.Get(), m_fd.Get());
+        return FailWithErrno();
+    m_temporary = temporary;
+    if (attributes != nullptr) {
+        ApplyAttributes(*attributes, m_fd.Get());
     } else {
         // A new file gets the usual permissions of the user's new files.
         const mode_t mask = umask(0);
@@ -93,20 +175,41 @@ bool AtomicFileWriter::Open()
 
 bool AtomicFileWriter::Write(const QByteArray &bytes)
 {
+    return Write(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+bool AtomicFileWriter::Write(const char *bytes, std::size_t count)
+{
     if (!m_fd.IsValid())
-        return false;
-    if (!WriteAll(m_fd.Get(), bytes.constData(), static_cast<std::size_t>(bytes.size())))
-        return Fail();
-    return true;
+        return FailAgain();
+    errno = 0;
+    return WriteAll(m_fd.Get(), bytes, count) || FailWithErrno();
 }
 
 bool AtomicFileWriter::Commit()
 {
     if (!m_fd.IsValid())
+        return FailAgain();
+    if (fsync(m_fd.Get()) != 0)
+        return FailWithErrno();
+    // Some file systems report a failed write only when the file is closed.
+    if (close(m_fd.Release()) != 0)
+        return FailWithErrno();
+    // Look again just before the rename: the place may have changed since Open.
+    struct stat existing
+    {};
+    bool exists = false;
+    if (!CheckReplaceable(existing, exists))
         return false;
-    if (fsync(m_fd.Get()) != 0 || rename(m_temporary.constData(), m_target.constData()) != 0)
-        return Fail();
-    m_fd.Reset();
+    if (rename(m_temporary.constData(), m_target.constData()) != 0)
+        return FailWithErrno();
+    m_temporary.clear();
+    // The new name reaches the disk with its directory. The file is in place
+    // whatever this returns, so a failure here is no failure of the write.
+    const UniqueFd directory(
+        open(DirectoryOfPath(m_target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.IsValid())
+        fsync(directory.Get());
     return true;
 }
 
@@ -117,30 +220,19 @@ bool CopyFileAtomically(const QByteArray &source, const QByteArray &destination)
     {};
     if (!in.IsValid() || fstat(in.Get(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
-    QByteArray temporary = destination + ".XXXXXX";
-    UniqueFd out(mkostemp(temporary.data(), O_CLOEXEC));
-    if (!out.IsValid())
+    AtomicFileWriter out(destination, AtomicFileWriter::AtPath::ReplaceLink);
+    if (!out.Open(in.Get()))
         return false;
-    CopyFileAttributes(in.Get(), out.Get());
-    bool copied = true;
     char buffer[1 << 16];
     for (;;) {
         const ssize_t got = read(in.Get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            copied = got == 0;
-            break;
-        }
-        if (!WriteAll(out.Get(), buffer, static_cast<std::size_t>(got))) {
-            copied = false;
-            break;
-        }
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return out.Commit();
+        if (!out.Write(buffer, static_cast<std::size_t>(got)))
+            return false;
     }
-    if (copied && fsync(out.Get()) == 0 &&
-        rename(temporary.constData(), destination.constData()) == 0)
-        return true;
-    out.Reset();
-    unlink(temporary.constData());
-    return false;
 }

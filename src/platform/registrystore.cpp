@@ -6,7 +6,8 @@
 
 #include <QFile>
 #include <QLockFile>
-#include <QSaveFile>
+
+#include "platform/atomicfile.h"
 
 namespace {
 
@@ -65,10 +66,8 @@ bool RegistryStore::Update(const std::function<Change(RegistryDocument &)> &chan
     // A file past the limit would read as unreadable and hide every setting.
     if (bytes.size() > kMaxFileSize)
         return false;
-    QSaveFile file(QFile::decodeName(m_filePath));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
+    // A write that fails at any step, a full disk for one, leaves the old
+    // file as it was: the settings are never lost to a half-written file.
+    AtomicFileWriter file(m_filePath);
+    return file.Open() && file.Write(bytes) && file.Commit();
 }

@@ -11,28 +11,27 @@
 #include "engine/testengine.h"
 #include "platform/atomicfile.h"
 #include "platform/longpath.h"
+#include "results/linereader.h"
 #include "results/repairnames.h"
-#include "results/retestinput.h"
 
 namespace {
 
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
-constexpr qsizetype kOutputBlock = 1 << 16;
-
-// The line break at the very end of a piece: CR LF, LF, or none.
-std::string_view LineBreakOf(std::string_view piece)
-{
-    if (piece.size() >= 2 && piece.substr(piece.size() - 2) == "\r\n")
-        return piece.substr(piece.size() - 2);
-    if (!piece.empty() && piece.back() == '\n')
-        return piece.substr(piece.size() - 1);
-    return {};
-}
 
 QString Text(const QByteArray &bytes)
 {
     return QString::fromLocal8Bit(bytes);
+}
+
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QByteArray Bytes(std::string_view text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
@@ -49,176 +48,196 @@ CLinkRepair::CLinkRepair(EngineUi &ui, const CWorkFiles &workFiles)
 
 CLinkRepair::~CLinkRepair()
 {
-    CloseFile();
+    GiveUpFile();
 }
 
 bool CLinkRepair::RepairFromReport(const QByteArray &report, int type)
 {
-    int failure = kSuccess;
+    m_type = type;
+    m_outcome = CRepairOutcome();
+    WalkReport(report);
+    GiveUpFile();
+    const bool repaired = m_outcome.AllRepaired();
+    m_ui.MessageBox(m_outcome.ClosingMessage(),
+                    repaired ? EngineUi::Icon::Information : EngineUi::Icon::None);
+    return repaired;
+}
+
+void CLinkRepair::WalkReport(const QByteArray &report)
+{
     const QByteArray dumpPath = m_workFiles.WorkFilePath("2");
     UniqueFd dump = CreateWorkFile(dumpPath);
     if (!dump.IsValid() ||
         !WriteAll(dump.Get(), report.constData(), static_cast<std::size_t>(report.size())) ||
         lseek(dump.Get(), 0, SEEK_SET) != 0) {
-        m_ui.MessageBox(QStringLiteral("The report cannot be written to the work file %1 (%2).")
-                            .arg(Text(dumpPath), Text(std::strerror(errno))),
-                        EngineUi::Icon::None);
-        failure = kFailure;
+        const QString why = ErrnoText(errno);
+        m_outcome.ReportFailed(
+            QStringLiteral("The report cannot be written to the work file %1 (%2).")
+                .arg(Text(dumpPath), why));
+        return;
     }
-
-    PieceReader reader(dump.Get());
-    std::string_view piece;
-    while (failure == kSuccess && reader.Next(piece, kReportPieceChars)) {
-        switch (piece.front()) {
-        case '"': {
-            const std::size_t closing = piece.find('"', 1);
-            // A link line outside any file section, or without its second
-            // double quote, names nothing that could be repaired.
-            if (FileOpen() && closing != std::string_view::npos) {
-                const std::string_view url = piece.substr(1, closing - 1);
-                failure =
-                    RepairUrl(QByteArray(url.data(), static_cast<qsizetype>(url.size())), type);
-            }
-            break;
-        }
-        case '<': {
-            std::string_view path = piece.size() > 10 ? piece.substr(10) : std::string_view();
-            path.remove_suffix(LineBreakOf(path).size());
-            // A section left open by a run stopped before its summary is
-            // given up: its file stays as it was.
-            CloseFile();
-            failure = BeginFileRepair(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-            break;
-        }
-        case '>':
-            if (FileOpen())
-                failure = EndFileRepair();
-            break;
-        default:
-            break;
-        }
+    // The report is read by whole lines: however long a link or its anchor
+    // text, no part of a line is ever taken for a line of its own.
+    LineReader reader(dump.Get());
+    std::string_view line, ending;
+    while (reader.Next(line, ending)) {
+        if (reader.StartsLine() && !line.empty() && OnReportLine(line) != kSuccess)
+            return;
     }
-    if (reader.Failed())
-        failure = kFailure;
+    if (reader.Failed()) {
+        m_outcome.ReportFailed(
+            QStringLiteral("The report cannot be read from the work file %1 (%2).")
+                .arg(Text(dumpPath), ErrnoText(reader.Error())));
+        return;
+    }
+    // The last section may have no summary line (its run was stopped).
+    if (FileOpen())
+        EndFileRepair();
+}
 
-    if (failure != kSuccess)
-        m_ui.MessageBox(QString::fromLatin1(kRepairFailedText), EngineUi::Icon::None);
-    else
-        m_ui.MessageBox(QString::fromLatin1(kRepairCompletedText), EngineUi::Icon::Information);
-    CloseFile();
-    return failure == kSuccess;
+int CLinkRepair::OnReportLine(std::string_view line)
+{
+    switch (line.front()) {
+    case '"': {
+        const std::size_t closing = line.find('"', 1);
+        if (closing == std::string_view::npos)
+            m_outcome.LineWithoutUrl(Bytes(line));
+        else if (!FileOpen())
+            m_outcome.LinkWithoutFile(Bytes(line.substr(1, closing - 1)));
+        else
+            return RepairUrl(Bytes(line.substr(1, closing - 1)));
+        return kSuccess;
+    }
+    case '<':
+        // A section without its summary (a run stopped before it) is
+        // completed when the next one begins: its links were reported.
+        if (FileOpen() && EndFileRepair() != kSuccess)
+            return kFailure;
+        return BeginFileRepair(Bytes(line.size() > 10 ? line.substr(10) : std::string_view()));
+    case '>':
+        return FileOpen() ? EndFileRepair() : kSuccess;
+    default:
+        return kSuccess;
+    }
 }
 
 int CLinkRepair::BeginFileRepair(const QByteArray &path)
 {
     m_strRepairPath = path;
     m_target = ResolveLinkTarget(path);
-    if (!CopyFileAtomically(m_target, BackupPath(path)))
-        return kFailure;
+    UniqueFd page(OpenLongPath(m_target, O_RDONLY | O_NONBLOCK));
+    struct stat info
+    {};
+    if (!page.IsValid())
+        return Fail(QStringLiteral("it cannot be read (%1)").arg(ErrnoText(errno)));
+    if (fstat(page.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return Fail(QStringLiteral("it is not a regular file"));
 
-    m_pRepairIn.Reset(OpenLongPath(m_target, O_RDONLY | O_NONBLOCK));
-    if (!m_pRepairIn.IsValid())
-        return kFailure;
-    m_inReader.emplace(m_pRepairIn.Get());
-
-    const QByteArray temporary = TemporaryPath(m_target);
-    unlink(temporary.constData());
-    m_pRepairOut.Reset(
-        open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!m_pRepairOut.IsValid()) {
-        CloseFile();
-        return kFailure;
+    // The backup keeps the page's original: it is written only when it does
+    // not hold that already, so a repaired page never takes its place.
+    const BackupChoice backup = ChooseBackup(path, page.Get());
+    if (!backup.keep) {
+        if (!CopyFileAtomically(m_target, backup.path)) {
+            const QString why = ErrnoText(errno);
+            return Fail(
+                QStringLiteral("its backup %1 cannot be written (%2)").arg(Text(backup.path), why));
+        }
+        Step();
     }
-    CopyFileAttributes(m_pRepairIn.Get(), m_pRepairOut.Get());
-    m_outBuffer.clear();
-    m_outFailed = false;
+    m_original.Reset(OpenLongPath(backup.path, O_RDONLY | O_NONBLOCK));
+    if (!m_original.IsValid()) {
+        const QString why = ErrnoText(errno);
+        return Fail(
+            QStringLiteral("its backup %1 cannot be read (%2)").arg(Text(backup.path), why));
+    }
+
+    m_pRepairOut = CreateTemporaryFile(m_target, &m_temporary);
+    if (!m_pRepairOut.IsValid()) {
+        const QString why = ErrnoText(errno);
+        m_temporary.clear();
+        return Fail(QStringLiteral("its repaired copy cannot be created beside it (%1)").arg(why));
+    }
+    Step();
+    CopyFileAttributes(page.Get(), m_pRepairOut.Get());
+    m_pRepairIn = std::move(page);
+    m_rewriter.emplace(m_original.Get(), m_pRepairIn.Get(), m_pRepairOut.Get(), FileNameOf(path),
+                       m_type);
     return kSuccess;
 }
 
-int CLinkRepair::RepairUrl(const QByteArray &url, int type)
+int CLinkRepair::RepairUrl(const QByteArray &url)
 {
-    const std::string_view wanted(url.constData(), static_cast<std::size_t>(url.size()));
-    std::string_view piece;
-    while (m_inReader->Next(piece, kReportPieceChars)) {
-        const std::size_t found = piece.find(wanted);
-        if (found == std::string_view::npos) {
-            Write(piece);
-            continue;
-        }
-        // Each rewritten line keeps its own line break; a piece cut from a
-        // longer line has none and gets none.
-        const std::string_view lineBreak = LineBreakOf(piece);
-        const std::string_view line = piece.substr(0, piece.size() - lineBreak.size());
-        if (type == REPAIR_REPLACE_URL) {
-            const QByteArray name = FileNameOf(m_strRepairPath);
-            const std::size_t after = found + wanted.size();
-            Write(line.substr(0, found));
-            Write(std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
-            Write(after <= line.size() ? line.substr(after) : std::string_view());
-            Write("<!--");
-            Write(wanted);
-            Write("-->");
-        } else {
-            Write("<!--");
-            Write(line);
-            Write("-->");
-        }
-        Write(lineBreak);
-        return kSuccess;
-    }
-    m_ui.MessageBox(QStringLiteral("We looked in file\n%1\nbut could not file the URL\n%2")
-                        .arg(Text(m_strRepairPath), Text(url)),
-                    EngineUi::Icon::None);
+    const LinkOutcome outcome = m_rewriter->Repair(url);
+    if (m_rewriter->Failed())
+        return Fail(
+            m_rewriter->Error() == 0
+                ? QStringLiteral("it no longer agrees with its backup")
+                : QStringLiteral("it cannot be read (%1)").arg(ErrnoText(m_rewriter->Error())));
+    if (outcome == LinkOutcome::NotFound || outcome == LinkOutcome::CannotDisable)
+        m_outcome.LinkNotRepaired(m_strRepairPath, url, outcome);
     return kSuccess;
 }
 
 int CLinkRepair::EndFileRepair()
 {
-    std::string_view piece;
-    while (m_inReader->Next(piece, kReportPieceChars))
-        Write(piece);
-    const bool readFailed = m_inReader->Failed();
-    const bool written = FlushOutput() && fsync(m_pRepairOut.Get()) == 0;
-    m_inReader.reset();
+    if (!m_rewriter->Finish())
+        return Fail(m_rewriter->Error() == 0
+                        ? QStringLiteral("it no longer agrees with its backup")
+                        : QStringLiteral("its repaired copy %1 cannot be written (%2)")
+                              .arg(Text(m_temporary), ErrnoText(m_rewriter->Error())));
+    const bool changed = m_rewriter->Changed();
+    m_rewriter.reset();
+    if (fsync(m_pRepairOut.Get()) != 0 || close(m_pRepairOut.Release()) != 0) {
+        const QString why = ErrnoText(errno);
+        return Fail(QStringLiteral("its repaired copy %1 cannot be written (%2)")
+                        .arg(Text(m_temporary), why));
+    }
     m_pRepairIn.Reset();
-    m_pRepairOut.Reset();
-    if (readFailed || !written)
-        return kFailure;
+    m_original.Reset();
+    Step();
+    if (!changed) {
+        // Nothing to change (every link was disabled before, or none was
+        // found): the page stays as it is.
+        unlink(m_temporary.constData());
+        m_temporary.clear();
+        return kSuccess;
+    }
     // A file the user may not write (or that nobody may write, whoever runs
-    // this) is left as it is, like one that cannot be deleted; its backup and
-    // the complete temporary file stay beside it.
+    // this) is left as it is.
     struct stat info
     {};
     if (access(m_target.constData(), W_OK) != 0 || stat(m_target.constData(), &info) != 0 ||
         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return kFailure;
-    const QByteArray temporary = TemporaryPath(m_target);
-    return rename(temporary.constData(), m_target.constData()) == 0 ? kSuccess : kFailure;
+        return Fail(QStringLiteral("it is read-only"));
+    if (rename(m_temporary.constData(), m_target.constData()) != 0)
+        return Fail(QStringLiteral("it cannot be replaced (%1)").arg(ErrnoText(errno)));
+    m_temporary.clear();
+    Step();
+    return kSuccess;
 }
 
-void CLinkRepair::CloseFile()
+int CLinkRepair::Fail(const QString &reason)
 {
-    if (m_pRepairOut.IsValid())
-        FlushOutput();
-    m_inReader.reset();
+    m_outcome.FileFailed(m_strRepairPath, reason);
+    GiveUpFile();
+    return kFailure;
+}
+
+void CLinkRepair::GiveUpFile()
+{
+    m_rewriter.reset();
     m_pRepairIn.Reset();
+    m_original.Reset();
     m_pRepairOut.Reset();
+    if (!m_temporary.isEmpty())
+        unlink(m_temporary.constData());
+    m_temporary.clear();
 }
 
-void CLinkRepair::Write(std::string_view bytes)
+void CLinkRepair::Step()
 {
-    m_outBuffer.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (m_outBuffer.size() >= kOutputBlock)
-        FlushOutput();
-}
-
-bool CLinkRepair::FlushOutput()
-{
-    if (!m_outFailed && !WriteAll(m_pRepairOut.Get(), m_outBuffer.constData(),
-                                  static_cast<std::size_t>(m_outBuffer.size())))
-        m_outFailed = true;
-    m_outBuffer.clear();
-    return !m_outFailed;
+    if (m_stepHook)
+        m_stepHook();
 }
 
 bool OnRepairFailedLinks(CTestEngine &engine, const std::function<std::optional<int>()> &chooseType)

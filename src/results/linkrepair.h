@@ -7,32 +7,25 @@
 #include <QByteArray>
 #include <QString>
 
-#include "platform/piecereader.h"
 #include "platform/uniquefd.h"
+#include "results/pagerewriter.h"
+#include "results/repairoutcome.h"
 
 class CTestEngine;
 class CWorkFiles;
 class EngineUi;
-
-inline constexpr char kRepairFailedText[] = "The URL repair did not succeed";
-inline constexpr char kRepairCompletedText[] = "All URL repairs completed";
-
-// The two ways of repairing a reported link's line.
-enum RepairType
-{
-    REPAIR_DISABLE_LINE = 0,
-    REPAIR_REPLACE_URL = 1
-};
 
 // The question asked before a repair when the run met a reply code outside
 // every result category.
 QString UnknownCodeQuestion();
 
 // Rewrites the HTML files a report names so that every link it lists is
-// disabled: each file is read once from top to bottom, each reported link
-// rewrites the next line that holds it, and the rewritten copy takes the
-// file's place at once when the file's summary line comes. Every file is
-// first copied to its backup.
+// disabled. Each file section of the report (its file line, its links, its
+// summary line) repairs one page: the page's original is kept in a backup
+// first, the repaired version is written beside the page and takes its place
+// in one rename. A repair run again over pages it repaired before (or cut
+// short half-way) finds their originals in the backups and changes nothing
+// twice. The closing message names every link left as it was.
 class CLinkRepair
 {
 public:
@@ -43,37 +36,47 @@ public:
     CLinkRepair &operator=(const CLinkRepair &) = delete;
 
     // Walks the report (dumped to urltmp~2) and tells the user how it went;
-    // true when every repair succeeded.
+    // true when every reported link was repaired.
     bool RepairFromReport(const QByteArray &report, int type);
 
-    // 0 for success, nonzero for failure.
-    int BeginFileRepair(const QByteArray &path);
-    // Always 0: a URL that is not found is told to the user and passed over.
-    int RepairUrl(const QByteArray &url, int type);
-    int EndFileRepair();
-
-    QByteArray m_strRepairPath;
+    // Called after each change the repair makes on disk (a backup written, a
+    // repaired copy begun, a repaired copy complete, a page replaced), so
+    // that tests can end the process at each of them.
+    void SetStepHook(std::function<void()> hook) { m_stepHook = std::move(hook); }
 
 private:
-    bool FileOpen() const { return m_pRepairIn.IsValid(); }
-    // Gives up the file under repair without putting anything in its place.
-    void CloseFile();
-    void Write(std::string_view bytes);
-    bool FlushOutput();
+    // Dumps the report to its work file and repairs section by section.
+    void WalkReport(const QByteArray &report);
+    // 0 for success, nonzero for a failure that stops the walk.
+    int OnReportLine(std::string_view line);
+    int BeginFileRepair(const QByteArray &path);
+    int RepairUrl(const QByteArray &url);
+    int EndFileRepair();
+
+    bool FileOpen() const { return m_rewriter.has_value(); }
+    // Notes why the file cannot be repaired, gives it up and returns nonzero.
+    int Fail(const QString &reason);
+    // Closes the file under repair and removes its unfinished copy.
+    void GiveUpFile();
+    void Step();
 
     EngineUi &m_ui;
     const CWorkFiles &m_workFiles;
+    CRepairOutcome m_outcome;
+    int m_type = REPAIR_DISABLE_LINE;
+    QByteArray m_strRepairPath;
     // The file being repaired (the one a link at the path points to).
     QByteArray m_target;
+    QByteArray m_temporary;
     UniqueFd m_pRepairIn;
-    std::optional<PieceReader> m_inReader;
+    UniqueFd m_original;
     UniqueFd m_pRepairOut;
-    QByteArray m_outBuffer;
-    bool m_outFailed = false;
+    std::optional<CPageRewriter> m_rewriter;
+    std::function<void()> m_stepHook;
 };
 
 // The Repair command: asks first when the last run met an unknown reply code,
 // then lets chooseType ask for the repair type (nothing: the user cancelled),
-// then repairs. True when every repair succeeded.
+// then repairs. True when every reported link was repaired.
 bool OnRepairFailedLinks(CTestEngine &engine,
                          const std::function<std::optional<int>()> &chooseType);

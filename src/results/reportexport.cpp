@@ -1,19 +1,22 @@
 #include "reportexport.h"
 
-#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "engine/engineui.h"
 #include "platform/atomicfile.h"
 #include "platform/clock.h"
-#include "platform/longpath.h"
 #include "results/htmlreport.h"
 #include "settings/regsettings.h"
 
 namespace {
 
+// Anything at the path counts, whether or not it can be read: a file that
+// cannot be opened, or a link to a file not made yet, is still asked about.
 bool FileExists(const QByteArray &path)
 {
-    return UniqueFd(OpenLongPath(path, O_RDONLY | O_NONBLOCK)).IsValid();
+    struct stat info
+    {};
+    return lstat(path.constData(), &info) == 0;
 }
 
 } // namespace

@@ -32,7 +32,9 @@ QString ReplaceQuestion(const QByteArray &path);
 // Writes the report as the choice says: the text report is the report byte
 // for byte; any other format is the HTML page. An existing file is replaced
 // only when the user says yes, and then at once, so a failure half-way leaves
-// the old file whole. When remember is given, the choice is stored there as
-// the next export's default once the user has not declined.
+// the old file whole. A file the user could not have written, or one behind
+// another user's link in a shared directory, is never replaced: that is a
+// write error. When remember is given, the choice is stored there as the next
+// export's default once the user has not declined.
 ExportOutcome ExportReport(const ExportChoice &choice, const QByteArray &report, EngineUi &ui,
                            CRegSettings *remember);

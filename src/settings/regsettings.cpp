@@ -3,7 +3,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/cfile.h"
 #include "platform/systemdirectory.h"
@@ -45,6 +48,26 @@ std::optional<int> ScanDecimalInt(const QByteArray &text)
     return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
+// Opens the import file for reading, or nothing when it is not a regular
+// file: a pipe or a device in its place would hold up the start for ever.
+UniqueCFile OpenIniFile(const QByteArray &path)
+{
+    struct stat info
+    {};
+    if (stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return nullptr;
+    // Without blocking, and checked again, in case something else has taken
+    // the file's place since.
+    const int fd = open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    return StreamFromDescriptor(fd, "r");
+}
+
 } // namespace
 
 CRegSettings::CRegSettings() = default;
@@ -65,7 +88,7 @@ void CRegSettings::ImportIniFile(RegKey &key)
     if (directory.isEmpty())
         return;
     const QByteArray path = JoinPath(directory, "Vantrel.INI");
-    const UniqueCFile file(std::fopen(path.constData(), "r"));
+    const UniqueCFile file = OpenIniFile(path);
     if (!file)
         return;
 

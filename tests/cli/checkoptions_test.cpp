@@ -21,10 +21,22 @@ TEST(CheckOptionsTest, BadUsageIsAnError)
         {"--list-links"},
         {"--list-links", "a.html", "b.html"},
         {"--list-links", "--bogus", "a.html"},
+        {"--name-server", "127.0.0.1", "a.html"},
+        {"--name-server", "127.0.0.1:0", "a.html"},
+        {"--name-server", ":53", "a.html"},
+        {"--list-links", "--name-server", "127.0.0.1:53", "a.html"},
     };
     for (const QList<QByteArray> &arguments : cases)
         EXPECT_FALSE(ParseCheckOptions(arguments).error.isEmpty())
             << arguments.join(' ').constData();
+}
+
+TEST(CheckOptionsTest, NameServerGoesWithARun)
+{
+    const ParsedCheckOptions parsed =
+        ParseCheckOptions({"--name-server=127.0.0.1:5353", "/w/a.html"});
+    ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.options.nameServer, QByteArray("127.0.0.1:5353"));
 }
 
 TEST(CheckOptionsTest, PathsAreKeptAsBytesAndMayLookLikeOptionsAfterDoubleDash)

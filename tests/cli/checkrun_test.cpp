@@ -1,21 +1,17 @@
-#include <fcntl.h>
-#include <pty.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
+#include "checkprocess.h"
 #include "runcheck.h"
 #include "settings/regsettings.h"
 #include "settings/settingsstartup.h"
+#include "support/freeloopbackaddress.h"
 #include "support/loopbackserver.h"
 #include "support/temphome.h"
-
-extern char **environ;
 
 namespace {
 
@@ -109,6 +105,29 @@ TEST_F(CheckRunTest, ReportFileAndPaceGiveTheSameReport)
         << "an http server stays silent to an ftp client";
 }
 
+TEST_F(CheckRunTest, AReportThatCannotBeWrittenGivesStatus2)
+{
+    server.setReply("/missing", LoopbackReply::Status("HTTP/1.0 404 Not Found"));
+    const QByteArray page = Page("p.html", "<a href=\"http://127.0.0.1/missing\">m</a>");
+
+    // --report naming a directory: the report still goes to standard output.
+    const CheckResult toDirectory = RunCheck(Args({"--report", home.path(), page}));
+    EXPECT_EQ(toDirectory.exitCode, 2);
+    EXPECT_TRUE(toDirectory.err.contains(home.path())) << toDirectory.err.constData();
+    EXPECT_TRUE(toDirectory.out.contains("*Reason for Failure: HTTP Code 404 Not Found"));
+
+    // Standard output on a full disk.
+    QProcess full;
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    QStringList arguments;
+    for (const QByteArray &argument : Args({page}))
+        arguments.append(QString::fromLocal8Bit(argument));
+    full.start(QStringLiteral(VANTREL_CHECK_PATH), arguments);
+    ASSERT_TRUE(full.waitForFinished(60000));
+    EXPECT_EQ(full.exitCode(), 2);
+    EXPECT_TRUE(full.readAllStandardError().contains("cannot write the report"));
+}
+
 TEST_F(CheckRunTest, InterruptStopsTheRunLikeStopTest)
 {
     server.setReply(LoopbackReply::Of(LoopbackReply::Kind::Silent));
@@ -130,49 +149,16 @@ TEST_F(CheckRunTest, InterruptStopsTheRunLikeStopTest)
         << out.constData();
 }
 
-// Runs vantrel-check with its standard error on a pseudo-terminal and returns
-// what the terminal received.
-QByteArray RunOnTerminal(const QList<QByteArray> &arguments)
-{
-    int master = -1;
-    int slave = -1;
-    winsize size{};
-    size.ws_col = 200;
-    size.ws_row = 24;
-    if (openpty(&master, &slave, nullptr, nullptr, &size) != 0)
-        return {};
-    std::vector<QByteArray> storage{VANTREL_CHECK_PATH};
-    storage.insert(storage.end(), arguments.begin(), arguments.end());
-    std::vector<char *> argv;
-    for (QByteArray &argument : storage)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(slave);
-    QByteArray received;
-    if (spawned == 0) {
-        char buffer[4096];
-        for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
-            received.append(buffer, got);
-        waitpid(pid, nullptr, 0);
-    }
-    close(master);
-    return received;
-}
-
 TEST_F(CheckRunTest, ProgressLineShowsOnlyOnATerminal)
 {
     server.setReply(LoopbackReply::Split("HTTP/1.0 200 OK", std::chrono::milliseconds(300)));
     server.setReply("/b", LoopbackReply::Of(LoopbackReply::Kind::Silent));
     const QByteArray page = Page("p.html", "<a href=\"http://127.0.0.1/a\">a</a>"
                                            "<a href=\"http://127.0.0.1/b\">b</a>");
-    const QByteArray terminal = RunOnTerminal(Args({page}));
+    CheckProcess check(Args({page}), {});
+    ASSERT_TRUE(check.Started());
+    check.WaitForExit();
+    const QByteArray terminal = check.Terminal();
     EXPECT_TRUE(terminal.contains("File 1 of 1, link 1 of 2: http://127.0.0.1/a"))
         << terminal.constData();
     EXPECT_TRUE(terminal.contains("link 2 of 2: http://127.0.0.1/b"));
@@ -185,46 +171,56 @@ TEST_F(CheckRunTest, ProgressLineShowsOnlyOnATerminal)
 
 TEST(CheckEndToEndTest, RunAgainstHostsOnThePortsOfTheWeb)
 {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "binding 127.0.0.x port 80 and port 21 needs root";
-    LoopbackServer web(LoopbackReply::Status("HTTP/1.0 200 OK"), "127.0.0.2", 80);
-    LoopbackServer ftp(LoopbackReply::Ftp(), "127.0.0.3", 21);
-    LoopbackServer silent(LoopbackReply::Of(LoopbackReply::Kind::Silent), "127.0.0.4", 80);
-    for (const LoopbackServer *server : {&web, &ftp, &silent})
-        ASSERT_TRUE(server->isListening()) << server->errorText().constData();
-    web.setReply("/gone?x=1", LoopbackReply::Status("HTTP/1.1 404 Not Found"));
-    web.setReply("/odd", LoopbackReply::Status("HTTP/1.1 418 Teapot"));
+    // Addresses whose port 80 or 21 nothing else on the machine holds.
+    QList<QByteArray> taken;
+    QByteArray why;
+    const auto web =
+        ServeOnFreeLoopbackAddress(LoopbackReply::Status("HTTP/1.0 200 OK"), 80, &taken, &why);
+    const auto ftp = ServeOnFreeLoopbackAddress(LoopbackReply::Ftp(), 21, &taken, &why);
+    const auto silent = ServeOnFreeLoopbackAddress(LoopbackReply::Of(LoopbackReply::Kind::Silent),
+                                                   80, &taken, &why);
+    const QByteArray noFtp = LoopbackAddressWithClosedPort(21, &taken);
+    if (!web || !ftp || !silent || noFtp.isEmpty())
+        GTEST_SKIP() << "no loopback address with port 80 or 21 free: " << why.constData();
+    web->setReply("/gone?x=1", LoopbackReply::Status("HTTP/1.1 404 Not Found"));
+    web->setReply("/odd", LoopbackReply::Status("HTTP/1.1 418 Teapot"));
+    const QByteArray webHost = web->address();
 
     TempHome home;
     const QByteArray page = home.file("site.html");
-    WriteFileBytes(page, "<A HREF=\"http://127.0.0.2/\">home</A>\n"
-                         "<a href=\"http://127.0.0.2/gone?x=1#part\">gone</a>\n"
-                         "<a href=\"http://127.0.0.2/odd\"></a>\n"
-                         "<a href=\"ftp://127.0.0.3/pub\">files</a>\n"
-                         "<a href=\"ftp://127.0.0.5/\">no ftp</a>\n"
-                         "<a href=\"http://127.0.0.4/\">silent</a>\n"
-                         "<a href=\"http://no-such-host.invalid/\">nowhere</a>\n");
+    const QList<QByteArray> links{
+        "<A HREF=\"http://" + webHost + "/\">home</A>",
+        "<a href=\"http://" + webHost + "/gone?x=1#part\">gone</a>",
+        "<a href=\"http://" + webHost + "/odd\"></a>",
+        "<a href=\"ftp://" + ftp->address() + "/pub\">files</a>",
+        "<a href=\"ftp://" + noFtp + "/\">no ftp</a>",
+        "<a href=\"http://" + silent->address() + "/\">silent</a>",
+        "<a href=\"http://no-such-host.invalid/\">nowhere</a>",
+    };
+    WriteFileBytes(page, links.join('\n') + '\n');
     const CheckResult result = RunCheck({"--timeout", "1", page});
     EXPECT_EQ(result.exitCode, 1);
     const qsizetype body = result.out.indexOf("\r\n\r\n") + 4;
     const qsizetype end = result.out.lastIndexOf("End of test: ");
     EXPECT_EQ(result.out.mid(body, end - body).toStdString(),
-              ("<Testing: " + page +
-               "\r\n"
-               "\"http://127.0.0.2/gone?x=1#part\" >gone<\r\n"
-               "*Reason for Failure: HTTP Code 404 Not Found\r\n"
-               "\"http://127.0.0.2/odd\" >Vantrel supplied this anchor name<\r\n"
-               "*Reason for Failure: --------------> UNKNOWN REASON !!!!!\r\n"
-               "\"ftp://127.0.0.5/\" >no ftp<\r\n"
-               "*Reason for Failure: Can't Connect to Host\r\n"
-               "\"http://127.0.0.4/\" >silent<\r\n"
+              ("<Testing: " + page + "\r\n\"http://" + webHost +
+               "/gone?x=1#part\" >gone<\r\n"
+               "*Reason for Failure: HTTP Code 404 Not Found\r\n\"http://" +
+               webHost +
+               "/odd\" >Vantrel supplied this anchor name<\r\n"
+               "*Reason for Failure: --------------> UNKNOWN REASON !!!!!\r\n\"ftp://" +
+               noFtp +
+               "/\" >no ftp<\r\n"
+               "*Reason for Failure: Can't Connect to Host\r\n\"http://" +
+               silent->address() +
+               "/\" >silent<\r\n"
                "*Reason for Failure: Host Took Too Long to Respond\r\n"
                "\"http://no-such-host.invalid/\" >nowhere<\r\n"
                "*Reason for Failure: Can't Find Named Host\r\n"
                ">Results for " +
                page + ": URLs tested: 7. URL errors: 5.\r\n\r\n")
                   .toStdString());
-    EXPECT_EQ(web.requests(),
+    EXPECT_EQ(web->requests(),
               (QList<QByteArray>{"GET / HTTP/1.0\r\n\r\n", "GET /gone?x=1 HTTP/1.0\r\n\r\n",
                                  "GET /odd HTTP/1.0\r\n\r\n"}));
 }

@@ -74,7 +74,25 @@ TEST_F(ReportCommandsTest, RepairRewritesTheNamedFilesAndSaysHowItWent)
     WriteFileBytes(reportPath, "<Testing: " + home.file("missing.html") + "\r\n>Results\r\n");
     const CheckResult failed = RunCheck({"--repair", "disable", reportPath});
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_EQ(failed.err, QByteArray("The URL repair did not succeed\n"));
+    EXPECT_EQ(failed.err, "The URL repair did not succeed\n\nThe file\n" +
+                              home.file("missing.html") +
+                              "\ncould not be repaired: it cannot be read (No such file or "
+                              "directory).\nIt and the files after it in the report were left as "
+                              "they were.\n");
+}
+
+TEST_F(ReportCommandsTest, RepairExitsWithOneWhenALinkIsLeftAsItWas)
+{
+    WriteFileBytes(reportPath,
+                   QByteArray(report).replace("\r\n>Results", "\r\n\"http://127.0.0.1/"
+                                                              "elsewhere\" >x<\r\n>Results"));
+    const CheckResult result = RunCheck({"--repair", "disable", reportPath});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "The URL repair did not succeed\n\nWe looked in file\n" + page +
+                              "\nbut could not file the URL\nhttp://127.0.0.1/elsewhere\n");
+    EXPECT_EQ(ReadFileBytes(page),
+              QByteArray("<!--<a href=\"http://127.0.0.1/gone\">Gone</a>-->\n<p>kept</p>\n"))
+        << "the other link of the file is repaired";
 }
 
 TEST_F(ReportCommandsTest, UnknownCodesNeedAnAnswerBeforeARepair)

@@ -1,13 +1,17 @@
 #include "discovery/linkextractor.h"
 
+#include <fcntl.h>
 #include <random>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 #include "referenceextractor.h"
+#include "support/filesizelimit.h"
 #include "support/temphome.h"
 
 namespace {
@@ -213,14 +217,81 @@ TEST_F(LinkExtractorTest, AgreesWithTheLiteralRulesOnRandomPages)
     }
 }
 
-TEST_F(LinkExtractorTest, UnreadableSourceYieldsNoLinks)
+// A file that cannot be scanned is never one without links: the scan fails,
+// says why in words for the user, and never blocks on a pipe or a device.
+TEST_F(LinkExtractorTest, FilesThatCannotBeScannedSayWhy)
 {
+    const QByteArray page = home.file("page.html");
+    WriteFileBytes(page, "<a href=\"http://l/\">l</a>" + QByteArray(8192, 'x') + ".");
+    const QByteArray pipe = home.file("pipe.html");
+    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    // A writer that never writes: a read of the pipe would wait for ever.
+    const int writer = open(pipe.constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    const QByteArray workDirectory = home.file("work");
+    ASSERT_EQ(mkdir(workDirectory.constData(), 0700), 0);
+    ASSERT_EQ(mkdir((workDirectory + "/urltmp~2").constData(), 0700), 0);
+
+    struct Case
+    {
+        const char *what;
+        QByteArray source;
+        QByteArray splitCopy;
+        QByteArray why;
+        rlim_t fileSizeLimit = RLIM_INFINITY;
+    };
+    const std::vector<Case> cases = {
+        {"missing", home.file("missing.html"), splitCopyPath(),
+         "the file cannot be opened (No such file or directory)"},
+        {"a directory", home.path(), splitCopyPath(), "it is not a regular file"},
+        {"a pipe with a silent writer", pipe, splitCopyPath(), "it is not a regular file"},
+        {"a device without end", "/dev/zero", splitCopyPath(), "it is not a regular file"},
+        {"no system directory", page, {}, "there is no system directory for the work files"},
+        {"a directory in the work file's place", page, workDirectory + "/urltmp~2",
+         "the work file " + workDirectory + "/urltmp~2 cannot be created (Is a directory)"},
+        {"a full disk", page, splitCopyPath(),
+         "the work file " + splitCopyPath() + " cannot be written (File too large)", 4096},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QList<QByteArray> urls;
+        QList<QByteArray> anchors;
+        QString why;
+        bool scanned = true;
+        {
+            FileSizeLimit limit(c.fileSizeLimit);
+            scanned = ExtractLinks(c.source, c.splitCopy, urls, anchors, &why);
+        }
+        EXPECT_FALSE(scanned);
+        EXPECT_EQ(why.toLocal8Bit(), c.why);
+        EXPECT_TRUE(urls.isEmpty());
+        EXPECT_TRUE(anchors.isEmpty());
+    }
+    close(writer);
+    EXPECT_EQ(QDir(QString::fromLocal8Bit(home.path()))
+                  .entryList({QStringLiteral("urltmp~2*")}, QDir::AllEntries | QDir::Hidden),
+              QStringList())
+        << "no split copy is left half written";
+}
+
+TEST_F(LinkExtractorTest, SplitCopyTakesItsPlaceOnlyWhenComplete)
+{
+    // What a scan leaves in place is a whole split copy, never a part of one:
+    // another program sharing the directory may read it at any moment.
+    WriteFileBytes(splitCopyPath(), "\r\n earlier scan");
+    const QByteArray page = home.file("page.html");
+    WriteFileBytes(page, "<a href=\"http://l/\">l</a>" + QByteArray(8192, 'x') + ".");
     QList<QByteArray> urls;
     QList<QByteArray> anchors;
-    EXPECT_FALSE(ExtractLinks(home.file("missing.html"), splitCopyPath(), urls, anchors));
-    EXPECT_FALSE(ExtractLinks(home.path(), splitCopyPath(), urls, anchors)) << "a directory";
-    EXPECT_TRUE(urls.isEmpty());
-    EXPECT_TRUE(anchors.isEmpty());
+    {
+        FileSizeLimit limit(4096);
+        EXPECT_FALSE(ExtractLinks(page, splitCopyPath(), urls, anchors));
+    }
+    EXPECT_EQ(ReadFileBytes(splitCopyPath()), QByteArray("\r\n earlier scan"));
+
+    const Scan scan = ScanBytes("<a href=\"http://l/\">l</a>.");
+    EXPECT_TRUE(scan.scanned);
+    EXPECT_EQ(scan.splitCopy, QByteArray("\r\n href=\"http://l/\">l</a>"));
 }
 
 TEST_F(LinkExtractorTest, SplitCopyIsPrivateAndNeverWrittenThroughALink)

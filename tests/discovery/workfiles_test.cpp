@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 #include "support/temphome.h"
@@ -54,6 +56,44 @@ TEST(WorkFilesTest, CreatedFilesReplaceHardLinksInsteadOfWritingThroughThem)
     {};
     ASSERT_EQ(stat(path.constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(WorkFilesTest, NewFilesAreWrittenApartAndMovedIntoPlaceWhole)
+{
+    TempHome home;
+    const QByteArray path = CWorkFiles().WorkFilePath("2");
+    WriteFileBytes(path, "the other program's");
+    {
+        // Two programs writing the same work file at once: neither takes the
+        // other's, and each reads back its own bytes.
+        CWorkFiles::NewFile mine(path);
+        CWorkFiles::NewFile theirs(path);
+        ASSERT_TRUE(mine.IsValid());
+        ASSERT_TRUE(theirs.IsValid());
+        ASSERT_TRUE(WriteAll(mine.Get(), "mine", 4));
+        ASSERT_TRUE(WriteAll(theirs.Get(), "theirs", 6));
+        EXPECT_EQ(ReadFileBytes(path), QByteArray("the other program's")) << "not yet in place";
+        ASSERT_TRUE(theirs.MoveIntoPlace());
+        ASSERT_TRUE(mine.MoveIntoPlace());
+        EXPECT_EQ(ReadFileBytes(path), QByteArray("mine")) << "the last one moved holds the name";
+        char back[8] = {};
+        ASSERT_EQ(pread(theirs.Get(), back, sizeof back, 0), 6);
+        EXPECT_EQ(QByteArray(back), QByteArray("theirs"));
+
+        struct stat info
+        {};
+        ASSERT_EQ(stat(path.constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+    }
+    {
+        CWorkFiles::NewFile abandoned(path);
+        ASSERT_TRUE(abandoned.IsValid());
+        ASSERT_TRUE(WriteAll(abandoned.Get(), "half", 4));
+    }
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("mine"));
+    EXPECT_EQ(QDir(QString::fromLocal8Bit(home.path())).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("urltmp~2")})
+        << "a file never moved into place is removed";
 }
 
 TEST(WorkFilesTest, SystemDirectoryIsCreatedPrivate)

@@ -40,6 +40,16 @@ TEST(RepairNamesTest, StemIsTakenFromTheFileNameOnly)
     EXPECT_EQ(FileNameOf("/web/index.html"), QByteArray("index.html"));
 }
 
+// The closing message says that the file could not be repaired, and why.
+void ExpectFileFailed(const RepairRun &run, const QByteArray &path, const QByteArray &why)
+{
+    ASSERT_EQ(run.ui.messages.size(), 1);
+    EXPECT_TRUE(run.ui.messages[0].startsWith(
+        kFailed + QStringLiteral("\n\nThe file\n%1\ncould not be repaired: %2")
+                      .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(why))))
+        << run.ui.messages[0].toStdString();
+}
+
 class LinkRepairTest : public testing::Test
 {
 protected:
@@ -103,7 +113,7 @@ TEST_F(LinkRepairTest, UrlsAreFoundInReportOrderWithoutGoingBack)
         << "a URL that begins a longer one on an earlier line matches there";
 }
 
-TEST_F(LinkRepairTest, SecondLinkOfARewrittenLineIsNotFound)
+TEST_F(LinkRepairTest, EveryLinkOfALineIsRepairedAndOneNotFoundIsNamed)
 {
     const QByteArray page =
         Page("index.html", "<a href=\"http://a/\">a</a><a href=\"http://b/\">b</a>\n"
@@ -117,15 +127,13 @@ TEST_F(LinkRepairTest, SecondLinkOfARewrittenLineIsNotFound)
                   .Summary()
                   .Text(),
               REPAIR_REPLACE_URL);
-    EXPECT_TRUE(run.completed) << "a URL that is not found does not fail the repair";
-    const QString notFound =
-        QStringLiteral("We looked in file\n%1\nbut could not file the URL\n%2");
-    const QString path = QString::fromLocal8Bit(page);
+    EXPECT_FALSE(run.completed) << "a link is left as it was";
     EXPECT_EQ(run.ui.messages,
-              (QStringList{notFound.arg(path, QStringLiteral("http://b/")),
-                           notFound.arg(path, QStringLiteral("http://z/")), kCompleted}));
+              QStringList{kFailed + QStringLiteral("\n\n") + NotFoundText(page, "http://z/")});
+    EXPECT_EQ(run.ui.icons, QList<EngineUi::Icon>{EngineUi::Icon::None});
     EXPECT_EQ(ReadFileBytes(page),
-              QByteArray("<a href=\"index.html\">a</a><a href=\"http://b/\">b</a><!--http://a/-->\n"
+              QByteArray("<a href=\"index.html\">a</a><a href=\"index.html\">b</a>"
+                         "<!--http://a/--><!--http://b/-->\n"
                          "<p>end</p>\n"))
         << "the file is still completed with all its lines";
 }
@@ -146,58 +154,51 @@ TEST_F(LinkRepairTest, FileWithoutReportedLinksIsBackedUpAndCopied)
     EXPECT_EQ(info.st_mode & 0777, 0640u) << "so does the rewritten file";
 }
 
-TEST_F(LinkRepairTest, SectionWithoutSummaryIsNeverPutInPlace)
+TEST_F(LinkRepairTest, SectionOfAStoppedRunIsRepairedToo)
 {
     const QByteArray content = "<a href=\"http://bad/\">x</a>\n<p>rest</p>\n";
-    const QByteArray page = Page("stopped.html", content);
-    RunRepair(
-        run,
-        ReportBuilder().File(page).Link("http://bad/").Raw("Testing Stopped by User\r\n").Text(),
-        REPAIR_DISABLE_LINE);
+    const QByteArray stopped = Page("stopped.html", content);
+    const QByteArray last = Page("last.html", content);
+    RunRepair(run,
+              ReportBuilder()
+                  .File(stopped)
+                  .Link("http://bad/")
+                  .Raw("Testing Stopped by User\r\n")
+                  .File(last)
+                  .Link("http://bad/")
+                  .Raw("Testing Stopped by User\r\n")
+                  .Text(),
+              REPAIR_DISABLE_LINE);
     EXPECT_TRUE(run.completed);
     EXPECT_EQ(run.ui.messages, QStringList{kCompleted});
-    EXPECT_EQ(ReadFileBytes(page), content);
+    for (const QByteArray &page : {stopped, last})
+        EXPECT_EQ(ReadFileBytes(page),
+                  QByteArray("<!--<a href=\"http://bad/\">x</a>-->\n<p>rest</p>\n"));
     EXPECT_EQ(ReadFileBytes(home.file("stopped.bak")), content);
-    EXPECT_EQ(ReadFileBytes(home.file("stopped.t~p")),
-              QByteArray("<!--<a href=\"http://bad/\">x</a>-->\n"));
+    EXPECT_NE(access(home.file("stopped.t~p").constData(), F_OK), 0);
 }
 
-TEST_F(LinkRepairTest, StrayLinkLinesArePassedOver)
+TEST_F(LinkRepairTest, StrayLinkLinesAreNamed)
 {
     const QByteArray page = Page("index.html", "<a href=\"http://bad/\">x</a>\n");
     const QByteArray report = ReportBuilder()
-                                  .Link("http://bad/")
+                                  .Link("http://before/")
                                   .File(page)
                                   .Raw("\"http://bad/ without its second quote\r\n")
                                   .Summary()
                                   .Raw(">Results for nothing open\r\n")
-                                  .Link("http://bad/")
+                                  .Link("http://after/")
                                   .Text();
     RunRepair(run, report, REPAIR_DISABLE_LINE);
-    EXPECT_TRUE(run.completed);
-    EXPECT_EQ(run.ui.messages, QStringList{kCompleted});
+    EXPECT_FALSE(run.completed);
+    EXPECT_EQ(run.ui.messages,
+              QStringList{kFailed + QStringLiteral("\n\nThe report names no file for the URL\n"
+                                                   "http://before/\n\nThe report line\n"
+                                                   "\"http://bad/ without its second quote\n"
+                                                   "holds no URL between double quotes\n\n"
+                                                   "The report names no file for the URL\n"
+                                                   "http://after/")});
     EXPECT_EQ(ReadFileBytes(page), QByteArray("<a href=\"http://bad/\">x</a>\n"));
-}
-
-TEST_F(LinkRepairTest, LongLinesAreSearchedInPiecesOf511)
-{
-    const QByteArray head(500, 'h');
-    const QByteArray page =
-        Page("long.html", head + "<a href=\"http://bad/\">x</a>" + QByteArray(600, 't') + "\n");
-    RunRepair(run, ReportBuilder().File(page).Link("http://bad/").Summary().Text(),
-              REPAIR_DISABLE_LINE);
-    EXPECT_TRUE(run.completed);
-    EXPECT_EQ(run.ui.messages.size(), 2) << "the URL straddles the first two pieces";
-    EXPECT_EQ(ReadFileBytes(page), ReadFileBytes(home.file("long.bak")));
-
-    const QByteArray near =
-        Page("near.html", "<a href=\"http://bad/\">x</a>" + QByteArray(600, 't') + "\n");
-    RepairRun second;
-    RunRepair(second, ReportBuilder().File(near).Link("http://bad/").Summary().Text(),
-              REPAIR_DISABLE_LINE);
-    EXPECT_EQ(ReadFileBytes(near), "<!--<a href=\"http://bad/\">x</a>" + QByteArray(484, 't') +
-                                       "-->" + QByteArray(116, 't') + "\n")
-        << "only the piece that holds the URL is wrapped";
 }
 
 TEST_F(LinkRepairTest, LinkedFileIsRepairedWhereItLiesAndTheLinkStays)
@@ -233,7 +234,7 @@ TEST_F(LinkRepairTest, FilesThatCannotBeRepairedStayWholeAndStopTheWalk)
                   .Text(),
               REPAIR_DISABLE_LINE);
     EXPECT_FALSE(run.completed);
-    EXPECT_EQ(run.ui.messages, QStringList{kFailed});
+    ExpectFileFailed(run, readOnly, "it is read-only");
     EXPECT_EQ(ReadFileBytes(readOnly), original);
     EXPECT_EQ(ReadFileBytes(home.file("readonly.bak")), original);
     EXPECT_EQ(ReadFileBytes(later), original) << "the walk stops at the first failure";
@@ -247,7 +248,9 @@ TEST_F(LinkRepairTest, FilesThatCannotBeRepairedStayWholeAndStopTheWalk)
         RunRepair(attempt, ReportBuilder().File(path).Link("http://bad/").Summary().Text(),
                   REPAIR_DISABLE_LINE);
         EXPECT_FALSE(attempt.completed) << path.constData();
-        EXPECT_EQ(attempt.ui.messages, QStringList{kFailed});
+        ExpectFileFailed(attempt, path,
+                         path.endsWith("adir.html") ? "it is not a regular file"
+                                                    : "it cannot be read");
     }
     struct stat info
     {};
@@ -281,7 +284,8 @@ TEST_F(LinkRepairTest, ReadOnlyDirectoryLeavesEverythingAsItWas)
               REPAIR_DISABLE_LINE);
     LockDirectory(directory, false);
     EXPECT_FALSE(run.completed);
-    EXPECT_EQ(run.ui.messages, QStringList{kFailed});
+    ExpectFileFailed(run, page,
+                     "its backup " + home.file("locked/page.bak") + " cannot be written");
     EXPECT_EQ(ReadFileBytes(page), original);
     EXPECT_NE(access(home.file("locked/page.bak").constData(), F_OK), 0);
 }
@@ -308,22 +312,35 @@ TEST_F(LinkRepairTest, WriteThatFailsHalfWayLeavesTheFileWhole)
     EXPECT_EQ(ReadFileBytes(backup), QByteArray("an older backup")) << "nor is the old backup lost";
 }
 
-TEST_F(LinkRepairTest, FilesOfOneStemShareTheirBackup)
+TEST_F(LinkRepairTest, FullDiskWhileThePageIsRewrittenLeavesItAndItsBackupWhole)
 {
-    const QByteArray htm = Page("index.htm", "<a href=\"http://one/\">1</a>\n");
-    const QByteArray html = Page("index.html", "<a href=\"http://two/\">2</a>\n");
-    RunRepair(run,
-              ReportBuilder()
-                  .File(htm)
-                  .Link("http://one/")
-                  .Summary()
-                  .File(html)
-                  .Link("http://two/")
-                  .Summary()
-                  .Text(),
-              REPAIR_DISABLE_LINE);
-    EXPECT_TRUE(run.completed);
-    EXPECT_EQ(ReadFileBytes(home.file("index.bak")), QByteArray("<a href=\"http://two/\">2</a>\n"));
+    QByteArray original;
+    for (int i = 0; i < 200; ++i)
+        original += "<p>line " + QByteArray::number(i) + "</p><a href=\"http://bad/\">x</a>\n" +
+                    QByteArray(500, 't') + "\n";
+    const QByteArray page = Page("full.html", original);
+    const QByteArray backup = home.file("full.bak");
+    WriteFileBytes(backup, original);
+    ReportBuilder report;
+    report.File(page);
+    for (int i = 0; i < 200; ++i)
+        report.Link("http://bad/");
+    report.Summary();
+    const QByteArray text = report.Text();
+    {
+        // Room for the report's work file and the page, not for the longer
+        // repaired page.
+        ASSERT_LT(text.size(), original.size());
+        const FileSizeLimit limit(static_cast<rlim_t>(original.size() + 16));
+        ASSERT_TRUE(limit.IsActive());
+        RunRepair(run, text, REPAIR_DISABLE_LINE);
+    }
+    EXPECT_FALSE(run.completed);
+    ASSERT_EQ(run.ui.messages.size(), 1);
+    EXPECT_TRUE(run.ui.messages[0].startsWith(kFailed)) << run.ui.messages[0].toStdString();
+    EXPECT_EQ(ReadFileBytes(page), original);
+    EXPECT_EQ(ReadFileBytes(backup), original);
+    EXPECT_NE(access(home.file("full.t~p").constData(), F_OK), 0) << "no partial copy is left";
 }
 
 } // namespace

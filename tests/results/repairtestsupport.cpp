@@ -29,3 +29,24 @@ void RunRepair(RepairRun &run, const QByteArray &report, int type)
     CLinkRepair repair(run.ui, workFiles);
     run.completed = repair.RepairFromReport(report, type);
 }
+
+QString NotFoundText(const QByteArray &path, const QByteArray &url)
+{
+    return QStringLiteral("We looked in file\n%1\nbut could not file the URL\n%2")
+        .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(url));
+}
+
+QList<QByteArray> SplitLines(const QByteArray &text)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+            lines.append(text.mid(start, i + 1 - start));
+            start = i + 1;
+        }
+    }
+    if (start < text.size())
+        lines.append(text.mid(start));
+    return lines;
+}

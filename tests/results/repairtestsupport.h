@@ -35,3 +35,13 @@ struct RepairRun
     bool completed = false;
 };
 void RunRepair(RepairRun &run, const QByteArray &report, int type);
+
+inline const QString kRepairCompleted = QStringLiteral("All URL repairs completed");
+inline const QString kRepairFailed = QStringLiteral("The URL repair did not succeed");
+
+// How the closing message names a link that was not found in its file.
+QString NotFoundText(const QByteArray &path, const QByteArray &url);
+
+// The lines of a text, each with its own ending (LF, CR LF, a lone CR, or
+// none at the very end).
+QList<QByteArray> SplitLines(const QByteArray &text);

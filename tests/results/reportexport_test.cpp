@@ -1,6 +1,10 @@
 #include "results/reportexport.h"
 
+#include <algorithm>
+#include <functional>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +14,7 @@
 #include "settings/settingsstartup.h"
 #include "support/filesizelimit.h"
 #include "support/recordingui.h"
+#include "support/shareddirectory.h"
 #include "support/temphome.h"
 
 namespace {
@@ -115,6 +120,52 @@ TEST_F(ReportExportTest, ExportThroughALinkWritesTheLinkedFile)
     {};
     ASSERT_EQ(lstat(link.constData(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
+}
+
+TEST_F(ReportExportTest, AnythingAtThePathIsAskedAboutEvenWhenItCannotBeRead)
+{
+    const QByteArray path = home.file("x");
+    const std::function<void()> makers[] = {
+        [&] { // a file without read permission (the superuser can still read it)
+            WriteFileBytes(path, "old");
+            chmod(path.constData(), 0200);
+        },
+        [&] { // a socket, which nobody can open
+            const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::copy(path.begin(), path.end(), address.sun_path);
+            EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+            close(fd);
+        },
+        [&] { EXPECT_EQ(symlink("later.txt", path.constData()), 0); }, // a link to no file yet
+    };
+    ui.answerYes = false;
+    for (const auto &make : makers) {
+        make();
+        EXPECT_EQ(Export(path, ExportChoice::Text), ExportOutcome::Declined);
+        unlink(path.constData());
+    }
+    EXPECT_EQ(ui.questions.size(), 3);
+    EXPECT_NE(access(home.file("later.txt").constData(), F_OK), 0);
+}
+
+TEST_F(ReportExportTest, NeverWritesThroughAStrangersLinkInASharedDirectory)
+{
+    if (!CanGiveFilesAway())
+        GTEST_SKIP() << "only the superuser can give files to another user";
+    const QByteArray victim = home.file("victim.txt");
+    WriteFileBytes(victim, "precious");
+    GiveToOtherUser(victim);
+    MakeSharedDirectory(home.file("tmp"));
+    const QByteArray link = home.file("tmp/results.txt");
+    ASSERT_EQ(symlink(victim.constData(), link.constData()), 0);
+    GiveToOtherUser(link);
+
+    EXPECT_EQ(Export(link, ExportChoice::Text), ExportOutcome::WriteError);
+    EXPECT_EQ(ui.questions.size(), 1) << "the link exists, so the user is asked first";
+    EXPECT_EQ(ui.messages, QStringList{QStringLiteral("file write error")});
+    EXPECT_EQ(ReadFileBytes(victim), "precious");
 }
 
 } // namespace

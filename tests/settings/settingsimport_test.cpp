@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "platform/registry.h"
 #include "settings/regsettings.h"
@@ -102,4 +107,52 @@ TEST(SettingsImport, OnlyTheExactFileNameIsImported)
     TempHome home;
     WriteFileBytes(home.file("vantrel.ini"), "[Settings]\nTimeout=30\n");
     EXPECT_EQ(StartSettingsStore()->ReadInt("Settings", "Timeout", 15), 15);
+}
+
+TEST(SettingsImport, APipeInPlaceOfTheIniFileIsSkippedWithoutWaiting)
+{
+    struct Case
+    {
+        const char *name;
+        bool throughLink;
+    };
+    const auto previousSigpipe = std::signal(SIGPIPE, SIG_IGN);
+    for (const Case c : {Case{"pipe", false}, Case{"link to a pipe", true}}) {
+        SCOPED_TRACE(c.name);
+        TempHome home;
+        const QByteArray pipe = home.file(c.throughLink ? "pipe" : "Vantrel.INI");
+        ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+        if (c.throughLink) {
+            ASSERT_EQ(symlink(pipe.constData(), home.file("Vantrel.INI").constData()), 0);
+        }
+
+        // Sends settings as soon as anyone opens the pipe for reading: an
+        // import that opened it would store them (or wait for ever).
+        std::thread writer([&pipe] {
+            const int fd = open(pipe.constData(), O_WRONLY | O_CLOEXEC);
+            if (fd < 0)
+                return;
+            const QByteArray ini = "[Piped]\nValue=read from a pipe\n";
+            if (write(fd, ini.constData(), ini.size()) < 0) {
+                // Nobody reads any more: that is what the test wants.
+            }
+            close(fd);
+        });
+        const auto settings = StartSettingsStore();
+        // Lets the writer go when nobody opened the pipe.
+        const int release = open(pipe.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        writer.join();
+        close(release);
+
+        EXPECT_EQ(settings->ReadString("Piped", "Value", "none"), "none");
+        EXPECT_TRUE(ReadFileBytes(home.file("settings.reg")).contains("\\Vantrel]"))
+            << "start-up went on and made the program key";
+
+        // The key is new again at a later start: a real file is imported.
+        ASSERT_EQ(unlink(home.file("settings.reg").constData()), 0);
+        ASSERT_EQ(unlink(home.file("Vantrel.INI").constData()), 0);
+        EXPECT_EQ(
+            StartWithIni(home, "[Settings]\nTimeout=30\n")->ReadInt("Settings", "Timeout", 15), 30);
+    }
+    std::signal(SIGPIPE, previousSigpipe);
 }

@@ -46,6 +46,10 @@ public:
     void ShowActivity(int position) override { activity.append(position); }
     void SetWaitCursor(bool waiting) override { waitCursorChanges.append(waiting); }
     void StateChanged() override { ++stateChanges; }
+    void ScanFailed(const QByteArray &path, const QString &why) override
+    {
+        scanFailures.append(path + ": " + why.toLocal8Bit());
+    }
 
     QByteArray report;
     bool progressShown = false;
@@ -61,5 +65,7 @@ public:
     QStringList messages;
     QList<Icon> icons;
     QStringList questions;
+    // "path: why" for each file that could not be scanned.
+    QList<QByteArray> scanFailures;
     bool answerYes = true;
 };

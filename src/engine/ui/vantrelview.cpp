@@ -1,5 +1,7 @@
 #include "vantrelview.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDialog>
@@ -7,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "app/framestatusbar.h"
 
@@ -293,4 +296,36 @@ void CVantrelView::SetWaitCursor(bool waiting)
 void CVantrelView::StateChanged()
 {
     Q_EMIT commandStateChanged();
+}
+
+void CVantrelView::ScanFailed(const QByteArray &path, const QString &why)
+{
+    m_scanFailures.append(QString::fromLocal8Bit(path) + QStringLiteral(": ") + why);
+    const auto text = [this] {
+        constexpr qsizetype kListed = 20;
+        QString listed = QStringLiteral("These files could not be scanned for links:");
+        for (const QString &failure : m_scanFailures.mid(0, kListed))
+            listed += u'\n' + failure;
+        if (m_scanFailures.size() > kListed)
+            listed += QStringLiteral("\n(and %1 more, named in the report)")
+                          .arg(m_scanFailures.size() - kListed);
+        return listed;
+    };
+    // Files that fail while the box is open join it.
+    if (m_pScanFailuresBox) {
+        m_pScanFailuresBox->setText(text());
+        return;
+    }
+    if (std::exchange(m_bScanFailuresPosted, true))
+        return;
+    // Not from inside the engine's step: a modal box there would run the next
+    // steps of the run from its own event loop, inside this one.
+    QTimer::singleShot(0, this, [this, text] {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vantrel"), text(), QMessageBox::Ok,
+                        window());
+        m_pScanFailuresBox = &box;
+        box.exec();
+        m_scanFailures.clear();
+        m_bScanFailuresPosted = false;
+    });
 }

@@ -11,6 +11,7 @@
 #include "engine/testengine.h"
 
 class CFrameStatusBar;
+class QMessageBox;
 
 class CRegSettings;
 class QtTimerService;
@@ -64,6 +65,9 @@ public:
     void ShowActivity(int position) override;
     void SetWaitCursor(bool waiting) override;
     void StateChanged() override;
+    // Collects the file and shows every such file in one message box once
+    // the engine's step has returned.
+    void ScanFailed(const QByteArray &path, const QString &why) override;
 
 Q_SIGNALS:
     // A run started or ended, or the window gained or lost its text.
@@ -76,6 +80,11 @@ private:
     ColorRef m_crBackColor = 0;
     QPointer<CProgressDlg> m_pProgressDlg;
     bool m_bWaitCursor = false;
+    // "path: why" of the files not scanned since the last box about them was
+    // dismissed; whether such a box is on its way; the box while it is open.
+    QStringList m_scanFailures;
+    bool m_bScanFailuresPosted = false;
+    QPointer<QMessageBox> m_pScanFailuresBox;
     std::unique_ptr<QtTimerService> m_timers;
     // Last, so that it goes first: its end-of-run clean-up still shows
     // itself through this window.
