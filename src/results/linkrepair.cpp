@@ -124,7 +124,10 @@ int CLinkRepair::OnReportLine(std::string_view line)
 int CLinkRepair::BeginFileRepair(const QByteArray &path)
 {
     m_strRepairPath = path;
-    m_target = ResolveLinkTarget(path);
+    QString refused;
+    m_target = ResolveLinkTarget(path, &refused);
+    if (m_target.isEmpty())
+        return Fail(refused.isEmpty() ? QStringLiteral("its name cannot be followed") : refused);
     UniqueFd page(OpenLongPath(m_target, O_RDONLY | O_NONBLOCK));
     struct stat info
     {};

@@ -1,3 +1,7 @@
+#include <sys/stat.h>
+
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include "runcheck.h"
@@ -129,6 +133,28 @@ TEST_F(ReportCommandsTest, RetestProbesTheReportedLinksAgain)
         << result.out.constData();
     EXPECT_EQ(server.requests(), QList<QByteArray>{"GET /gone HTTP/1.0\r\n\r\n"});
     EXPECT_EQ(RunCheck({"--retest", home.file("none.txt")}).exitCode, 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ReportCommandsTest, ASavedReportThatIsADeviceOrAPipeIsRefusedWithoutWaiting)
+{
+    const QByteArray fifo = home.file("report.fifo");
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    const QByteArray out = home.file("out.txt");
+    for (const QByteArray &notAReport : {QByteArray("/dev/zero"), fifo}) {
+        for (const QList<QByteArray> &command :
+             {QList<QByteArray>{"--retest", notAReport},
+              QList<QByteArray>{"--export", "text", "--output", out, notAReport},
+              QList<QByteArray>{"--repair", "disable", "--yes", notAReport}}) {
+            const CheckResult result = RunCheck(command);
+            EXPECT_EQ(result.exitCode, 2) << command.join(' ').constData();
+            EXPECT_TRUE(result.err.contains("not a regular file")) << result.err.constData();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(out)));
 }
 
 } // namespace

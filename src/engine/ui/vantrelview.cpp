@@ -252,6 +252,16 @@ void CVantrelView::MessageBox(const QString &text, Icon icon)
 {
     QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
                     QStringLiteral("Vantrel"), text, QMessageBox::Ok, window());
+    // A long message (a repair that names many links) keeps its first
+    // paragraph in view and the whole text in the details, so that the box
+    // fits the screen.
+    constexpr qsizetype kMaxShownLines = 20;
+    if (text.count(QLatin1Char('\n')) > kMaxShownLines) {
+        const qsizetype paragraph = text.indexOf(QStringLiteral("\n\n"));
+        box.setText(paragraph > 0 ? text.left(paragraph) : text.section(QLatin1Char('\n'), 0, 0));
+        box.setInformativeText(QStringLiteral("Show Details... lists everything."));
+        box.setDetailedText(text);
+    }
     box.exec();
 }
 
