@@ -4,6 +4,10 @@
 
 namespace {
 
+// Far more than any run needs; the engine holds the number below what the
+// limit of open files allows in any case.
+constexpr int kMaxJobsOption = 10000;
+
 QString Text(const QByteArray &bytes)
 {
     return QString::fromLocal8Bit(bytes);
@@ -62,9 +66,9 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
         return QStringLiteral("--filter needs %1 characters, one per result category")
             .arg(kCategoryCount);
     if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
-                  !options.nameServer.isEmpty()))
-        return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --name-server and --report "
-                              "go with a test run or --retest");
+                  !options.nameServer.isEmpty() || options.jobs || options.perHost))
+        return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --jobs, --per-host, "
+                              "--name-server and --report go with a test run or --retest");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
         (options.allFiles || options.recurse))
         return QStringLiteral("--all-files and --recurse go with a test run or --list-links");
@@ -138,6 +142,15 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             options.timeoutSeconds = text ? PositiveNumber(*text, 86400) : std::nullopt;
             if (!options.timeoutSeconds || *options.timeoutSeconds < 1)
                 return fail(QStringLiteral("--timeout needs a number of seconds from 1 to 86400"));
+        } else if (argument == "--jobs" || argument == "--per-host") {
+            const std::optional<QByteArray> text = value();
+            const std::optional<int> count =
+                text ? PositiveNumber(*text, kMaxJobsOption) : std::nullopt;
+            if (!count || *count < 1)
+                return fail(QStringLiteral("%1 needs a number from 1 to %2")
+                                .arg(Text(argument))
+                                .arg(kMaxJobsOption));
+            (argument == "--jobs" ? options.jobs : options.perHost) = count;
         } else if (argument == "--poll-ms") {
             const std::optional<QByteArray> text = value();
             const std::optional<int> pollMs = text ? PositiveNumber(*text, 60000) : std::nullopt;

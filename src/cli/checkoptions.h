@@ -35,6 +35,10 @@ struct CheckOptions
     std::optional<int> timeoutSeconds;
     // 0: the next step as soon as the engine is ready; else the poll period.
     int pollMs = 0;
+    // Probes in flight at once, in all and towards one host; unset: the
+    // stored settings, else the defaults.
+    std::optional<int> jobs;
+    std::optional<int> perHost;
     QByteArray httpPort = "80";
     QByteArray ftpPort = "21";
     // "address:port" of the one name server to ask; empty asks the system's.

@@ -43,10 +43,24 @@ void TerminalUi::AppendText(const QByteArray &text)
 {
     ClearProgress();
     const QByteArray shown = m_outTerminal ? ShowControlBytes(text, true) : text;
-    if (std::fwrite(shown.constData(), 1, shown.size(), m_out) != std::size_t(shown.size()) ||
-        std::fflush(m_out) != 0)
+    if (std::fwrite(shown.constData(), 1, shown.size(), m_out) != std::size_t(shown.size()))
         m_bOutputFailed = true;
+    if (m_outTerminal) {
+        FlushOutput();
+    } else if (!m_bFlushPending) {
+        // Into a file or a pipe the lines of one pass of the event loop go
+        // out together: a fast run writes in blocks, not line by line.
+        m_bFlushPending = true;
+        QTimer::singleShot(0, &m_pendingDraw, [this] { FlushOutput(); });
+    }
     DrawProgress(true);
+}
+
+void TerminalUi::FlushOutput()
+{
+    m_bFlushPending = false;
+    if (std::fflush(m_out) != 0)
+        m_bOutputFailed = true;
 }
 
 void TerminalUi::SetStatusPane(int pane, const QString &text)

@@ -36,7 +36,10 @@ public:
 
     // Files of the run that could not be scanned.
     int ScanFailures() const { return m_nScanFailures; }
-    // A write of the report to standard output failed.
+    // Writes out what the report has buffered; done after every pass of the
+    // event loop.
+    void FlushOutput();
+    // A write of the report to standard output failed (flush first).
     bool OutputFailed() const { return m_bOutputFailed; }
 
     // Called whenever the run, run-ended or has-text flags may have changed.
@@ -62,6 +65,7 @@ private:
     bool m_errTerminal;
     int m_nScanFailures = 0;
     bool m_bOutputFailed = false;
+    bool m_bFlushPending = false;
     bool m_progressVisible = false;
     bool m_progressOpen = false;
     QString m_panes[3];

@@ -11,6 +11,7 @@
 #include "cli/savedreport.h"
 #include "cli/terminalui.h"
 #include "discovery/chosenfile.h"
+#include "engine/joblimits.h"
 #include "engine/qttimerservice.h"
 #include "engine/testengine.h"
 #include "results/retestinput.h"
@@ -55,6 +56,17 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
         engine->Categories().m_strFilter = *options.filter;
     if (options.timeoutSeconds)
         engine->SetTimeout(*options.timeoutSeconds);
+    // The terminal's own stored default: the desktop program's "Jobs" is
+    // the pace a user chose to watch, not the one for a script.
+    const int jobs =
+        options.jobs.value_or(settings->ReadInt("Settings", "CheckJobs", kDefaultTerminalJobs));
+    engine->SetJobs(jobs, options.perHost.value_or(
+                              settings->ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost)));
+    if (engine->Jobs() < jobs)
+        std::fprintf(err,
+                     "vantrel-check: testing %d links at once, not %d: more would come too near "
+                     "the limit of open files (ulimit -n)\n",
+                     engine->Jobs(), jobs);
 
     InterruptWatcher interrupt([&engine] {
         if (engine->m_bRunning)
@@ -77,6 +89,7 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
         engine->StartTest(options.path, options.recurse, options.allFiles);
     }
     QCoreApplication::exec();
+    ui.FlushOutput();
 
     int status = engine->ReportedInRun() > 0 ? kExitReported : 0;
     // A file that could not be scanned leaves the run incomplete, whatever

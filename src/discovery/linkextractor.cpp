@@ -74,6 +74,8 @@ class SplitCopyWriter
 {
 public:
     explicit SplitCopyWriter(int fd) : m_fd(fd), m_buffer(kBlockSize) {}
+    // Keeps the split copy in memory instead of writing it to a file.
+    explicit SplitCopyWriter(QByteArray &memory) : m_memory(&memory), m_buffer(kBlockSize) {}
 
     void Put(char c)
     {
@@ -103,13 +105,18 @@ public:
 private:
     void Write(const char *bytes, std::size_t count)
     {
+        if (m_memory != nullptr) {
+            m_memory->append(bytes, static_cast<qsizetype>(count));
+            return;
+        }
         if (!m_failed && !WriteAll(m_fd, bytes, count)) {
             m_failed = true;
             m_error = errno;
         }
     }
 
-    int m_fd;
+    int m_fd = -1;
+    QByteArray *m_memory = nullptr;
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
     bool m_failed = false;
@@ -123,7 +130,7 @@ private:
 class SplitCopyPass
 {
 public:
-    explicit SplitCopyPass(int splitCopy) : m_out(splitCopy) {}
+    explicit SplitCopyPass(SplitCopyWriter &out) : m_out(out) {}
 
     void Feed(const char *bytes, std::size_t count)
     {
@@ -202,7 +209,7 @@ private:
         }
     }
 
-    SplitCopyWriter m_out;
+    SplitCopyWriter &m_out;
     bool m_copying = false;
     bool m_pending = false;
     char m_first = 0;
@@ -216,9 +223,9 @@ enum class CopyFailure
 };
 
 // The first pass over the whole source; on failure errno tells why.
-CopyFailure WriteSplitCopy(int source, int splitCopy)
+CopyFailure WriteSplitCopy(int source, SplitCopyWriter &out)
 {
-    SplitCopyPass pass(splitCopy);
+    SplitCopyPass pass(out);
     std::vector<char> block(kBlockSize);
     for (;;) {
         const ssize_t got = read(source, block.data(), block.size());
@@ -252,17 +259,61 @@ QString WorkFileProblem(const QByteArray &path, const char *what)
         .arg(QString::fromLocal8Bit(path), QString::fromLatin1(what), ErrorText());
 }
 
+void SelectLink(std::string_view piece, QList<QByteArray> &urls, QList<QByteArray> &anchors)
+{
+    if (std::optional<FoundLink> link = SelectLinkInPiece(piece)) {
+        urls.append(std::move(link->url));
+        anchors.append(std::move(link->anchor));
+    }
+}
+
 bool SelectLinks(int splitCopy, QList<QByteArray> &urls, QList<QByteArray> &anchors)
 {
     PieceReader reader(splitCopy);
     std::string_view piece;
-    while (reader.Next(piece, kSplitCopyPieceChars)) {
-        if (std::optional<FoundLink> link = SelectLinkInPiece(piece)) {
-            urls.append(std::move(link->url));
-            anchors.append(std::move(link->anchor));
-        }
-    }
+    while (reader.Next(piece, kSplitCopyPieceChars))
+        SelectLink(piece, urls, anchors);
     return !reader.Failed();
+}
+
+// The second pass over a split copy in memory, in the same pieces as
+// PieceReader cuts from the file.
+void SelectLinksInMemory(std::string_view splitCopy, QList<QByteArray> &urls,
+                         QList<QByteArray> &anchors)
+{
+    while (!splitCopy.empty()) {
+        const std::size_t limit =
+            std::min(splitCopy.size(), static_cast<std::size_t>(kSplitCopyPieceChars));
+        const std::size_t lineFeed = splitCopy.substr(0, limit).find('\n');
+        const std::size_t length = lineFeed != std::string_view::npos ? lineFeed + 1 : limit;
+        SelectLink(splitCopy.substr(0, length), urls, anchors);
+        splitCopy.remove_prefix(length);
+    }
+}
+
+// Opens a source for scanning; an invalid descriptor, with why, when it cannot
+// be scanned. size receives its length.
+UniqueFd OpenSource(const QByteArray &sourcePath, qint64 &size, QString *why)
+{
+    // Non-blocking open, so that naming a pipe without a writer cannot hold
+    // the run before the type check below turns it away.
+    UniqueFd source(OpenLongPath(sourcePath, O_RDONLY | O_NONBLOCK));
+    if (!source.IsValid()) {
+        Fail(why, QStringLiteral("the file cannot be opened (%1)").arg(ErrorText()));
+        return source;
+    }
+    struct stat info
+    {};
+    if (fstat(source.Get(), &info) != 0) {
+        Fail(why, QStringLiteral("the file cannot be read (%1)").arg(ErrorText()));
+        return UniqueFd();
+    }
+    if (!S_ISREG(info.st_mode)) {
+        Fail(why, QStringLiteral("it is not a regular file"));
+        return UniqueFd();
+    }
+    size = info.st_size;
+    return source;
 }
 
 } // namespace
@@ -304,24 +355,18 @@ std::optional<FoundLink> SelectLinkInPiece(std::string_view rawPiece)
 bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
                   QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why)
 {
-    // Non-blocking open, so that naming a pipe without a writer cannot hold
-    // the run before the type check below turns it away.
-    const UniqueFd source(OpenLongPath(sourcePath, O_RDONLY | O_NONBLOCK));
+    qint64 size = 0;
+    const UniqueFd source = OpenSource(sourcePath, size, why);
     if (!source.IsValid())
-        return Fail(why, QStringLiteral("the file cannot be opened (%1)").arg(ErrorText()));
-    struct stat info
-    {};
-    if (fstat(source.Get(), &info) != 0)
-        return Fail(why, QStringLiteral("the file cannot be read (%1)").arg(ErrorText()));
-    if (!S_ISREG(info.st_mode))
-        return Fail(why, QStringLiteral("it is not a regular file"));
+        return false;
     if (splitCopyPath.isEmpty())
         return Fail(why, QStringLiteral("there is no system directory for the work files"));
 
     CWorkFiles::NewFile splitCopy(splitCopyPath);
     if (!splitCopy.IsValid())
         return Fail(why, WorkFileProblem(splitCopyPath, "cannot be created"));
-    switch (WriteSplitCopy(source.Get(), splitCopy.Get())) {
+    SplitCopyWriter out(splitCopy.Get());
+    switch (WriteSplitCopy(source.Get(), out)) {
     case CopyFailure::None:
         break;
     case CopyFailure::Read:
@@ -333,5 +378,46 @@ bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
         return Fail(why, WorkFileProblem(splitCopyPath, "cannot be created"));
     if (lseek(splitCopy.Get(), 0, SEEK_SET) != 0 || !SelectLinks(splitCopy.Get(), urls, anchors))
         return Fail(why, WorkFileProblem(splitCopyPath, "cannot be read back"));
+    return true;
+}
+
+ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceBytes)
+{
+    ScannedFile scan;
+    scan.path = sourcePath;
+    const UniqueFd source = OpenSource(sourcePath, scan.sourceBytes, &scan.why);
+    if (!source.IsValid()) {
+        scan.result = ScannedFile::Result::Failed;
+        return scan;
+    }
+    if (scan.sourceBytes > maxSourceBytes) {
+        scan.result = ScannedFile::Result::TooBig;
+        return scan;
+    }
+    scan.splitCopy.reserve(static_cast<qsizetype>(scan.sourceBytes));
+    SplitCopyWriter out(scan.splitCopy);
+    if (WriteSplitCopy(source.Get(), out) != CopyFailure::None) {
+        scan.why = QStringLiteral("the file cannot be read (%1)").arg(ErrorText());
+        scan.result = ScannedFile::Result::Failed;
+        scan.splitCopy.clear();
+        return scan;
+    }
+    SelectLinksInMemory(std::string_view(scan.splitCopy.constData(), scan.splitCopy.size()),
+                        scan.urls, scan.anchors);
+    scan.result = ScannedFile::Result::Scanned;
+    return scan;
+}
+
+bool StoreSplitCopy(const QByteArray &splitCopy, const QByteArray &splitCopyPath, QString *why)
+{
+    if (splitCopyPath.isEmpty())
+        return Fail(why, QStringLiteral("there is no system directory for the work files"));
+    CWorkFiles::NewFile file(splitCopyPath);
+    if (!file.IsValid())
+        return Fail(why, WorkFileProblem(splitCopyPath, "cannot be created"));
+    if (!WriteAll(file.Get(), splitCopy.constData(), static_cast<std::size_t>(splitCopy.size())))
+        return Fail(why, WorkFileProblem(splitCopyPath, "cannot be written"));
+    if (!file.MoveIntoPlace())
+        return Fail(why, WorkFileProblem(splitCopyPath, "cannot be created"));
     return true;
 }

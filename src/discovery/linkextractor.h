@@ -31,5 +31,37 @@ struct FoundLink
 bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
                   QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why = nullptr);
 
+// A file scanned for links before its turn, its split copy kept in memory.
+struct ScannedFile
+{
+    enum class Result
+    {
+        Scanned,
+        // It could not be scanned; why says so in words for the user.
+        Failed,
+        // Longer than the caller would hold in memory; nothing was read.
+        TooBig
+    };
+
+    QByteArray path;
+    Result result = Result::Failed;
+    QString why;
+    qint64 sourceBytes = 0;
+    QByteArray splitCopy;
+    QList<QByteArray> urls;
+    QList<QByteArray> anchors;
+};
+
+// Scans the file as ExtractLinks does, with the same checks and reasons, but
+// keeps the split copy in memory instead of writing it; a file longer than
+// maxSourceBytes is not read.
+ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceBytes);
+
+// Writes a split copy kept in memory to its work file, as ExtractLinks writes
+// it (under a name of its own, then moved into place); false, with why, when
+// it cannot.
+bool StoreSplitCopy(const QByteArray &splitCopy, const QByteArray &splitCopyPath,
+                    QString *why = nullptr);
+
 // The link that one piece of the split copy yields, if any.
 std::optional<FoundLink> SelectLinkInPiece(std::string_view piece);

@@ -3,12 +3,14 @@
 #include <QByteArray>
 #include <QString>
 
+#include "engine/probedisplay.h"
+
 struct ProgressModel;
 
 // What the engine asks of whatever shows it: the desktop program's results
 // window, the terminal front end, or a test's recorder. The engine never
 // touches a widget; everything the user sees or answers passes through here.
-class EngineUi
+class EngineUi : public ProbeDisplay
 {
 public:
     enum class Beep
@@ -22,14 +24,12 @@ public:
         Information
     };
 
-    virtual ~EngineUi() = default;
+    ~EngineUi() override = default;
 
     // Appends report bytes to the results window.
     virtual void AppendText(const QByteArray &text) = 0;
     // Empties the results window.
     virtual void ClearText() = 0;
-    // Sets the text of status-bar pane 1 (connection) or 2 (request).
-    virtual void SetStatusPane(int pane, const QString &text) = 0;
     virtual void MessageBeep(Beep kind) = 0;
     // An OK message box; returns when the user has dismissed it.
     virtual void MessageBox(const QString &text, Icon icon) = 0;
@@ -41,8 +41,6 @@ public:
     // The blinking activity bar in the status bar: position 0 (empty) or 1
     // (full). The first call creates it; it stays for the life of the window.
     virtual void ShowActivity(int position) = 0;
-    // The wait cursor while a connection is being made.
-    virtual void SetWaitCursor(bool waiting) = 0;
     // The run, run-ended or has-text flags changed: commands may change state.
     virtual void StateChanged() = 0;
     // A file of the run could not be scanned for links, for the reason given

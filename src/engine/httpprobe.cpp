@@ -1,8 +1,9 @@
 #include "httpprobe.h"
 
 #include <cstring>
+#include <sys/socket.h>
 
-#include "engine/engineui.h"
+#include "engine/probedisplay.h"
 #include "engine/resultcategories.h"
 #include "engine/urlparts.h"
 
@@ -20,9 +21,15 @@ QString Text(const QByteArray &bytes)
 
 } // namespace
 
-CHttpProbe::CHttpProbe(EngineUi &ui, ReplyListener &listener, ProbePorts ports,
+CHttpProbe::CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
                        const ResolverOptions &resolver)
-    : m_resolver(resolver), m_ui(ui), m_listener(listener), m_ports(std::move(ports))
+    : m_ownResolver(std::make_unique<AsyncResolver>(resolver)), m_resolver(*m_ownResolver),
+      m_ui(ui), m_listener(listener), m_ports(std::move(ports))
+{}
+
+CHttpProbe::CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
+                       AsyncResolver &sharedResolver)
+    : m_resolver(sharedResolver), m_ui(ui), m_listener(listener), m_ports(std::move(ports))
 {}
 
 CHttpProbe::~CHttpProbe()
@@ -61,6 +68,7 @@ int CHttpProbe::SendRequest(const QByteArray &link)
         CloseConnection();
     OpenConnection();
 
+    m_bLackedResources = false;
     m_bWaitCursor = true;
     m_ui.SetWaitCursor(true);
     m_ui.SetStatusPane(1, QStringLiteral("Connecting to %1").arg(Text(m_strHost)));
@@ -78,6 +86,7 @@ void CHttpProbe::OnConnected(int result)
     EndWaitCursor();
     m_ui.SetStatusPane(1, QStringLiteral("Connected to %1").arg(Text(m_strHost)));
     if (result >= static_cast<int>(kFirstFailureCode)) {
+        m_bLackedResources = m_pSocket->LackedResources();
         CloseConnection();
         return;
     }
@@ -85,8 +94,10 @@ void CHttpProbe::OnConnected(int result)
 
     if (m_nProtocol == PROTOCOL_HTTP) {
         const QByteArray requestLine = "GET " + m_strPath + " HTTP/1.0";
-        m_pSocket->Send(requestLine.constData(), static_cast<int>(requestLine.size()), 0);
-        m_pSocket->Send("\r\n", 2, 0);
+        // Three sends, the last two pieces flagged as more to come, so that
+        // the request leaves in one segment rather than three.
+        m_pSocket->Send(requestLine.constData(), static_cast<int>(requestLine.size()), MSG_MORE);
+        m_pSocket->Send("\r\n", 2, MSG_MORE);
         m_pSocket->Send("\r\n", 2, 0);
         m_ui.SetStatusPane(2, QStringLiteral("GET method sent to host"));
     } else {
@@ -125,6 +136,7 @@ void CHttpProbe::OnSocketEvent(int, long event, int error)
     } else if (event == FD_CLOSE) {
         CloseConnection();
         m_ui.SetStatusPane(1, QStringLiteral("Connection Closed by Host"));
+        m_listener.OnClosedByHost();
     }
 }
 

@@ -9,7 +9,7 @@
 #include "net/asyncresolver.h"
 #include "net/socketwnd.h"
 
-class EngineUi;
+class ProbeDisplay;
 
 // The ports the probe connects to; tests point them at ephemeral ports.
 struct ProbePorts
@@ -27,6 +27,9 @@ public:
     virtual void OnReplyReceived() = 0;
     // The connect failed: code is 10000 to 10004. The connection is closed.
     virtual void OnConnectFailed(std::uint32_t code) = 0;
+    // The host closed the connection without a reply; the connection is
+    // closed. Nothing can come any more but the time-out.
+    virtual void OnClosedByHost() {}
 };
 
 // Tests one link: connects to its host on the protocol's port, sends an
@@ -36,8 +39,12 @@ public:
 class CHttpProbe final : public SocketEventSink
 {
 public:
-    CHttpProbe(EngineUi &ui, ReplyListener &listener, ProbePorts ports,
+    // With a resolver of its own.
+    CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
                const ResolverOptions &resolver = {});
+    // Sharing the resolver of another probe, which must outlive this one.
+    CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
+               AsyncResolver &sharedResolver);
     ~CHttpProbe() override;
 
     CHttpProbe(const CHttpProbe &) = delete;
@@ -56,10 +63,18 @@ public:
 
     // The code of the last reply taken, if its first line held one.
     std::optional<std::uint32_t> ReplyCode() const;
+    // The last connect failed because this process had no descriptor or no
+    // local port left, not because of the host.
+    bool FailedForLackOfResources() const { return m_bLackedResources; }
 
-    // Shared by the socket windows of this probe; declared first, so that it
-    // outlives them.
-    AsyncResolver m_resolver;
+private:
+    // The resolver made for this probe when it shares none; declared before
+    // everything that uses it, so that it outlives them.
+    std::unique_ptr<AsyncResolver> m_ownResolver;
+
+public:
+    // The resolver of this probe's socket windows, its own or a shared one.
+    AsyncResolver &m_resolver;
     std::unique_ptr<CSocketWnd> m_pSocket;
     int m_nProtocol = 1;
     // The first piece of the reply: up to 512 bytes, a zero byte at 512 and a
@@ -71,7 +86,7 @@ private:
     void OnConnected(int result);
     void EndWaitCursor();
 
-    EngineUi &m_ui;
+    ProbeDisplay &m_ui;
     ReplyListener &m_listener;
     ProbePorts m_ports;
     int m_nReplyBytes = 0;
@@ -79,4 +94,5 @@ private:
     QByteArray m_strHost;
     QByteArray m_strPath;
     bool m_bWaitCursor = false;
+    bool m_bLackedResources = false;
 };

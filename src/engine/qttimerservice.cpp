@@ -8,14 +8,20 @@ QtTimerService::QtTimerService(std::function<void(int)> onTick, QObject *parent)
 
 void QtTimerService::SetTimer(int id, int milliseconds)
 {
-    m_timers[id].start(std::max(milliseconds, 0), Qt::PreciseTimer, this);
+    QBasicTimer &timer = m_timers[id];
+    if (timer.isActive())
+        m_ids.erase(timer.timerId());
+    timer.start(std::max(milliseconds, 0), Qt::PreciseTimer, this);
+    m_ids[timer.timerId()] = id;
 }
 
 void QtTimerService::KillTimer(int id)
 {
     const auto timer = m_timers.find(id);
-    if (timer != m_timers.end())
-        timer->second.stop();
+    if (timer == m_timers.end() || !timer->second.isActive())
+        return;
+    m_ids.erase(timer->second.timerId());
+    timer->second.stop();
 }
 
 void QtTimerService::PostTick(int id)
@@ -26,11 +32,10 @@ void QtTimerService::PostTick(int id)
 
 void QtTimerService::timerEvent(QTimerEvent *event)
 {
-    for (const auto &[id, timer] : m_timers) {
-        if (timer.timerId() == event->timerId()) {
-            m_onTick(id);
-            return;
-        }
+    const auto found = m_ids.find(event->timerId());
+    if (found == m_ids.end()) {
+        QObject::timerEvent(event);
+        return;
     }
-    QObject::timerEvent(event);
+    m_onTick(found->second);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <functional>
-#include <map>
+#include <unordered_map>
 
 #include <QBasicTimer>
 #include <QObject>
@@ -9,7 +9,8 @@
 #include "engine/timerservice.h"
 
 // Timers on the Qt event loop: each id is a QBasicTimer; ticks are handed to
-// the callback on the event-loop thread.
+// the callback on the event-loop thread. A run with many probes in flight
+// keeps one timer per probe, so a tick finds its id without a search.
 class QtTimerService final : public QObject, public TimerService
 {
 public:
@@ -24,5 +25,7 @@ protected:
 
 private:
     std::function<void(int)> m_onTick;
-    std::map<int, QBasicTimer> m_timers;
+    std::unordered_map<int, QBasicTimer> m_timers;
+    // Qt's timer id of each running timer -> our id.
+    std::unordered_map<int, int> m_ids;
 };

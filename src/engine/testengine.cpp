@@ -7,7 +7,9 @@
 #include "discovery/directorywalk.h"
 #include "discovery/linkextractor.h"
 #include "engine/engineui.h"
+#include "engine/joblimits.h"
 #include "engine/reportlines.h"
+#include "engine/runahead.h"
 #include "engine/timerservice.h"
 #include "engine/urlparts.h"
 #include "platform/clock.h"
@@ -19,6 +21,10 @@ namespace {
 // first word. It is in no category, so such a reply is always reported, with
 // the unknown-reason text.
 constexpr std::uint32_t kNoStatusCode = 0;
+
+// Outcomes a concurrent run takes in one go before it lets the event loop
+// breathe: a window that shows every line stays responsive.
+constexpr int kStepsAtOnce = 256;
 
 // The line that stands in the report for a file that could not be scanned, in
 // place of its file line and summary: such a file is not one without links.
@@ -41,6 +47,8 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
     m_categories.LoadFilter(settings);
     m_categories.m_bUnknownCode = false;
     SetTimeout(settings.ReadInt("Settings", "Timeout", 15));
+    SetJobs(settings.ReadInt("Settings", "Jobs", kDefaultDesktopJobs),
+            settings.ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost));
 }
 
 CTestEngine::~CTestEngine()
@@ -57,6 +65,21 @@ void CTestEngine::SetTimeout(int seconds)
     // Kept within what a timer can be armed with, so that no stored value can
     // overflow or turn negative.
     m_nTimeoutMs = static_cast<int>(std::clamp<long long>(seconds * 1000LL, 0, INT_MAX));
+    if (m_pRunAhead)
+        m_pRunAhead->SetTimeout(m_nTimeoutMs);
+}
+
+void CTestEngine::SetJobs(int total, int perHost)
+{
+    m_nJobs = std::clamp(total, 1, JobCeiling());
+    // Kept as given: a total raised later lets more towards one host too.
+    m_nJobsPerHost = std::clamp(perHost, 1, JobCeiling());
+    if (!m_pRunAhead)
+        return;
+    m_pRunAhead->SetLimits(m_nJobs, m_nJobsPerHost);
+    // A probe started under the new limits may have ended at once.
+    if (m_bConcurrent)
+        PostTake();
 }
 
 void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool allFiles)
@@ -74,6 +97,7 @@ void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool al
 
     m_nUrlErrors = -1;
     m_bSummaryDue = false;
+    m_bConcurrent = false;
     m_bRunEnded = false;
     m_categories.m_bUnknownCode = false;
     m_nReportedInRun = 0;
@@ -101,6 +125,13 @@ void CTestEngine::OnTimer(int id)
             return;
         StopTimeout();
         RecordFailure(PROBE_ERR_TIMEOUT);
+    } else if (id == TIMER_TAKE) {
+        m_bTakePosted = false;
+        Advance();
+    } else if (m_pRunAhead) {
+        // A time-out of a probe in the pool; the pool says when the head is done.
+        m_pRunAhead->OnTimer(id);
+        return;
     }
     SchedulePoll();
 }
@@ -115,8 +146,19 @@ void CTestEngine::PollStep()
         m_ui.ShowActivity(0);
     }
 
+    if (m_bConcurrent) {
+        Advance();
+        return;
+    }
     if (m_probe.m_pSocket != nullptr || m_bAwaitingReply)
         return;
+    if (m_nJobs > 1) {
+        // More probes at once are allowed (from the start, or since the
+        // Settings changed): the pool takes over from the next link on.
+        BeginConcurrent();
+        Advance();
+        return;
+    }
     if (m_listFiles.isEmpty() && m_listUrls.isEmpty())
         EndRun();
     else if (m_listUrls.isEmpty())
@@ -174,7 +216,9 @@ void CTestEngine::TakeUpNextFile()
             m_pProgressDlg->m_ctlUrlProgress.SetRange(0, static_cast<int>(m_listUrls.size()));
             m_pProgressDlg->m_ctlUrlProgress.SetStep(1);
         }
-        ProcessUrl(false);
+        // A concurrent run takes the first outcome in its own loop.
+        if (!m_bConcurrent)
+            ProcessUrl(false);
     }
 }
 
@@ -194,14 +238,7 @@ void CTestEngine::StartProbe()
         m_probe.m_nProtocol = PROTOCOL_HTTP;
     else if (first == 'F' || first == 'f')
         m_probe.m_nProtocol = PROTOCOL_FTP;
-
-    if (m_pProgressDlg) {
-        m_pProgressDlg->m_strUrl = link;
-        m_pProgressDlg->m_strAnchor = m_listAnchors.first();
-        m_pProgressDlg->m_strUrlIndex = QByteArray::number(m_nUrlsInFile - m_listUrls.size() + 1);
-        m_pProgressDlg->m_strUrlCount = QByteArray::number(m_nUrlsInFile);
-        ShowProgress();
-    }
+    ShowHeadLink(link);
 
     // The time-out bounds lookup, connect and reply together.
     m_bTimeoutArmed = true;
@@ -214,6 +251,17 @@ void CTestEngine::StartProbe()
         RecordFailure(static_cast<std::uint32_t>(result));
     else
         m_bAwaitingReply = true;
+}
+
+void CTestEngine::ShowHeadLink(const QByteArray &link)
+{
+    if (!m_pProgressDlg)
+        return;
+    m_pProgressDlg->m_strUrl = link;
+    m_pProgressDlg->m_strAnchor = m_listAnchors.first();
+    m_pProgressDlg->m_strUrlIndex = QByteArray::number(m_nUrlsInFile - m_listUrls.size() + 1);
+    m_pProgressDlg->m_strUrlCount = QByteArray::number(m_nUrlsInFile);
+    ShowProgress();
 }
 
 void CTestEngine::TakeReply()
@@ -250,21 +298,29 @@ void CTestEngine::ReportOutcome(std::uint32_t code, bool failureWording)
 
 void CTestEngine::FinishHeadLink()
 {
-    m_listUrls.removeFirst();
-    m_listAnchors.removeFirst();
-    if (m_pProgressDlg) {
-        m_pProgressDlg->m_ctlUrlProgress.StepIt();
-        ShowProgress();
-    }
+    RemoveHeadLink();
     if (m_probe.m_pSocket != nullptr)
         m_probe.CloseConnection();
     if (m_bTimeoutArmed)
         StopTimeout();
 }
 
+void CTestEngine::RemoveHeadLink()
+{
+    m_listUrls.removeFirst();
+    m_listAnchors.removeFirst();
+    if (m_pProgressDlg) {
+        m_pProgressDlg->m_ctlUrlProgress.StepIt();
+        ShowProgress();
+    }
+}
+
 void CTestEngine::ResetRun(bool restorePanes)
 {
     m_probe.DropConnection();
+    if (m_pRunAhead)
+        m_pRunAhead->Clear();
+    m_bConcurrent = false;
     m_listFiles.clear();
     m_listUrls.clear();
     m_listAnchors.clear();
@@ -303,10 +359,93 @@ void CTestEngine::OnConnectFailed(std::uint32_t code)
     SchedulePoll();
 }
 
+void CTestEngine::OnHeadDone()
+{
+    Advance();
+}
+
+void CTestEngine::BeginConcurrent()
+{
+    if (!m_pRunAhead) {
+        m_pRunAhead = std::make_unique<CRunAhead>(*this, m_timers, m_probe.m_resolver,
+                                                  m_options.ports, TIMER_FIRST_PROBE);
+        m_pRunAhead->SetLimits(m_nJobs, m_nJobsPerHost);
+        m_pRunAhead->SetTimeout(m_nTimeoutMs);
+    }
+    m_pRunAhead->Begin(m_probe.m_nProtocol);
+    m_bConcurrent = true;
+}
+
+void CTestEngine::Advance()
+{
+    // The pool's notifications come from the event loop; this guards against
+    // one arriving through a nested loop while a step is taken.
+    if (m_bAdvancing)
+        return;
+    m_bAdvancing = true;
+    for (int steps = 0; m_bRunning && m_bConcurrent; ++steps) {
+        if (steps == kStepsAtOnce) {
+            PostTake();
+            break;
+        }
+        if (m_listUrls.isEmpty()) {
+            if (m_listFiles.isEmpty())
+                EndRun();
+            else
+                TakeUpNextFile();
+            continue;
+        }
+        m_pRunAhead->Feed(m_listUrls, m_listFiles);
+        const PoolJob &head = *m_pRunAhead->Head();
+        ShowPoolHead(head);
+        if (!head.done) {
+            m_bAwaitingReply = true;
+            break;
+        }
+        TakePoolHead(head);
+    }
+    m_bAdvancing = false;
+}
+
+void CTestEngine::ShowPoolHead(const PoolJob &head)
+{
+    if (m_pRunAhead->FirstLookAtHead()) {
+        m_probe.m_nProtocol = head.protocol;
+        ShowHeadLink(head.link);
+    }
+    m_pRunAhead->ShowHeadDisplay(m_ui, false);
+}
+
+void CTestEngine::TakePoolHead(const PoolJob &head)
+{
+    m_bAwaitingReply = false;
+    const ProbeOutcome &outcome = head.outcome;
+    if (!outcome.replied) {
+        ReportOutcome(outcome.failureCode, true);
+    } else if (m_probe.m_nProtocol == PROTOCOL_HTTP) {
+        const std::uint32_t code = outcome.replyCode.value_or(kNoStatusCode);
+        ReportOutcome(code, code != 200);
+    }
+    RemoveHeadLink();
+    // What the probe showed while its connection closed, after the outcome.
+    m_pRunAhead->ShowHeadDisplay(m_ui, true);
+    m_pRunAhead->ReleaseHead();
+}
+
+void CTestEngine::PostTake()
+{
+    if (m_bTakePosted)
+        return;
+    m_bTakePosted = true;
+    m_timers.PostTick(TIMER_TAKE);
+}
+
 bool CTestEngine::ExtractLinks(const QByteArray &path, QString *why)
 {
+    const QByteArray splitCopyPath = m_workFiles.WorkFilePath("2");
     const bool scanned =
-        ::ExtractLinks(path, m_workFiles.WorkFilePath("2"), m_listUrls, m_listAnchors, why);
+        m_bConcurrent ? m_pRunAhead->TakeUpFile(path, splitCopyPath, m_listUrls, m_listAnchors, why)
+                      : ::ExtractLinks(path, splitCopyPath, m_listUrls, m_listAnchors, why);
     m_nUrlsInFile = static_cast<int>(m_listUrls.size());
     return scanned;
 }
@@ -362,7 +501,8 @@ void CTestEngine::StopTimeout()
 
 void CTestEngine::SchedulePoll()
 {
-    if (m_options.pollMs > 0 || !m_bRunning || m_bPollPosted)
+    // A concurrent run moves on when outcomes come, not by ticks.
+    if (m_options.pollMs > 0 || !m_bRunning || m_bPollPosted || m_bConcurrent)
         return;
     if (m_probe.m_pSocket != nullptr || m_bAwaitingReply)
         return;

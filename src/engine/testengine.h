@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QByteArray>
@@ -9,12 +10,15 @@
 
 #include "discovery/workfiles.h"
 #include "engine/httpprobe.h"
+#include "engine/probepool.h"
 #include "engine/progressmodel.h"
 #include "engine/resultcategories.h"
 
 class CRegSettings;
+class CRunAhead;
 class EngineUi;
 class TimerService;
+struct PoolJob;
 
 struct EngineOptions
 {
@@ -31,10 +35,17 @@ struct EngineOptions
 // The test engine behind the results window: it carries a run over files and
 // links, probes each link, classifies the outcome and writes the report. It
 // also keeps the report text, which export, re-test and repair read back.
-class CTestEngine final : public ReplyListener
+//
+// With one probe at a time it probes the head link itself, one link per step.
+// When more are allowed, a pool probes the links ahead of it and the engine
+// takes their outcomes one by one in link order, showing for each what its
+// probe showed: the report, the progress, the panes and the beeps are those of
+// a run one at a time; only the waiting overlaps.
+class CTestEngine final : public ReplyListener, public PoolListener
 {
 public:
-    // Reads the report filter and the time-out from the settings.
+    // Reads the report filter, the time-out and the desktop program's limits
+    // of probes at once ("Jobs", "JobsPerHost") from the settings.
     CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                 EngineOptions options = {});
     ~CTestEngine() override;
@@ -53,6 +64,7 @@ public:
     void OnStopTest();
     void OnReplyReceived() override;
     void OnConnectFailed(std::uint32_t code) override;
+    void OnHeadDone() override;
 
     // Scans the file into the link and anchor queues; false, with why, when it
     // could not be scanned.
@@ -61,6 +73,13 @@ public:
     void OnClearWindow();
     // Sets the time-out, in seconds, for the probes that start from now on.
     void SetTimeout(int seconds);
+    // Sets how many probes may be in flight at once, in all and towards one
+    // host (the same name and port), for the probes that start from now on.
+    // Both are at least 1 and the total at most JobCeiling(); 1 in all is one
+    // link at a time, each probed at its own step, as the driver always did.
+    void SetJobs(int total, int perHost);
+    int Jobs() const { return m_nJobs; }
+    int JobsPerHost() const { return m_nJobsPerHost; }
 
     // Which commands the user may give now.
     bool CanSelectFiles() const { return !m_bRunning; }
@@ -76,6 +95,8 @@ public:
     const CWorkFiles &WorkFiles() const { return m_workFiles; }
     CHttpProbe &Probe() { return m_probe; }
     const std::optional<ProgressModel> &Progress() const { return m_pProgressDlg; }
+    // The pool's side of a concurrent run, or null before the first one.
+    const CRunAhead *RunAhead() const { return m_pRunAhead.get(); }
 
     QList<QByteArray> m_listFiles;
     QList<QByteArray> m_listUrls;
@@ -105,11 +126,24 @@ private:
     void TakeUpNextFile();
     void EndRun();
     void StartProbe();
+    // The head link's probe starts: its number and text in the progress window.
+    void ShowHeadLink(const QByteArray &link);
     void TakeReply();
     // Writes the head link and its result when the filter admits the outcome.
     void ReportOutcome(std::uint32_t code, bool failureWording);
     // The head link's outcome is recorded: it leaves the queue and its probe ends.
     void FinishHeadLink();
+    // The head link leaves the queue and the link bar steps.
+    void RemoveHeadLink();
+
+    // A concurrent run: the pool takes over from the head link on.
+    void BeginConcurrent();
+    // Takes every step whose outcome is known, up to a bound per call.
+    void Advance();
+    // Shows the head's probe start and what its probe has shown so far.
+    void ShowPoolHead(const PoolJob &head);
+    void TakePoolHead(const PoolJob &head);
+    void PostTake();
     void ShowProgress();
     QByteArray DateTime() const;
 
@@ -119,6 +153,14 @@ private:
     CResultCategories m_categories;
     CWorkFiles m_workFiles;
     CHttpProbe m_probe;
+    // Made at the first concurrent run and kept: a run may end from inside one
+    // of its own probes' notifications.
+    std::unique_ptr<CRunAhead> m_pRunAhead;
+    int m_nJobs = 1;
+    int m_nJobsPerHost = 1;
+    bool m_bConcurrent = false;
+    bool m_bAdvancing = false;
+    bool m_bTakePosted = false;
     std::optional<ProgressModel> m_pProgressDlg;
     QByteArray m_report;
     int m_nReportedInRun = 0;

@@ -15,3 +15,9 @@ public:
 
 inline constexpr int TIMER_POLL = 103;
 inline constexpr int TIMER_TIMEOUT = 105;
+// A concurrent run takes the outcomes that are ready in bounded batches; this
+// tick takes the next batch.
+inline constexpr int TIMER_TAKE = 107;
+// The time-outs of the probes that run ahead of the driver: one per place in
+// the pool, from this id on.
+inline constexpr int TIMER_FIRST_PROBE = 1000;

@@ -16,7 +16,7 @@ struct AddrinfoFree
     void operator()(ares_addrinfo *list) const { ares_freeaddrinfo(list); }
 };
 
-int ChooseAddress(const ares_addrinfo *list, ConnectTarget &address)
+int ChooseAddress(const ares_addrinfo *list, ConnectTarget &address, int *timeToLive = nullptr)
 {
     if (list == nullptr)
         return kConnectHostNotFound;
@@ -28,6 +28,8 @@ int ChooseAddress(const ares_addrinfo *list, ConnectTarget &address)
             address = ConnectTarget{};
             std::memcpy(&address.address, node->ai_addr, node->ai_addrlen);
             address.length = node->ai_addrlen;
+            if (timeToLive != nullptr)
+                *timeToLive = node->ai_ttl;
             return kConnectOk;
         }
     }
@@ -40,6 +42,8 @@ struct AsyncResolver::Request
 {
     AsyncResolver *owner = nullptr;
     std::uint64_t id = 0;
+    QByteArray name;
+    int timeToLive = 0;
     Handler handler;
     // Still inside the ares_getaddrinfo call: an answer then belongs to Lookup.
     bool inLookup = true;
@@ -93,10 +97,16 @@ int AsyncResolver::Lookup(const QByteArray &name, ConnectTarget &address, Handle
 {
     if (m_channel == nullptr || !m_bUsable)
         return kConnectHostNotFound;
+    const auto kept = m_kept.constFind(name);
+    if (kept != m_kept.constEnd() && std::chrono::steady_clock::now() < kept->until) {
+        address = kept->address;
+        return kConnectOk;
+    }
 
     auto request = std::make_unique<Request>();
     request->owner = this;
     request->id = m_nextId++;
+    request->name = name;
     request->handler = std::move(handler);
 
     ares_addrinfo_hints hints{};
@@ -111,6 +121,8 @@ int AsyncResolver::Lookup(const QByteArray &name, ConnectTarget &address, Handle
 
     if (request->answered) {
         address = request->address;
+        if (request->result == kConnectOk)
+            Keep(name, address, request->timeToLive);
         DropAbandoned();
         ArmTimer();
         return request->result;
@@ -138,8 +150,9 @@ void AsyncResolver::OnAnswer(void *arg, int status, int, ares_addrinfo *result)
     auto *request = static_cast<Request *>(arg);
     if (request->inLookup) {
         request->answered = true;
-        request->result =
-            status == ARES_SUCCESS ? ChooseAddress(result, request->address) : kConnectHostNotFound;
+        request->result = status == ARES_SUCCESS
+                              ? ChooseAddress(result, request->address, &request->timeToLive)
+                              : kConnectHostNotFound;
         return;
     }
 
@@ -151,9 +164,27 @@ void AsyncResolver::OnAnswer(void *arg, int status, int, ares_addrinfo *result)
         status == ARES_EDESTRUCTION)
         return;
     ConnectTarget address;
-    const int code = status == ARES_SUCCESS ? ChooseAddress(result, address) : kConnectHostNotFound;
+    int timeToLive = 0;
+    const int code =
+        status == ARES_SUCCESS ? ChooseAddress(result, address, &timeToLive) : kConnectHostNotFound;
+    if (code == kConnectOk)
+        owner.Keep(owned->name, address, timeToLive);
     const Handler handler = std::move(owned->handler);
     handler(code, address);
+}
+
+void AsyncResolver::Keep(const QByteArray &name, const ConnectTarget &address, int timeToLive)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (m_kept.size() >= kMostKept) {
+        m_kept.removeIf([now](const auto &entry) { return entry.value().until <= now; });
+        if (m_kept.size() >= kMostKept)
+            m_kept.clear();
+    }
+    const std::chrono::seconds keep = timeToLive > 0
+                                          ? std::min(std::chrono::seconds(timeToLive), kLongestKept)
+                                          : kKeptWithoutTimeToLive;
+    m_kept.insert(name, Kept{address, now + keep});
 }
 
 void AsyncResolver::OnSocketState(void *data, int fd, int readable, int writable)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -7,6 +8,7 @@
 #include <set>
 
 #include <QByteArray>
+#include <QHash>
 
 #include "net/connecttarget.h"
 
@@ -28,6 +30,11 @@ struct ResolverOptions
 // notifiers and whose retries run on a Qt timer. One resolver serves all the
 // socket windows of a probe; it must outlive them and must not be destroyed
 // from inside one of its own handlers.
+//
+// Addresses found are kept for as long as their answer allows (at most 30
+// seconds; 5 for the hosts file, whose answers carry no time to live), as a
+// caching resolver of the system would keep them: a page whose links name the
+// same host thousands of times asks once, not thousands of times.
 class AsyncResolver
 {
 public:
@@ -54,11 +61,23 @@ public:
     // Lookups whose handler is still to run.
     int PendingLookups() const { return static_cast<int>(m_pending.size()); }
 
+    static constexpr std::chrono::seconds kLongestKept{30};
+    static constexpr std::chrono::seconds kKeptWithoutTimeToLive{5};
+    static constexpr int kMostKept = 4096;
+
 private:
     struct Request;
     struct Watch;
 
+    struct Kept
+    {
+        ConnectTarget address;
+        std::chrono::steady_clock::time_point until;
+    };
+
     static void OnAnswer(void *arg, int status, int timeouts, ares_addrinfo *result);
+    // Keeps a found address for its time to live (seconds, 0 when unknown).
+    void Keep(const QByteArray &name, const ConnectTarget &address, int timeToLive);
     static void OnSocketState(void *data, int fd, int readable, int writable);
     // Lets c-ares act on a ready socket, or on its time-outs (both -1).
     void Process(int readFd, int writeFd);
@@ -78,4 +97,5 @@ private:
     int m_nDepth = 0;
     std::map<int, Watch> m_watches;
     std::unique_ptr<QTimer> m_timer;
+    QHash<QByteArray, Kept> m_kept;
 };

@@ -30,6 +30,7 @@ int CSocketWnd::Connect(const QByteArray &host, const QByteArray &port)
 {
     // A second connect replaces the first instead of leaking it.
     Close();
+    m_bLackedResources = false;
 
     QByteArray name;
     const int checked = CheckConnectArguments(host, port, name, m_nPort);
@@ -61,12 +62,17 @@ int CSocketWnd::StartHandshake(ConnectTarget &target)
         return kConnectFailed;
     const int fd =
         ::socket(target.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    if (fd < 0) {
+        m_bLackedResources =
+            errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
         return kConnectNoSocket;
+    }
     // A refusal the kernel knows at once is a failure at once; an interrupted
     // connect goes on in the background like one in progress.
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&target.address), target.length) != 0 &&
         errno != EINPROGRESS && errno != EINTR) {
+        // EADDRNOTAVAIL: every local port towards that address is in use.
+        m_bLackedResources = errno == EADDRNOTAVAIL || errno == EAGAIN;
         ::close(fd);
         return kConnectFailed;
     }

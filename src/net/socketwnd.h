@@ -63,6 +63,11 @@ public:
     // there was no connected socket.
     int Close();
 
+    // The last connect failed for want of a descriptor, memory or a local
+    // port in this process (10003, or 10004 with no local port left), not
+    // because of the host.
+    bool LackedResources() const { return m_bLackedResources; }
+
     // Socket windows alive in the process.
     static int s_nInstances;
 
@@ -97,4 +102,5 @@ private:
     bool m_bReadArmed = false;
     // FD_CLOSE is reported once per connection.
     bool m_bCloseDelivered = false;
+    bool m_bLackedResources = false;
 };

@@ -1,13 +1,24 @@
 #include "runcheck.h"
 
+#include <sys/resource.h>
+
 #include <QProcess>
 
-CheckResult RunCheck(const QList<QByteArray> &arguments, const QByteArray &input)
+CheckResult RunCheck(const QList<QByteArray> &arguments, const QByteArray &input,
+                     long openFileLimit)
 {
     QStringList list;
     for (const QByteArray &argument : arguments)
         list.append(QString::fromLocal8Bit(argument));
     QProcess process;
+    if (openFileLimit > 0) {
+        process.setChildProcessModifier([openFileLimit] {
+            rlimit limit{};
+            getrlimit(RLIMIT_NOFILE, &limit);
+            limit.rlim_cur = static_cast<rlim_t>(openFileLimit);
+            setrlimit(RLIMIT_NOFILE, &limit);
+        });
+    }
     process.start(QStringLiteral(VANTREL_CHECK_PATH), list);
     process.write(input);
     process.closeWriteChannel();

@@ -10,5 +10,7 @@ struct CheckResult
     QByteArray err;
 };
 
-// Runs the built vantrel-check with the arguments and the current environment.
-CheckResult RunCheck(const QList<QByteArray> &arguments, const QByteArray &input = {});
+// Runs the built vantrel-check with the arguments and the current environment,
+// and, when given, that limit of open files.
+CheckResult RunCheck(const QList<QByteArray> &arguments, const QByteArray &input = {},
+                     long openFileLimit = 0);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
@@ -51,6 +52,11 @@ QPushButton *Button(QWidget &dialog, const QString &text)
 QLineEdit *TimeoutField(QWidget &dialog)
 {
     return dialog.findChild<QLineEdit *>();
+}
+
+QSpinBox *JobsField(QWidget &dialog)
+{
+    return dialog.findChild<QSpinBox *>();
 }
 
 CFilterListBox *FilterList(QWidget &dialog)
@@ -263,7 +269,7 @@ TEST_F(SettingsDialogTest, TimeoutIsAWholeNumberFrom5To50)
 
 TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
 {
-    const ViewSettings current{RGBRef(255, 255, 255), 20, kOneEye};
+    const ViewSettings current{RGBRef(255, 255, 255), 20, kOneEye, 1};
     const auto chosen = RunSettings(*m_settings, current, [](CSettingsDlg &dlg) {
         auto *color = dlg.findChild<CColorPickerButton *>();
         QTimer pick;
@@ -289,10 +295,12 @@ TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
     const qsizetype backColor = file.indexOf("\"BackColor\"=");
     const qsizetype timeout = file.indexOf("\"Timeout\"=");
     const qsizetype filter = file.indexOf("\"Filter\"=");
-    EXPECT_TRUE(backColor >= 0 && backColor < timeout && timeout < filter) << file.constData();
+    const qsizetype jobs = file.indexOf("\"Jobs\"=");
+    EXPECT_TRUE(backColor >= 0 && backColor < timeout && timeout < filter && filter < jobs)
+        << file.constData();
 
-    // An OK without changes writes all three again.
-    for (const char *name : {"BackColor", "Timeout", "Filter"})
+    // An OK without changes writes all of them again.
+    for (const char *name : {"BackColor", "Timeout", "Filter", "Jobs"})
         m_settings->WriteString("Settings", name, "stale");
     const auto again = RunSettings(*m_settings, *chosen, [](CSettingsDlg &dlg) {
         Button(dlg, QStringLiteral("OK"))->click();
@@ -301,6 +309,58 @@ TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
     EXPECT_EQ(Stored("BackColor"), "32768");
     EXPECT_EQ(Stored("Timeout"), "20");
     EXPECT_EQ(Stored("Filter"), kOneEye);
+    EXPECT_EQ(Stored("Jobs"), "1");
+}
+
+// "Links Tested at Once:" sits right of the time-out row, under the Type B
+// group; it opens with the current number, takes 1 to 100, and only OK keeps
+// a change.
+TEST_F(SettingsDialogTest, LinksTestedAtOnceIsAFieldFrom1To100BesideTheTimeOut)
+{
+    const struct
+    {
+        int current;
+        const char *typed;
+        const char *end;
+        std::optional<int> stored;
+    } cases[] = {
+        {1, "8", "OK", 8},
+        {8, "250", "OK", 25}, // the field takes no third digit past 100
+        {8, "0", "OK", 8},
+        {4, "12", "Cancel", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + " then " + c.end);
+        TempHome home;
+        const auto settings = StartSettingsStore();
+        const ViewSettings current{RGBRef(255, 255, 255), 15, kHawk, c.current};
+        const auto result = RunSettings(*settings, current, [&](CSettingsDlg &dlg) {
+            QSpinBox *jobs = JobsField(dlg);
+            ASSERT_NE(jobs, nullptr);
+            EXPECT_EQ(jobs->value(), c.current);
+            EXPECT_EQ(jobs->minimum(), 1);
+            EXPECT_EQ(jobs->maximum(), 100);
+            EXPECT_EQ(jobs->accessibleName(), QStringLiteral("Links Tested at Once:"));
+            const QRect field = jobs->geometry();
+            const QRect timeout = TimeoutField(dlg)->geometry();
+            const QRect typeB =
+                Button(dlg, QStringLiteral("Watch With One Eye Shut"))->parentWidget()->geometry();
+            EXPECT_GT(field.left(), timeout.right()) << "right of the time-out";
+            EXPECT_GE(field.top(), typeB.bottom()) << "under the Type B group";
+            EXPECT_LT(field.top(), timeout.bottom()) << "on the time-out's row";
+            EXPECT_LT(timeout.top(), field.bottom());
+
+            jobs->selectAll();
+            QTest::keyClicks(jobs, QString::fromLatin1(c.typed));
+            Button(dlg, QString::fromLatin1(c.end))->click();
+        });
+        ASSERT_EQ(result.has_value(), c.stored.has_value());
+        if (result) {
+            EXPECT_EQ(result->jobs, *c.stored);
+        }
+        EXPECT_EQ(settings->ReadString("Settings", "Jobs", "(none)"),
+                  c.stored ? QByteArray::number(*c.stored) : QByteArray("(none)"));
+    }
 }
 
 TEST_F(SettingsDialogTest, ARowTogglesByItsBoxOrSpaceButNotByItsTextAndIsNeverHighlighted)

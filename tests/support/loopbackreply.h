@@ -17,12 +17,14 @@ struct LoopbackReply
         HugeBody,    // status line and headers, then body bytes without end until the client goes
         Raw,         // exactly the bytes of body (garbage, a bare line, ...), then an orderly close
         FtpGreeting, // "220 " and the body text on accept, then wait for the client to go
+        Delayed,     // like Status, but only after a pause once the request is complete
     };
 
     Kind kind = Kind::Status;
     QByteArray statusLine = "HTTP/1.0 200 OK";
     QByteArray body = "<html><body>Vantrel test page</body></html>\n";
-    // The pause between the two pieces of a split status line.
+    // The pause between the two pieces of a split status line, or before a
+    // delayed answer.
     std::chrono::milliseconds pause{200};
 
     static LoopbackReply Status(const QByteArray &statusLine, const QByteArray &body = {})
@@ -37,6 +39,14 @@ struct LoopbackReply
     {
         LoopbackReply reply = Status(statusLine);
         reply.kind = Kind::SplitStatus;
+        reply.pause = pause;
+        return reply;
+    }
+    // A server far away, or a slow one: the answer comes after the pause.
+    static LoopbackReply Delayed(const QByteArray &statusLine, std::chrono::milliseconds pause)
+    {
+        LoopbackReply reply = Status(statusLine);
+        reply.kind = Kind::Delayed;
         reply.pause = pause;
         return reply;
     }

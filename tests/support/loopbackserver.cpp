@@ -73,6 +73,12 @@ void LoopbackServer::setReply(const QByteArray &path, const LoopbackReply &reply
     m_pathReplies[path] = reply;
 }
 
+void LoopbackServer::shareGauge(std::shared_ptr<LoopbackGauge> gauge)
+{
+    const std::lock_guard lock(m_mutex);
+    m_sharedGauge = std::move(gauge);
+}
+
 int LoopbackServer::connectionCount() const
 {
     const std::lock_guard lock(m_mutex);
@@ -223,6 +229,23 @@ void LoopbackServer::answer(int fd, std::size_t index, const LoopbackReply &repl
     case Kind::Silent:
         readRecorded(fd, index, false);
         return;
+    case Kind::Delayed: {
+        std::shared_ptr<LoopbackGauge> shared;
+        {
+            const std::lock_guard lock(m_mutex);
+            shared = m_sharedGauge;
+        }
+        m_gauge.enter();
+        if (shared)
+            shared->enter();
+        const bool due = waitFor(-1, 0, static_cast<int>(reply.pause.count()));
+        m_gauge.leave();
+        if (shared)
+            shared->leave();
+        if (due && sendAll(fd, HeadOf(reply, true) + reply.body))
+            lingerClose(fd, index);
+        return;
+    }
     case Kind::CloseAtOnce:
         lingerClose(fd, index);
         return;

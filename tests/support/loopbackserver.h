@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -14,6 +16,34 @@
 
 #include "support/loopbackfd.h"
 #include "support/loopbackreply.h"
+
+// Counts the requests that wait for their delayed answer at one server, or
+// at several together: never more than the client had open at once, since a
+// client keeps its connection until the answer comes.
+class LoopbackGauge
+{
+public:
+    void enter()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_peak = std::max(m_peak, ++m_now);
+    }
+    void leave()
+    {
+        const std::lock_guard lock(m_mutex);
+        --m_now;
+    }
+    int peak() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_peak;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    int m_now = 0;
+    int m_peak = 0;
+};
 
 // A TCP server on a loopback address for network tests. It serves on its own
 // thread (one more per connection), so the test's thread is free to block in a
@@ -46,6 +76,10 @@ public:
     void setReply(const QByteArray &path, const LoopbackReply &reply);
 
     int connectionCount() const;
+    // The most requests that waited for a delayed answer at once.
+    int peakWaiting() const { return m_gauge.peak(); }
+    // Also counts the waiting requests in gauge, which other servers may share.
+    void shareGauge(std::shared_ptr<LoopbackGauge> gauge);
     // The bytes received on each connection so far, in the order accepted.
     QList<QByteArray> requests() const;
     // Each waits until at least count connections have been accepted, have a
@@ -102,6 +136,8 @@ private:
     mutable std::condition_variable m_changed;
     LoopbackReply m_reply;
     std::map<QByteArray, LoopbackReply> m_pathReplies;
+    LoopbackGauge m_gauge;
+    std::shared_ptr<LoopbackGauge> m_sharedGauge;
     std::deque<Record> m_records;
     std::vector<std::thread> m_connectionThreads;
     bool m_stopped = false;

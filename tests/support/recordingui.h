@@ -13,15 +13,24 @@
 class RecordingUi : public EngineUi
 {
 public:
-    void AppendText(const QByteArray &text) override { report += text; }
+    void AppendText(const QByteArray &text) override
+    {
+        report += text;
+        trace.append("text " + text);
+    }
     void ClearText() override { report.clear(); }
     void SetStatusPane(int pane, const QString &text) override
     {
         statusChanges.append(QStringLiteral("%1:%2").arg(pane).arg(text));
+        trace.append("pane " + statusChanges.last().toUtf8());
         if (pane >= 1 && pane <= 2)
             panes[pane] = text;
     }
-    void MessageBeep(Beep kind) override { beeps.append(kind); }
+    void MessageBeep(Beep kind) override
+    {
+        beeps.append(kind);
+        trace.append(kind == Beep::Default ? "beep" : "beep !");
+    }
     void MessageBox(const QString &text, Icon icon) override
     {
         messages.append(text);
@@ -39,19 +48,37 @@ public:
         if (model != nullptr) {
             progress = *model;
             ++progressUpdates;
+            trace.append("progress file " + model->m_strFileIndex + '/' + model->m_strFileCount +
+                         ' ' + model->m_strFileName + " link " + model->m_strUrlIndex + '/' +
+                         model->m_strUrlCount + ' ' + model->m_strUrl + " bars " +
+                         QByteArray::number(model->m_ctlFileProgress.pos) + ' ' +
+                         QByteArray::number(model->m_ctlUrlProgress.pos));
         } else {
             ++progressCloses;
+            trace.append("progress closed");
         }
     }
     void ShowActivity(int position) override { activity.append(position); }
-    void SetWaitCursor(bool waiting) override { waitCursorChanges.append(waiting); }
-    void StateChanged() override { ++stateChanges; }
+    void SetWaitCursor(bool waiting) override
+    {
+        waitCursorChanges.append(waiting);
+        trace.append(waiting ? "wait cursor" : "arrow");
+    }
+    void StateChanged() override
+    {
+        ++stateChanges;
+        trace.append("state");
+    }
     void ScanFailed(const QByteArray &path, const QString &why) override
     {
         scanFailures.append(path + ": " + why.toLocal8Bit());
+        trace.append("scan failed " + scanFailures.last());
     }
 
     QByteArray report;
+    // Everything the engine showed, in order, but the activity bar, whose
+    // blinking follows the clock.
+    QList<QByteArray> trace;
     bool progressShown = false;
     ProgressModel progress;
     int progressUpdates = 0;

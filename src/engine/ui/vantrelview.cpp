@@ -208,15 +208,17 @@ void CVantrelView::OnClearWindow()
 void CVantrelView::OnSettings()
 {
     CResultCategories &categories = m_engine->Categories();
-    const ViewSettings current{m_crBackColor, m_engine->m_nTimeoutSec, categories.m_strFilter};
+    const ViewSettings current{m_crBackColor, m_engine->m_nTimeoutSec, categories.m_strFilter,
+                               m_engine->Jobs()};
     const std::optional<ViewSettings> chosen =
         RunSettingsDialog(window(), m_settings, categories.m_strCategory, current);
     if (!chosen)
         return;
     // A run goes on under the new filter from its next outcome, and under the
-    // new time-out from its next probe.
+    // new time-out and number of links at once from its next probe.
     categories.m_strFilter = chosen->filter;
     m_engine->SetTimeout(chosen->timeoutSec);
+    m_engine->SetJobs(chosen->jobs, m_engine->JobsPerHost());
     if (chosen->backColor != current.backColor)
         SetBackColor(chosen->backColor);
 }

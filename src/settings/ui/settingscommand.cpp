@@ -14,10 +14,12 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     // dialog is open, the dialog goes with it and the command ends as Cancel.
     QPointer<CSettingsDlg> dialog = new CSettingsDlg(categoryTexts, parent);
     dialog->SetValues(current.backColor, current.timeoutSec, current.filter);
+    dialog->SetJobs(current.jobs);
     const int result = dialog->exec();
     if (!dialog)
         return std::nullopt;
-    const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(), dialog->Filter()};
+    const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(), dialog->Filter(),
+                              dialog->Jobs()};
     delete dialog;
     if (result != QDialog::Accepted)
         return std::nullopt;
@@ -25,5 +27,6 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     settings.WriteInt("Settings", "BackColor", static_cast<int>(chosen.backColor));
     settings.WriteInt("Settings", "Timeout", chosen.timeoutSec);
     settings.WriteString("Settings", "Filter", chosen.filter);
+    settings.WriteInt("Settings", "Jobs", chosen.jobs);
     return chosen;
 }

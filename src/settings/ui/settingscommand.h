@@ -17,12 +17,14 @@ struct ViewSettings
     ColorRef backColor;
     int timeoutSec;
     QByteArray filter;
+    // Links tested at once.
+    int jobs = 1;
 };
 
 // The Settings command: runs the dialog over the current values; on OK writes
-// "Settings" "BackColor", "Timeout", "Filter" in that order (every time,
-// changed or not) and returns the new values, which the caller applies; on
-// Cancel returns nothing and nothing is written or changed.
+// "Settings" "BackColor", "Timeout", "Filter" in that order, then "Jobs"
+// (every time, changed or not) and returns the new values, which the caller
+// applies; on Cancel returns nothing and nothing is written or changed.
 std::optional<ViewSettings>
 RunSettingsDialog(QWidget *parent, CRegSettings &settings,
                   const std::array<QByteArray, kCategoryCount> &categoryTexts,

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -48,7 +49,8 @@ QPushButton *DialogButton(const QString &text, const CDialogUnits &units)
 CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categoryTexts,
                            QWidget *parent)
     : QDialog(parent), m_btnColor(new CColorPickerButton(this)),
-      m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this))
+      m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this)),
+      m_spinJobs(new QSpinBox(this))
 {
     setWindowTitle(QStringLiteral("Settings"));
     // Modal to the main window only, so that the help window stays usable
@@ -88,6 +90,19 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     timeoutRow->addWidget(timeoutLabel);
     timeoutRow->addStretch();
 
+    // In the free place right of the time-out, under the presets: how many
+    // links the run may test at once (1, one after the other, is the pace
+    // the program always had).
+    const QString jobsText = QStringLiteral("Links Tested at Once:");
+    auto *jobsLabel = new QLabel(jobsText, this);
+    jobsLabel->setBuddy(m_spinJobs);
+    m_spinJobs->setAccessibleName(jobsText);
+    m_spinJobs->setRange(1, kMaxJobs);
+    auto *jobsRow = new QHBoxLayout;
+    jobsRow->addWidget(jobsLabel);
+    jobsRow->addWidget(m_spinJobs);
+    jobsRow->addStretch();
+
     const QString colorText = QStringLiteral("BackGround Color");
     m_btnColor->setAccessibleName(colorText);
     m_btnColor->setFixedSize(units.X(50), qMax(units.Y(14), m_btnColor->sizeHint().height()));
@@ -112,13 +127,15 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     grid->addWidget(listLabel, 0, 0);
     grid->addWidget(m_lstFilter, 1, 0);
     grid->addLayout(presets, 0, 1, 2, 1);
-    grid->addLayout(timeoutRow, 2, 0, 1, 2);
+    grid->addLayout(timeoutRow, 2, 0);
+    grid->addLayout(jobsRow, 2, 1);
     grid->addLayout(bottomRow, 3, 0, 1, 2);
 
     setTabOrder(m_lstFilter, hawk);
     setTabOrder(hawk, oneEye);
     setTabOrder(oneEye, m_editTimeout);
-    setTabOrder(m_editTimeout, m_btnColor);
+    setTabOrder(m_editTimeout, m_spinJobs);
+    setTabOrder(m_spinJobs, m_btnColor);
     setTabOrder(m_btnColor, ok);
     setTabOrder(ok, cancel);
     setTabOrder(cancel, help);
@@ -131,6 +148,17 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     connect(help, &QPushButton::clicked, this, &CSettingsDlg::OnHelpButton);
 
     SetValues(m_btnColor->Color(), m_nTimeout, kFilterSafeDefault);
+    SetJobs(1);
+}
+
+void CSettingsDlg::SetJobs(int jobs)
+{
+    m_spinJobs->setValue(jobs);
+}
+
+int CSettingsDlg::Jobs() const
+{
+    return m_spinJobs->value();
 }
 
 void CSettingsDlg::SetValues(ColorRef backColor, int timeoutSec, const QByteArray &filter)

@@ -11,11 +11,13 @@
 class CColorPickerButton;
 class CFilterListBox;
 class QLineEdit;
+class QSpinBox;
 
 // The "Settings" dialog: which result categories the report shows (or one of
-// two presets), how long to wait for a slow host, and the background colour
-// of the results window. It edits its own copies of the values; its owner
-// takes them after OK, so Cancel leaves everything as it was.
+// two presets), how long to wait for a slow host, how many links are tested at
+// once, and the background colour of the results window. It edits its own
+// copies of the values; its owner takes them after OK, so Cancel leaves
+// everything as it was.
 class CSettingsDlg final : public QDialog
 {
     Q_OBJECT
@@ -23,16 +25,20 @@ class CSettingsDlg final : public QDialog
 public:
     static constexpr int kMinTimeout = 5;
     static constexpr int kMaxTimeout = 50;
+    static constexpr int kMaxJobs = 100;
 
     CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categoryTexts, QWidget *parent);
 
     // The values the dialog opens with.
     void SetValues(ColorRef backColor, int timeoutSec, const QByteArray &filter);
+    // Links tested at once, 1 to kMaxJobs.
+    void SetJobs(int jobs);
 
     // The values confirmed by OK.
     ColorRef BackColor() const;
     int Timeout() const { return m_nTimeout; }
     QByteArray Filter() const { return m_strFilter; }
+    int Jobs() const;
 
     // Ends the dialog only with a valid time-out.
     void accept() override;
@@ -48,6 +54,7 @@ private:
     CColorPickerButton *m_btnColor = nullptr;
     CFilterListBox *m_lstFilter = nullptr;
     QLineEdit *m_editTimeout = nullptr;
+    QSpinBox *m_spinJobs = nullptr;
     int m_nTimeout = 10;
     QByteArray m_strFilter;
 };

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+class CProbeSlot;
+struct PoolHost;
+
+// One thing a probe showed: a status pane's text, or the wait cursor.
+struct DisplayStep
+{
+    // 1 or 2 for a pane; 0 for the wait cursor.
+    int pane = 0;
+    QString text;
+    bool waiting = false;
+};
+
+// How a probe ended.
+struct ProbeOutcome
+{
+    // A reply arrived; replyCode is its status code, if its first line held one.
+    bool replied = false;
+    std::optional<std::uint32_t> replyCode;
+    // Otherwise the failure code, 10000 to 10005.
+    std::uint32_t failureCode = 0;
+};
+
+// The probe of one link in the pool, from the moment it is queued until the
+// driver has taken its outcome.
+struct PoolJob
+{
+    std::uint64_t seq = 0;
+    QByteArray link;
+    int protocol = 1;
+    // What the probe showed, in order; the first stepsBeforeOutcome steps came
+    // before its outcome, the rest while its connection was closed after it.
+    std::vector<DisplayStep> display;
+    std::size_t stepsBeforeOutcome = 0;
+    // Counts the starts: a probe put back for want of descriptors starts
+    // again, with a display of its own.
+    int attempt = 0;
+    bool done = false;
+    ProbeOutcome outcome;
+
+    // The pool's own bookkeeping.
+    PoolHost *host = nullptr;
+    CProbeSlot *slot = nullptr;
+};

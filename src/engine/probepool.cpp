@@ -1,0 +1,236 @@
+#include "probepool.h"
+
+#include <algorithm>
+
+#include "engine/probeslot.h"
+#include "engine/resultcategories.h"
+#include "engine/timerservice.h"
+#include "engine/urlparts.h"
+
+CProbePool::CProbePool(PoolListener &listener, TimerService &timers, AsyncResolver &resolver,
+                       ProbePorts ports, int timerBase)
+    : m_listener(listener), m_timers(timers), m_resolver(resolver), m_ports(std::move(ports)),
+      m_nTimerBase(timerBase)
+{}
+
+CProbePool::~CProbePool()
+{
+    Clear();
+}
+
+void CProbePool::SetLimits(int total, int perHost)
+{
+    m_nTotal = std::max(1, total);
+    m_nPerHost = std::max(1, perHost);
+    // Hosts that had no room under the old limit may have some now.
+    for (auto &entry : m_hosts)
+        UpdateReady(*entry.second);
+    StartMore();
+}
+
+void CProbePool::Add(const QByteArray &link, int protocol)
+{
+    PoolJob &job = m_jobs.emplace_back();
+    job.seq = m_nNextSeq++;
+    job.link = link;
+    job.protocol = protocol;
+    job.host = &HostOf(link, protocol);
+    job.host->waiting.push_back(&job);
+    UpdateReady(*job.host);
+    StartMore();
+}
+
+void CProbePool::ReleaseHead()
+{
+    if (m_jobs.empty())
+        return;
+    PoolJob &job = m_jobs.front();
+    PoolHost *host = std::exchange(job.host, nullptr);
+    if (job.slot != nullptr) {
+        CProbeSlot &slot = *job.slot;
+        slot.End(true);
+        FreeSlot(slot);
+        --host->running;
+    } else if (host != nullptr) {
+        // The oldest job is the first of its host's waiting ones.
+        const auto waiting = std::find(host->waiting.begin(), host->waiting.end(), &job);
+        if (waiting != host->waiting.end())
+            host->waiting.erase(waiting);
+    }
+    if (host != nullptr)
+        UpdateReady(*host);
+    m_jobs.pop_front();
+    ForgetHostIfIdle(host);
+    StartMore();
+}
+
+void CProbePool::Clear()
+{
+    for (PoolJob &job : m_jobs) {
+        if (job.slot != nullptr) {
+            CProbeSlot &slot = *job.slot;
+            slot.End(true);
+            m_timers.KillTimer(slot.TimerId());
+        }
+    }
+    m_jobs.clear();
+    m_hosts.clear();
+    m_ready.clear();
+    m_freeSlots.clear();
+    for (const auto &slot : m_slots)
+        m_freeSlots.push_back(slot.get());
+    m_nRunning = 0;
+    m_bShortOfResources = false;
+}
+
+bool CProbePool::OnTimer(int id)
+{
+    const int index = id - m_nTimerBase;
+    if (index < 0 || index >= static_cast<int>(m_slots.size()))
+        return false;
+    m_timers.KillTimer(id);
+    CProbeSlot &slot = *m_slots[index];
+    if (slot.Job() == nullptr)
+        return true;
+    ProbeOutcome outcome;
+    outcome.failureCode = PROBE_ERR_TIMEOUT;
+    OnProbeEnded(slot, outcome);
+    return true;
+}
+
+void CProbePool::OnProbeEnded(CProbeSlot &slot, const ProbeOutcome &outcome)
+{
+    PoolJob *job = slot.Job();
+    if (job == nullptr)
+        return;
+    if (!outcome.replied && PutBack(*job)) {
+        StartMore();
+        return;
+    }
+    Finish(*job, outcome);
+    StartMore();
+    // Last: the driver may take the outcome, and end the run, inside this call.
+    NotifyIfHeadDone();
+}
+
+void CProbePool::StartMore()
+{
+    if (m_bStarting)
+        return;
+    m_bStarting = true;
+    while (!m_bShortOfResources && m_nRunning < m_nTotal && !m_ready.empty()) {
+        PoolHost &host = *m_ready.begin()->second;
+        PoolJob &job = *host.waiting.front();
+        host.waiting.pop_front();
+        ++host.running;
+        UpdateReady(host);
+        Start(job);
+    }
+    m_bStarting = false;
+}
+
+void CProbePool::Start(PoolJob &job)
+{
+    if (m_freeSlots.empty()) {
+        const int timerId = m_nTimerBase + static_cast<int>(m_slots.size());
+        m_slots.push_back(std::make_unique<CProbeSlot>(*this, timerId, m_ports, m_resolver));
+        m_freeSlots.push_back(m_slots.back().get());
+    }
+    CProbeSlot &slot = *m_freeSlots.back();
+    m_freeSlots.pop_back();
+    ++m_nRunning;
+    ++job.attempt;
+    job.display.clear();
+    // The time-out bounds lookup, connect and reply together, from this start.
+    m_timers.SetTimer(slot.TimerId(), m_nTimeoutMs);
+    const int result = slot.Begin(job);
+    if (result < static_cast<int>(kFirstFailureCode))
+        return;
+    ProbeOutcome outcome;
+    outcome.failureCode = static_cast<std::uint32_t>(result);
+    if (!PutBack(job))
+        Finish(job, outcome);
+}
+
+void CProbePool::Finish(PoolJob &job, const ProbeOutcome &outcome)
+{
+    job.done = true;
+    job.outcome = outcome;
+    job.stepsBeforeOutcome = job.display.size();
+    CProbeSlot &slot = *job.slot;
+    slot.End();
+    FreeSlot(slot);
+    PoolHost *host = std::exchange(job.host, nullptr);
+    --host->running;
+    UpdateReady(*host);
+    ForgetHostIfIdle(host);
+    // A probe ended, so a descriptor may be free again.
+    m_bShortOfResources = false;
+}
+
+bool CProbePool::PutBack(PoolJob &job)
+{
+    // Only while others run: they will end and give back what they hold. A
+    // probe alone that finds nothing left meets a genuine shortage, and its
+    // outcome stands as it would for a probe run on its own.
+    if (job.slot == nullptr || !job.slot->Probe().FailedForLackOfResources() || m_nRunning < 2)
+        return false;
+    CProbeSlot &slot = *job.slot;
+    slot.End(true);
+    FreeSlot(slot);
+    PoolHost &host = *job.host;
+    --host.running;
+    host.waiting.push_front(&job);
+    UpdateReady(host);
+    m_bShortOfResources = true;
+    ++m_nPutBacks;
+    return true;
+}
+
+void CProbePool::FreeSlot(CProbeSlot &slot)
+{
+    m_timers.KillTimer(slot.TimerId());
+    m_freeSlots.push_back(&slot);
+    --m_nRunning;
+}
+
+PoolHost &CProbePool::HostOf(const QByteArray &link, int protocol)
+{
+    // Host names do not depend on case; the port is the one the probe uses.
+    const QByteArray key = GetHostName(link, protocol).toLower() + ':' +
+                           (protocol == PROTOCOL_HTTP ? m_ports.http : m_ports.ftp);
+    std::unique_ptr<PoolHost> &host = m_hosts[key];
+    if (!host) {
+        host = std::make_unique<PoolHost>();
+        host->key = key;
+    }
+    return *host;
+}
+
+void CProbePool::ForgetHostIfIdle(PoolHost *host)
+{
+    if (host != nullptr && host->running == 0 && host->waiting.empty()) {
+        UpdateReady(*host);
+        const QByteArray key = host->key;
+        m_hosts.erase(key);
+    }
+}
+
+void CProbePool::UpdateReady(PoolHost &host)
+{
+    const bool ready = !host.waiting.empty() && host.running < m_nPerHost;
+    const std::uint64_t as = ready ? host.waiting.front()->seq : 0;
+    if (as == host.readyAs)
+        return;
+    if (host.readyAs != 0)
+        m_ready.erase({host.readyAs, &host});
+    if (as != 0)
+        m_ready.insert({as, &host});
+    host.readyAs = as;
+}
+
+void CProbePool::NotifyIfHeadDone()
+{
+    if (!m_jobs.empty() && m_jobs.front().done)
+        m_listener.OnHeadDone();
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include <QByteArray>
+
+#include "engine/httpprobe.h"
+#include "engine/pooljob.h"
+
+class AsyncResolver;
+class CProbeSlot;
+class TimerService;
+
+// The probes of one host (the same name and port): those waiting for a place,
+// in link order, and how many run.
+struct PoolHost
+{
+    QByteArray key;
+    std::deque<PoolJob *> waiting;
+    int running = 0;
+    // The number under which the host stands among those ready to start, 0
+    // when it is not among them.
+    std::uint64_t readyAs = 0;
+};
+
+// Told when the oldest job of the pool, the one the driver waits for, has
+// its outcome.
+class PoolListener
+{
+public:
+    virtual ~PoolListener() = default;
+    virtual void OnHeadDone() = 0;
+};
+
+// Probes links ahead of the driver, many at once, within a total limit and a
+// limit per host. Jobs are added in link order and leave in that order, when
+// the driver has taken them; among the waiting ones the oldest whose host has
+// room starts first. Each probe's time-out counts from its own start. Outcomes
+// and what each probe showed wait in the job until the driver takes them.
+class CProbePool
+{
+public:
+    // Timers of the probes are timerBase, timerBase + 1, ...: one per place.
+    CProbePool(PoolListener &listener, TimerService &timers, AsyncResolver &resolver,
+               ProbePorts ports, int timerBase);
+    ~CProbePool();
+
+    CProbePool(const CProbePool &) = delete;
+    CProbePool &operator=(const CProbePool &) = delete;
+
+    // Probes in flight at most, in all and towards one host (each at least 1).
+    void SetLimits(int total, int perHost);
+    // The time-out, in milliseconds, of the probes that start from now on.
+    void SetTimeout(int milliseconds) { m_nTimeoutMs = milliseconds; }
+
+    // Queues the probe of link and starts what the limits allow.
+    void Add(const QByteArray &link, int protocol);
+    // The oldest job, or null when there is none.
+    const PoolJob *Head() const { return m_jobs.empty() ? nullptr : &m_jobs.front(); }
+    // The driver is done with the oldest job; a probe still running ends.
+    void ReleaseHead();
+    // Ends every probe and forgets every job.
+    void Clear();
+    // A tick of one of the pool's timers; false when the id is not the pool's.
+    bool OnTimer(int id);
+
+    // Jobs added and not yet released.
+    int Held() const { return static_cast<int>(m_jobs.size()); }
+    int Running() const { return m_nRunning; }
+    // Probes put back to wait because no descriptor or local port was left.
+    int PutBacks() const { return m_nPutBacks; }
+
+    // Called by a place when its probe has ended.
+    void OnProbeEnded(CProbeSlot &slot, const ProbeOutcome &outcome);
+
+private:
+    // Starts waiting jobs while the limits and the descriptors allow.
+    void StartMore();
+    void Start(PoolJob &job);
+    // Records the outcome, closes the probe and frees its place.
+    void Finish(PoolJob &job, const ProbeOutcome &outcome);
+    // A probe that found no descriptor or local port goes back to wait while
+    // others run.
+    bool PutBack(PoolJob &job);
+    void FreeSlot(CProbeSlot &slot);
+    PoolHost &HostOf(const QByteArray &link, int protocol);
+    void ForgetHostIfIdle(PoolHost *host);
+    // The host may start its next job: it waits for a place among the others.
+    void UpdateReady(PoolHost &host);
+    void NotifyIfHeadDone();
+
+    PoolListener &m_listener;
+    TimerService &m_timers;
+    AsyncResolver &m_resolver;
+    ProbePorts m_ports;
+    int m_nTimerBase;
+    int m_nTotal = 1;
+    int m_nPerHost = 1;
+    int m_nTimeoutMs = 15000;
+
+    std::deque<PoolJob> m_jobs;
+    std::uint64_t m_nNextSeq = 1;
+    std::map<QByteArray, std::unique_ptr<PoolHost>> m_hosts;
+    // Hosts with a job waiting and room for it, by that job's number.
+    std::set<std::pair<std::uint64_t, PoolHost *>> m_ready;
+    std::vector<std::unique_ptr<CProbeSlot>> m_slots;
+    std::vector<CProbeSlot *> m_freeSlots;
+    int m_nRunning = 0;
+    int m_nPutBacks = 0;
+    // No descriptor was left at the last start: nothing starts until a probe ends.
+    bool m_bShortOfResources = false;
+    // Inside StartMore: a start that fails at once does not start more itself.
+    bool m_bStarting = false;
+};

@@ -1,0 +1,141 @@
+#include "runahead.h"
+
+#include <algorithm>
+
+#include "discovery/linkextractor.h"
+#include "engine/probedisplay.h"
+#include "engine/urlparts.h"
+
+CRunAhead::CRunAhead(PoolListener &listener, TimerService &timers, AsyncResolver &resolver,
+                     const ProbePorts &ports, int timerBase)
+    : m_pool(listener, timers, resolver, ports, timerBase)
+{}
+
+void CRunAhead::SetLimits(int total, int perHost)
+{
+    m_nWindow = std::max(kMinWindow, 8 * total);
+    m_pool.SetLimits(total, perHost);
+}
+
+void CRunAhead::Begin(int protocol)
+{
+    Clear();
+    m_nProtocol = protocol;
+}
+
+void CRunAhead::Clear()
+{
+    m_pool.Clear();
+    m_lookAhead.Clear();
+    m_fed.clear();
+    m_nFeedFile = 0;
+    m_nCurrentFed = 0;
+    m_bHeadSeen = false;
+}
+
+void CRunAhead::Feed(const QList<QByteArray> &current, const QList<QByteArray> &files)
+{
+    while (m_pool.Held() < m_nWindow) {
+        if (m_nCurrentFed < current.size()) {
+            Add(current.at(m_nCurrentFed));
+            ++m_nCurrentFed;
+            continue;
+        }
+        while (m_nFeedFile < m_lookAhead.Held() &&
+               m_fed[m_nFeedFile] >= m_lookAhead.At(m_nFeedFile).urls.size())
+            ++m_nFeedFile;
+        if (m_nFeedFile < m_lookAhead.Held()) {
+            Add(m_lookAhead.At(m_nFeedFile).urls.at(m_fed[m_nFeedFile]));
+            ++m_fed[m_nFeedFile];
+            continue;
+        }
+        if (!m_lookAhead.ScanNext(files))
+            return;
+        m_fed.push_back(0);
+    }
+}
+
+bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPath,
+                           QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why)
+{
+    // Every link of the file before has been taken, so the pool now starts
+    // with this file's links, if any were handed on.
+    m_nCurrentFed = 0;
+    const bool held = m_lookAhead.Held() > 0;
+    std::optional<ScannedFile> scan = m_lookAhead.TakeFront(path);
+    if (!scan) {
+        if (held) {
+            // The files changed under the look-ahead: start afresh from here.
+            Clear();
+        }
+        return ExtractLinks(path, splitCopyPath, urls, anchors, why);
+    }
+    const int fed = m_fed.front();
+    m_fed.pop_front();
+    m_nFeedFile = std::max(0, m_nFeedFile - 1);
+
+    bool scanned = scan->result == ScannedFile::Result::Scanned;
+    if (!scanned && why != nullptr)
+        *why = scan->why;
+    if (scanned)
+        scanned = StoreSplitCopy(scan->splitCopy, splitCopyPath, why);
+    if (!scanned) {
+        for (int i = 0; i < fed; ++i)
+            m_pool.ReleaseHead();
+        return false;
+    }
+    urls += scan->urls;
+    anchors += scan->anchors;
+    m_nCurrentFed = fed;
+    return true;
+}
+
+bool CRunAhead::FirstLookAtHead()
+{
+    if (m_bHeadSeen)
+        return false;
+    m_bHeadSeen = true;
+    m_nHeadAttempt = m_pool.Head()->attempt;
+    m_nHeadShown = 0;
+    return true;
+}
+
+void CRunAhead::ShowHeadDisplay(ProbeDisplay &display, bool afterOutcome)
+{
+    const PoolJob &head = *m_pool.Head();
+    if (head.attempt != m_nHeadAttempt) {
+        // Put back for want of descriptors and started again: its display
+        // starts afresh.
+        m_nHeadAttempt = head.attempt;
+        m_nHeadShown = 0;
+    }
+    const std::size_t upTo =
+        head.done && !afterOutcome ? head.stepsBeforeOutcome : head.display.size();
+    for (; m_nHeadShown < upTo; ++m_nHeadShown) {
+        const DisplayStep &step = head.display[m_nHeadShown];
+        if (step.pane == 0)
+            display.SetWaitCursor(step.waiting);
+        else
+            display.SetStatusPane(step.pane, step.text);
+    }
+}
+
+void CRunAhead::ReleaseHead()
+{
+    m_bHeadSeen = false;
+    m_pool.ReleaseHead();
+    if (m_nCurrentFed > 0)
+        --m_nCurrentFed;
+}
+
+void CRunAhead::Add(const QByteArray &link)
+{
+    // As the driver sets it before each probe: a link of neither scheme keeps
+    // the protocol of the link before.
+    const char first = link.isEmpty() ? '\0' : link.at(0);
+    if (first == 'H' || first == 'h')
+        m_nProtocol = PROTOCOL_HTTP;
+    else if (first == 'F' || first == 'f')
+        m_nProtocol = PROTOCOL_FTP;
+    m_pool.Add(link, m_nProtocol);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <deque>
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include "discovery/lookahead.h"
+#include "engine/probepool.h"
+
+class ProbeDisplay;
+
+// The links of a concurrent run, handed to the probe pool ahead of the driver
+// in link order: the rest of the current file, then the links of the files
+// after it, which the look-ahead scans in memory before their turn. The pool
+// holds a bounded window of links, however many the run has.
+class CRunAhead
+{
+public:
+    // Links in the pool at most: at least this many, and a few times the total
+    // limit, so that a slow host's links do not keep the others' from starting.
+    static constexpr int kMinWindow = 4096;
+
+    CRunAhead(PoolListener &listener, TimerService &timers, AsyncResolver &resolver,
+              const ProbePorts &ports, int timerBase);
+
+    void SetLimits(int total, int perHost);
+    void SetTimeout(int milliseconds) { m_pool.SetTimeout(milliseconds); }
+
+    // A run goes concurrent with nothing handed on yet. protocol: that of the
+    // link before the first one to come (a link of neither scheme keeps it).
+    void Begin(int protocol);
+    // Ends every probe and forgets everything scanned ahead.
+    void Clear();
+
+    // Fills the pool up to its window. current: the links of the current file
+    // that the driver has not taken yet, head first; files: the files still to
+    // be taken up, head first.
+    void Feed(const QList<QByteArray> &current, const QList<QByteArray> &files);
+    // The driver takes up files' head: appends its links and anchors, from its
+    // scan ahead or from a scan now, and writes its split copy to its work file.
+    // False, with why, when the file could not be scanned; its probes end.
+    bool TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPath,
+                    QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why);
+
+    // The probe of the driver's head link (Feed hands it on first), or null.
+    const PoolJob *Head() const { return m_pool.Head(); }
+    // True the first time it is asked for the current head: its start is to
+    // be shown.
+    bool FirstLookAtHead();
+    // Shows what the head's probe has shown and was not shown yet: up to its
+    // outcome, or with afterOutcome what came while it closed after it.
+    void ShowHeadDisplay(ProbeDisplay &display, bool afterOutcome);
+    // The driver is done with its head link.
+    void ReleaseHead();
+    bool OnTimer(int id) { return m_pool.OnTimer(id); }
+
+    const CProbePool &Pool() const { return m_pool; }
+    const CLookAhead &LookAhead() const { return m_lookAhead; }
+
+private:
+    void Add(const QByteArray &link);
+
+    CProbePool m_pool;
+    CLookAhead m_lookAhead;
+    // Links handed on, for each file the look-ahead holds.
+    std::deque<int> m_fed;
+    // The first held file whose links have not all been handed on.
+    int m_nFeedFile = 0;
+    // Links of the current file in the pool.
+    int m_nCurrentFed = 0;
+    int m_nProtocol = 1;
+    int m_nWindow = kMinWindow;
+    // What of the head has been shown: its start, and the steps of its
+    // display of which attempt.
+    bool m_bHeadSeen = false;
+    int m_nHeadAttempt = 0;
+    std::size_t m_nHeadShown = 0;
+};
