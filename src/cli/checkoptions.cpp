@@ -62,13 +62,18 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
     const bool runs = options.command == Command::Run || options.command == Command::Retest;
     if (filterChoices > 1)
         return QStringLiteral("choose one of --filter, --hawk and --one-eye");
-    if (filterGiven && options.filter->size() != kCategoryCount)
-        return QStringLiteral("--filter needs %1 characters, one per result category")
-            .arg(kCategoryCount);
+    if (filterGiven && options.filter->size() != kClassicCategoryCount &&
+        options.filter->size() != kCategoryCount)
+        return QStringLiteral("--filter needs %1 characters, one per result category (or %2, "
+                              "the https failures then reported)")
+            .arg(kCategoryCount)
+            .arg(kClassicCategoryCount);
     if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
                   !options.nameServer.isEmpty() || options.jobs || options.perHost))
         return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --jobs, --per-host, "
                               "--name-server and --report go with a test run or --retest");
+    if (!runs && options.command != Command::ListLinks && options.todaysWeb)
+        return QStringLiteral("--modern goes with a test run, --retest or --list-links");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
         (options.allFiles || options.recurse))
         return QStringLiteral("--all-files and --recurse go with a test run or --list-links");
@@ -131,6 +136,8 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
                 return fail(missing);
             filterGiven = true;
             ++filterChoices;
+        } else if (argument == "--modern") {
+            options.todaysWeb = true;
         } else if (argument == "--hawk") {
             options.filter = kFilterWatchLikeAHawk;
             ++filterChoices;
@@ -224,5 +231,8 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
     }
     options.path = positional.first();
     parsed.error = Validate(options, filterGiven, filterChoices);
+    // A classic filter leaves the https failures reported.
+    if (parsed.error.isEmpty() && options.filter && options.filter->size() == kClassicCategoryCount)
+        *options.filter += kTlsFilterDefault;
     return parsed;
 }

@@ -33,6 +33,8 @@ struct CheckOptions
     // Overrides of the stored report filter and time-out, for this run only.
     std::optional<QByteArray> filter;
     std::optional<int> timeoutSeconds;
+    // Today's web mode for this run or link list, whatever is stored.
+    bool todaysWeb = false;
     // 0: the next step as soon as the engine is ready; else the poll period.
     int pollMs = 0;
     // Probes in flight at once, in all and towards one host; unset: the

@@ -30,12 +30,13 @@ int ListLinks(const CheckOptions &options, std::FILE *out, std::FILE *err)
         return terminal ? ShowControlBytes(bytes, false) : bytes;
     };
 
+    const LinkRule rule = options.todaysWeb ? LinkRule::TodaysWeb : LinkRule::Classic;
     bool allScanned = true;
     for (const QByteArray &file : QueueRunFiles(options.path, options.recurse, options.allFiles)) {
         QList<QByteArray> urls;
         QList<QByteArray> anchors;
         QString why;
-        if (!ExtractLinks(file, splitCopyPath, urls, anchors, &why)) {
+        if (!ExtractLinks(file, splitCopyPath, urls, anchors, &why, rule)) {
             // A file that could not be scanned is not one without links.
             allScanned = false;
             const QByteArray message =

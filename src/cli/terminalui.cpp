@@ -131,6 +131,15 @@ void TerminalUi::ScanFailed(const QByteArray &path, const QString &why)
     DrawProgress();
 }
 
+void TerminalUi::HttpsNotTested(int count)
+{
+    ClearProgress();
+    WriteMessage(QByteArray::number(count) +
+                     (count == 1 ? " https link was not tested" : " https links were not tested") +
+                     "; --modern tests them",
+                 "\n");
+}
+
 void TerminalUi::WriteMessage(const QByteArray &text, const char *end)
 {
     const QByteArray shown = (m_errTerminal ? ShowControlBytes(text, true) : text) + end;

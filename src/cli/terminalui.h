@@ -33,6 +33,7 @@ public:
     void StateChanged() override;
     // Names the file on standard error; the run's exit status becomes 2.
     void ScanFailed(const QByteArray &path, const QString &why) override;
+    void HttpsNotTested(int count) override;
 
     // Files of the run that could not be scanned.
     int ScanFailures() const { return m_nScanFailures; }

@@ -56,6 +56,8 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
         engine->Categories().m_strFilter = *options.filter;
     if (options.timeoutSeconds)
         engine->SetTimeout(*options.timeoutSeconds);
+    if (options.todaysWeb)
+        engine->SetTodaysWeb(true);
     // The terminal's own stored default: the desktop program's "Jobs" is
     // the pace a user chose to watch, not the one for a script.
     const int jobs =

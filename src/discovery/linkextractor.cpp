@@ -53,16 +53,19 @@ bool MatchesUpper(std::string_view text, std::size_t at, std::string_view upperP
     return true;
 }
 
-// Position of the first "HTTP://" in the upper-cased piece, or, only when
-// there is none, of the first "FTP://". Every candidate has its colon at a
-// fixed offset, so scanning the colons in order finds the first occurrence.
-std::size_t FindScheme(std::string_view piece)
+// Position of the first "HTTP://" in the upper-cased piece (by today's web
+// rule, of the earlier of "HTTP://" and "HTTPS://"), or, only when there is
+// none, of the first "FTP://". Every candidate has its colon at a fixed
+// offset, so scanning the colons in order finds the first occurrence.
+std::size_t FindScheme(std::string_view piece, LinkRule rule)
 {
     std::size_t ftp = std::string_view::npos;
     for (std::size_t colon = piece.find(':'); colon != std::string_view::npos;
          colon = piece.find(':', colon + 1)) {
         if (colon >= 4 && MatchesUpper(piece, colon - 4, "HTTP://"))
             return colon - 4;
+        if (rule == LinkRule::TodaysWeb && colon >= 5 && MatchesUpper(piece, colon - 5, "HTTPS://"))
+            return colon - 5;
         if (ftp == std::string_view::npos && colon >= 3 && MatchesUpper(piece, colon - 3, "FTP://"))
             ftp = colon - 3;
     }
@@ -259,34 +262,55 @@ QString WorkFileProblem(const QByteArray &path, const char *what)
         .arg(QString::fromLocal8Bit(path), QString::fromLatin1(what), ErrorText());
 }
 
-void SelectLink(std::string_view piece, QList<QByteArray> &urls, QList<QByteArray> &anchors)
+// How the pieces of one scan are taken, and what the scan found.
+struct Selection
 {
-    if (std::optional<FoundLink> link = SelectLinkInPiece(piece)) {
-        urls.append(std::move(link->url));
-        anchors.append(std::move(link->anchor));
+    LinkRule rule = LinkRule::Classic;
+    QList<QByteArray> &urls;
+    QList<QByteArray> &anchors;
+    int httpsLeftOut = 0;
+};
+
+bool IsHttpsLink(const QByteArray &url)
+{
+    return url.left(8).compare("https://", Qt::CaseInsensitive) == 0;
+}
+
+void SelectLink(std::string_view piece, Selection &selection)
+{
+    if (std::optional<FoundLink> link = SelectLinkInPiece(piece, selection.rule)) {
+        selection.urls.append(std::move(link->url));
+        selection.anchors.append(std::move(link->anchor));
+        if (selection.rule == LinkRule::TodaysWeb)
+            return;
+    }
+    // What the classic rule passed over, so that the user can learn of it.
+    if (selection.rule == LinkRule::Classic) {
+        const std::optional<FoundLink> todays = SelectLinkInPiece(piece, LinkRule::TodaysWeb);
+        if (todays && IsHttpsLink(todays->url))
+            ++selection.httpsLeftOut;
     }
 }
 
-bool SelectLinks(int splitCopy, QList<QByteArray> &urls, QList<QByteArray> &anchors)
+bool SelectLinks(int splitCopy, Selection &selection)
 {
     PieceReader reader(splitCopy);
     std::string_view piece;
     while (reader.Next(piece, kSplitCopyPieceChars))
-        SelectLink(piece, urls, anchors);
+        SelectLink(piece, selection);
     return !reader.Failed();
 }
 
 // The second pass over a split copy in memory, in the same pieces as
 // PieceReader cuts from the file.
-void SelectLinksInMemory(std::string_view splitCopy, QList<QByteArray> &urls,
-                         QList<QByteArray> &anchors)
+void SelectLinksInMemory(std::string_view splitCopy, Selection &selection)
 {
     while (!splitCopy.empty()) {
         const std::size_t limit =
             std::min(splitCopy.size(), static_cast<std::size_t>(kSplitCopyPieceChars));
         const std::size_t lineFeed = splitCopy.substr(0, limit).find('\n');
         const std::size_t length = lineFeed != std::string_view::npos ? lineFeed + 1 : limit;
-        SelectLink(splitCopy.substr(0, length), urls, anchors);
+        SelectLink(splitCopy.substr(0, length), selection);
         splitCopy.remove_prefix(length);
     }
 }
@@ -318,10 +342,10 @@ UniqueFd OpenSource(const QByteArray &sourcePath, qint64 &size, QString *why)
 
 } // namespace
 
-std::optional<FoundLink> SelectLinkInPiece(std::string_view rawPiece)
+std::optional<FoundLink> SelectLinkInPiece(std::string_view rawPiece, LinkRule rule)
 {
     const std::string_view piece = AsCString(rawPiece);
-    const std::size_t start = FindScheme(piece);
+    const std::size_t start = FindScheme(piece, rule);
     if (start == std::string_view::npos || start == 0)
         return std::nullopt;
     const std::size_t quote = piece.find('"', start);
@@ -353,7 +377,8 @@ std::optional<FoundLink> SelectLinkInPiece(std::string_view rawPiece)
 }
 
 bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
-                  QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why)
+                  QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why, LinkRule rule,
+                  int *httpsLeftOut)
 {
     qint64 size = 0;
     const UniqueFd source = OpenSource(sourcePath, size, why);
@@ -376,12 +401,17 @@ bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
     }
     if (!splitCopy.MoveIntoPlace())
         return Fail(why, WorkFileProblem(splitCopyPath, "cannot be created"));
-    if (lseek(splitCopy.Get(), 0, SEEK_SET) != 0 || !SelectLinks(splitCopy.Get(), urls, anchors))
+    Selection selection{rule, urls, anchors, 0};
+    const bool selected =
+        lseek(splitCopy.Get(), 0, SEEK_SET) == 0 && SelectLinks(splitCopy.Get(), selection);
+    if (httpsLeftOut != nullptr)
+        *httpsLeftOut += selection.httpsLeftOut;
+    if (!selected)
         return Fail(why, WorkFileProblem(splitCopyPath, "cannot be read back"));
     return true;
 }
 
-ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceBytes)
+ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceBytes, LinkRule rule)
 {
     ScannedFile scan;
     scan.path = sourcePath;
@@ -402,8 +432,10 @@ ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceByte
         scan.splitCopy.clear();
         return scan;
     }
+    Selection selection{rule, scan.urls, scan.anchors, 0};
     SelectLinksInMemory(std::string_view(scan.splitCopy.constData(), scan.splitCopy.size()),
-                        scan.urls, scan.anchors);
+                        selection);
+    scan.httpsLeftOut = selection.httpsLeftOut;
     scan.result = ScannedFile::Result::Scanned;
     return scan;
 }

@@ -12,6 +12,14 @@ inline constexpr char kSuppliedAnchorName[] = "Vantrel supplied this anchor name
 // The longest piece of the split copy examined at once.
 inline constexpr int kSplitCopyPieceChars = 999;
 
+// Which links an anchor line yields. Classic: http and ftp links. Today's
+// web: https links too, by the same rules as http links.
+enum class LinkRule
+{
+    Classic,
+    TodaysWeb
+};
+
 struct FoundLink
 {
     QByteArray url;
@@ -27,9 +35,12 @@ struct FoundLink
 // opened or read, or is not a regular file (a pipe or a device could block the
 // scan or never end it), or the split copy cannot be created, written or read
 // back. why then says which, in words for the user; the links found up to then
-// stay appended.
+// stay appended. httpsLeftOut, when given, is raised by the number of anchor
+// lines that the classic rule passed over but that yield an https link by
+// today's web rule.
 bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
-                  QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why = nullptr);
+                  QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why = nullptr,
+                  LinkRule rule = LinkRule::Classic, int *httpsLeftOut = nullptr);
 
 // A file scanned for links before its turn, its split copy kept in memory.
 struct ScannedFile
@@ -50,12 +61,14 @@ struct ScannedFile
     QByteArray splitCopy;
     QList<QByteArray> urls;
     QList<QByteArray> anchors;
+    int httpsLeftOut = 0;
 };
 
 // Scans the file as ExtractLinks does, with the same checks and reasons, but
 // keeps the split copy in memory instead of writing it; a file longer than
 // maxSourceBytes is not read.
-ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceBytes);
+ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceBytes,
+                              LinkRule rule = LinkRule::Classic);
 
 // Writes a split copy kept in memory to its work file, as ExtractLinks writes
 // it (under a name of its own, then moved into place); false, with why, when
@@ -64,4 +77,5 @@ bool StoreSplitCopy(const QByteArray &splitCopy, const QByteArray &splitCopyPath
                     QString *why = nullptr);
 
 // The link that one piece of the split copy yields, if any.
-std::optional<FoundLink> SelectLinkInPiece(std::string_view piece);
+std::optional<FoundLink> SelectLinkInPiece(std::string_view piece,
+                                           LinkRule rule = LinkRule::Classic);

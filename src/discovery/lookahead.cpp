@@ -9,7 +9,7 @@ bool CLookAhead::ScanNext(const QList<QByteArray> &queue)
     const qint64 room = m_nBudget - m_nHeldBytes;
     if (room <= 0)
         return false;
-    ScannedFile scan = ScanLinksInMemory(queue.at(Held()), room);
+    ScannedFile scan = ScanLinksInMemory(queue.at(Held()), room, m_rule);
     if (scan.result == ScannedFile::Result::TooBig) {
         // Longer than the whole budget: it is scanned at its turn, as always.
         // Otherwise it fits once the files before it have been taken up.

@@ -22,6 +22,9 @@ public:
 
     explicit CLookAhead(qint64 budget = kDefaultBudget) : m_nBudget(budget) {}
 
+    // The rule the files are scanned by from now on.
+    void SetRule(LinkRule rule) { m_rule = rule; }
+
     // Scans the first file of queue that is not held yet (queue is the files
     // still to be taken up, head first). False when none can be scanned now:
     // none is left, the budget is spent, or the file is too long to hold.
@@ -35,6 +38,7 @@ public:
 
 private:
     qint64 m_nBudget;
+    LinkRule m_rule = LinkRule::Classic;
     qint64 m_nHeldBytes = 0;
     std::deque<ScannedFile> m_files;
     // The next file to scan was found too long to hold: it waits for its turn.

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <sys/socket.h>
 
+#include "engine/modernurl.h"
 #include "engine/probedisplay.h"
+#include "engine/probemode.h"
 #include "engine/resultcategories.h"
 #include "engine/urlparts.h"
 
@@ -19,18 +21,78 @@ QString Text(const QByteArray &bytes)
     return QString::fromUtf8(bytes);
 }
 
+std::uint32_t TlsFailureCode(TlsClient::Outcome outcome)
+{
+    switch (outcome) {
+    case TlsClient::Outcome::NotTrusted:
+        return PROBE_ERR_TLS_NOT_TRUSTED;
+    case TlsClient::Outcome::Expired:
+        return PROBE_ERR_TLS_EXPIRED;
+    case TlsClient::Outcome::OtherHost:
+        return PROBE_ERR_TLS_OTHER_HOST;
+    default:
+        break;
+    }
+    return PROBE_ERR_TLS_HANDSHAKE;
+}
+
+// The port of a link without one of its own: the scheme's, or the one the
+// tests put in its place.
+const QByteArray &SchemePort(const ProbePorts &ports, LinkScheme scheme)
+{
+    switch (scheme) {
+    case LinkScheme::Https:
+        return ports.https;
+    case LinkScheme::Ftp:
+        return ports.ftp;
+    case LinkScheme::Http:
+        break;
+    }
+    return ports.http;
+}
+
+QByteArray ConnectPort(const ProbePorts &ports, const ModernUrl &url)
+{
+    return url.bOwnPort ? QByteArray::number(url.port) : SchemePort(ports, url.scheme);
+}
+
 } // namespace
+
+bool ProbesTodaysWay(const ProbePorts &ports, const QByteArray &link)
+{
+    if (ports.mode && ports.mode->bTodaysWeb)
+        return true;
+    return link.left(8).compare("https://", Qt::CaseInsensitive) == 0;
+}
+
+QByteArray ProbeTargetKey(const ProbePorts &ports, const QByteArray &link, int protocol)
+{
+    if (ProbesTodaysWay(ports, link)) {
+        ModernUrl url;
+        if (SplitModernUrl(link, url) == 0)
+            return url.asciiHost + ':' + ConnectPort(ports, url);
+    }
+    // Host names do not depend on case; the port is the one the probe uses.
+    return GetHostName(link, protocol).toLower() + ':' +
+           (protocol == PROTOCOL_HTTP ? ports.http : ports.ftp);
+}
 
 CHttpProbe::CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
                        const ResolverOptions &resolver)
     : m_ownResolver(std::make_unique<AsyncResolver>(resolver)), m_resolver(*m_ownResolver),
       m_ui(ui), m_listener(listener), m_ports(std::move(ports))
-{}
+{
+    if (!m_ports.mode)
+        m_ports.mode = std::make_shared<ProbeMode>();
+}
 
 CHttpProbe::CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
                        AsyncResolver &sharedResolver)
     : m_resolver(sharedResolver), m_ui(ui), m_listener(listener), m_ports(std::move(ports))
-{}
+{
+    if (!m_ports.mode)
+        m_ports.mode = std::make_shared<ProbeMode>();
+}
 
 CHttpProbe::~CHttpProbe()
 {
@@ -52,6 +114,8 @@ void CHttpProbe::DropConnection()
 {
     // A connect cut short (stop, time-out, closing) ends its wait cursor too.
     EndWaitCursor();
+    // The session goes before the socket it runs over.
+    m_pTls.reset();
     if (m_pSocket == nullptr)
         return;
     m_pSocket->Close();
@@ -60,9 +124,23 @@ void CHttpProbe::DropConnection()
 
 int CHttpProbe::SendRequest(const QByteArray &link)
 {
-    m_strHost = GetHostName(link, m_nProtocol);
-    const QByteArray &port = m_nProtocol == PROTOCOL_HTTP ? m_ports.http : m_ports.ftp;
-    m_strPath = GetUrlPath(link, m_nProtocol);
+    m_bTodaysWay = ProbesTodaysWay(m_ports, link);
+    QByteArray port;
+    QByteArray lookup;
+    int split = 0;
+    if (m_bTodaysWay) {
+        m_modernUrl = ModernUrl();
+        split = SplitModernUrl(link, m_modernUrl);
+        m_strHost = m_modernUrl.host;
+        lookup = m_modernUrl.asciiHost;
+        port = ConnectPort(m_ports, m_modernUrl);
+        m_strPath = m_modernUrl.path;
+    } else {
+        m_strHost = GetHostName(link, m_nProtocol);
+        lookup = m_strHost;
+        port = m_nProtocol == PROTOCOL_HTTP ? m_ports.http : m_ports.ftp;
+        m_strPath = GetUrlPath(link, m_nProtocol);
+    }
 
     if (m_pSocket != nullptr)
         CloseConnection();
@@ -73,7 +151,11 @@ int CHttpProbe::SendRequest(const QByteArray &link)
     m_ui.SetWaitCursor(true);
     m_ui.SetStatusPane(1, QStringLiteral("Connecting to %1").arg(Text(m_strHost)));
     m_ui.SetStatusPane(2, QString());
-    const int result = m_pSocket->Connect(m_strHost, port);
+    const int result = split != 0
+                           ? split
+                           : m_pSocket->Connect(lookup, port,
+                                                m_bTodaysWay ? CSocketWnd::HostRule::Exact
+                                                             : CSocketWnd::HostRule::Classic);
     if (result >= static_cast<int>(kFirstFailureCode)) {
         OnConnected(result);
         return result;
@@ -90,19 +172,78 @@ void CHttpProbe::OnConnected(int result)
         CloseConnection();
         return;
     }
+    if (m_bTodaysWay) {
+        StartTodaysExchange();
+        return;
+    }
     m_pSocket->AsyncSelect(FD_READ | FD_CLOSE);
 
     if (m_nProtocol == PROTOCOL_HTTP) {
-        const QByteArray requestLine = "GET " + m_strPath + " HTTP/1.0";
-        // Three sends, the last two pieces flagged as more to come, so that
-        // the request leaves in one segment rather than three.
-        m_pSocket->Send(requestLine.constData(), static_cast<int>(requestLine.size()), MSG_MORE);
-        m_pSocket->Send("\r\n", 2, MSG_MORE);
-        m_pSocket->Send("\r\n", 2, 0);
+        // The Host header names the host looked up: servers that hold many
+        // sites at one address need it to find the page at all.
+        const QByteArray request = ClassicRequest(m_strPath, m_strHost);
+        m_pSocket->Send(request.constData(), static_cast<int>(request.size()), 0);
         m_ui.SetStatusPane(2, QStringLiteral("GET method sent to host"));
     } else {
         m_ui.SetStatusPane(2, QString());
     }
+}
+
+void CHttpProbe::StartTodaysExchange()
+{
+    const QByteArray request = ModernRequest(m_modernUrl);
+    if (m_modernUrl.scheme == LinkScheme::Https) {
+        // The session alone watches the socket: nothing is read or sent
+        // around it, and nothing at all before the certificate is verified.
+        TlsExchangeListener &listener = *this;
+        m_pTls = std::make_unique<CTlsExchange>(listener, m_ports.mode->Tls(), m_pSocket->m_hSocket,
+                                                m_modernUrl.asciiHost, request, 512);
+        m_pTls->Start();
+        m_ui.SetStatusPane(2, QString());
+        return;
+    }
+    m_pSocket->AsyncSelect(FD_READ | FD_CLOSE);
+    if (m_modernUrl.scheme == LinkScheme::Http) {
+        m_pSocket->Send(request.constData(), static_cast<int>(request.size()), 0);
+        m_ui.SetStatusPane(2, QStringLiteral("GET method sent to host"));
+    } else {
+        m_ui.SetStatusPane(2, QString());
+    }
+}
+
+void CHttpProbe::OnTlsFailed(TlsClient::Outcome outcome)
+{
+    // A certificate that is refused is an outcome at once.
+    CloseConnection();
+    m_listener.OnConnectFailed(TlsFailureCode(outcome));
+}
+
+void CHttpProbe::OnTlsRequestSent()
+{
+    m_ui.SetStatusPane(2, QStringLiteral("GET method sent to host"));
+}
+
+void CHttpProbe::OnTlsReply(const char *data, int length)
+{
+    m_ui.SetStatusPane(2, QStringLiteral("Host Reply Received"));
+    TakeReplyPiece(data, length);
+    m_listener.OnReplyReceived();
+}
+
+void CHttpProbe::OnTlsClosed()
+{
+    CloseConnection();
+    m_ui.SetStatusPane(1, QStringLiteral("Connection Closed by Host"));
+    m_listener.OnClosedByHost();
+}
+
+void CHttpProbe::TakeReplyPiece(const char *data, int length)
+{
+    std::memset(m_szReply, 0, sizeof m_szReply);
+    m_szReply[513] = '\n';
+    m_nReplyBytes = std::clamp(length, 0, 512);
+    if (m_nReplyBytes > 0)
+        std::memcpy(m_szReply, data, static_cast<std::size_t>(m_nReplyBytes));
 }
 
 void CHttpProbe::EndWaitCursor()

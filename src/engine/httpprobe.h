@@ -6,17 +6,36 @@
 
 #include <QByteArray>
 
+#include "engine/modernurl.h"
 #include "net/asyncresolver.h"
 #include "net/socketwnd.h"
+#include "net/tlsexchange.h"
 
 class ProbeDisplay;
+struct ProbeMode;
 
-// The ports the probe connects to; tests point them at ephemeral ports.
+// The ports the probe connects to when a link names none; tests point them at
+// ephemeral ports. Also carries the mode the probes share.
 struct ProbePorts
 {
+    ProbePorts() = default;
+    ProbePorts(QByteArray httpPort, QByteArray ftpPort, QByteArray httpsPort = "443")
+        : http(std::move(httpPort)), ftp(std::move(ftpPort)), https(std::move(httpsPort))
+    {}
+
     QByteArray http = "80";
     QByteArray ftp = "21";
+    QByteArray https = "443";
+    // Null: every link is probed the classic way.
+    std::shared_ptr<ProbeMode> mode;
 };
+
+// Whether a link is probed as today's web mode probes it: always in that
+// mode, and an https link whatever the mode (only that mode selects them).
+bool ProbesTodaysWay(const ProbePorts &ports, const QByteArray &link);
+// The host and port a link's probe connects to, as "host:port", for counting
+// the probes towards one host.
+QByteArray ProbeTargetKey(const ProbePorts &ports, const QByteArray &link, int protocol);
 
 // Told how a probe that SendRequest left pending goes on.
 class ReplyListener
@@ -36,7 +55,7 @@ public:
 // HTTP/1.0 GET request for its path (http only), and hands the first piece of
 // the reply to its listener. Name lookup and connect never block: both go on
 // from the event loop. Keeps status panes 1 and 2 and the wait cursor up to date.
-class CHttpProbe final : public SocketEventSink
+class CHttpProbe final : public SocketEventSink, private TlsExchangeListener
 {
 public:
     // With a resolver of its own.
@@ -84,6 +103,14 @@ public:
 private:
     // The connect has an outcome: go on as after a blocking connect.
     void OnConnected(int result);
+    // The connection is up: sends the request (http) or starts the TLS
+    // exchange (https) of today's web mode.
+    void StartTodaysExchange();
+    void TakeReplyPiece(const char *data, int length);
+    void OnTlsFailed(TlsClient::Outcome outcome) override;
+    void OnTlsRequestSent() override;
+    void OnTlsReply(const char *data, int length) override;
+    void OnTlsClosed() override;
     void EndWaitCursor();
 
     ProbeDisplay &m_ui;
@@ -94,5 +121,10 @@ private:
     QByteArray m_strHost;
     QByteArray m_strPath;
     bool m_bWaitCursor = false;
+    // The probe in flight goes today's way; its link split.
+    bool m_bTodaysWay = false;
+    ModernUrl m_modernUrl;
+    // The https exchange in flight; always ended before the socket closes.
+    std::unique_ptr<CTlsExchange> m_pTls;
     bool m_bLackedResources = false;
 };

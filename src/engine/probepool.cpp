@@ -196,9 +196,7 @@ void CProbePool::FreeSlot(CProbeSlot &slot)
 
 PoolHost &CProbePool::HostOf(const QByteArray &link, int protocol)
 {
-    // Host names do not depend on case; the port is the one the probe uses.
-    const QByteArray key = GetHostName(link, protocol).toLower() + ':' +
-                           (protocol == PROTOCOL_HTTP ? m_ports.http : m_ports.ftp);
+    const QByteArray key = ProbeTargetKey(m_ports, link, protocol);
     std::unique_ptr<PoolHost> &host = m_hosts[key];
     if (!host) {
         host = std::make_unique<PoolHost>();

@@ -33,6 +33,10 @@ constexpr std::array<Category, kCategoryCount> kCategories{{
     {PROBE_ERR_NO_SOCKET, "Can't Establish Socket"},
     {PROBE_ERR_CONNECT, "Can't Connect to Host"},
     {PROBE_ERR_TIMEOUT, "Host Took Too Long to Respond"},
+    {PROBE_ERR_TLS_HANDSHAKE, "TLS Handshake Failed"},
+    {PROBE_ERR_TLS_NOT_TRUSTED, "Certificate Not Trusted"},
+    {PROBE_ERR_TLS_EXPIRED, "Certificate Expired or Not Yet Valid"},
+    {PROBE_ERR_TLS_OTHER_HOST, "Certificate Names Another Host"},
 }};
 
 } // namespace
@@ -59,12 +63,26 @@ std::uint32_t CResultCategories::CategoryCode(int index)
 
 void CResultCategories::LoadFilter(CRegSettings &settings)
 {
-    m_strFilter = settings.ReadString("Settings", "Filter", kFilterSafeDefault);
-    if (m_strFilter.size() == kCategoryCount)
-        return;
-    m_ui.MessageBox(QStringLiteral("Setting Filter Codes to Safe Default"), EngineUi::Icon::None);
-    m_strFilter = kFilterSafeDefault;
-    settings.WriteString("Settings", "Filter", m_strFilter);
+    QByteArray classic = settings.ReadString("Settings", "Filter", kFilterSafeDefault);
+    if (classic.size() != kClassicCategoryCount) {
+        m_ui.MessageBox(QStringLiteral("Setting Filter Codes to Safe Default"),
+                        EngineUi::Icon::None);
+        classic = kFilterSafeDefault;
+        settings.WriteString("Settings", "Filter", classic);
+    }
+    QByteArray tls = settings.ReadString("Settings", "TlsFilter", kTlsFilterDefault);
+    if (tls.size() != kTlsCategoryCount)
+        tls = kTlsFilterDefault;
+    m_strFilter = classic + tls;
+}
+
+void CResultCategories::StoreFilter(CRegSettings &settings, const QByteArray &filter)
+{
+    settings.WriteString("Settings", "Filter", filter.left(kClassicCategoryCount));
+    QByteArray tls = filter.mid(kClassicCategoryCount, kTlsCategoryCount);
+    if (tls.size() != kTlsCategoryCount)
+        tls = kTlsFilterDefault;
+    settings.WriteString("Settings", "TlsFilter", tls);
 }
 
 bool CResultCategories::IsReported(std::uint32_t code) const

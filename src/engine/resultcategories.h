@@ -19,14 +19,27 @@ enum ProbeError : std::uint32_t
     PROBE_ERR_NO_SOCKET = 10003,
     PROBE_ERR_CONNECT = 10004,
     PROBE_ERR_TIMEOUT = 10005,
+    // Failures of an https probe, only ever met in today's web mode.
+    PROBE_ERR_TLS_HANDSHAKE = 10006,
+    PROBE_ERR_TLS_NOT_TRUSTED = 10007,
+    PROBE_ERR_TLS_EXPIRED = 10008,
+    PROBE_ERR_TLS_OTHER_HOST = 10009,
 };
 
 inline constexpr std::uint32_t kFirstFailureCode = PROBE_ERR_UNSPECIFIED;
-inline constexpr int kCategoryCount = 21;
+// The classic categories come first, so that a stored filter of their 21
+// characters keeps its meaning; the https failures follow.
+inline constexpr int kClassicCategoryCount = 21;
+inline constexpr int kTlsCategoryCount = 4;
+inline constexpr int kCategoryCount = kClassicCategoryCount + kTlsCategoryCount;
 
+// The stored "Filter" holds the classic categories only; "TlsFilter" holds the
+// https failures, all reported when it is missing.
 inline constexpr char kFilterSafeDefault[] = "011111111111111111111";
-inline constexpr char kFilterWatchLikeAHawk[] = "011111111111111111111";
-inline constexpr char kFilterWatchWithOneEyeShut[] = "000000011110000001000";
+inline constexpr char kTlsFilterDefault[] = "1111";
+inline constexpr char kFilterWatchLikeAHawk[] = "0111111111111111111111111";
+// A visitor's browser refuses each https failure with an error page, as bad as a 404.
+inline constexpr char kFilterWatchWithOneEyeShut[] = "0000000111100000010001111";
 inline constexpr char kUnknownReasonText[] = "--------------> UNKNOWN REASON !!!!!";
 
 // The 21 result categories, the report filter that says which of them are
@@ -37,8 +50,12 @@ public:
     explicit CResultCategories(EngineUi &ui);
 
     // Reads "Settings"/"Filter"; a stored text that is not 21 characters long
-    // is replaced by the safe default after telling the user.
+    // is replaced by the safe default after telling the user. Then
+    // "Settings"/"TlsFilter", the https failures' 4 characters: anything else
+    // reads as all reported.
     void LoadFilter(CRegSettings &settings);
+    // Writes the filter back as LoadFilter reads it: "Filter", then "TlsFilter".
+    static void StoreFilter(CRegSettings &settings, const QByteArray &filter);
 
     bool IsReported(std::uint32_t code) const;
     // Sets m_bUnknownCode and beeps for a code outside the table.
@@ -49,7 +66,8 @@ public:
     static std::uint32_t CategoryCode(int index);
 
     std::array<QByteArray, kCategoryCount> m_strCategory;
-    QByteArray m_strFilter = kFilterSafeDefault;
+    // One character per category: 25 once loaded.
+    QByteArray m_strFilter = QByteArray(kFilterSafeDefault) + kTlsFilterDefault;
     bool m_bUnknownCode = false;
 
 private:

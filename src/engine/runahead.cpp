@@ -17,8 +17,10 @@ void CRunAhead::SetLimits(int total, int perHost)
     m_pool.SetLimits(total, perHost);
 }
 
-void CRunAhead::Begin(int protocol)
+void CRunAhead::Begin(int protocol, LinkRule rule)
 {
+    m_rule = rule;
+    m_lookAhead.SetRule(rule);
     Clear();
     m_nProtocol = protocol;
 }
@@ -56,7 +58,8 @@ void CRunAhead::Feed(const QList<QByteArray> &current, const QList<QByteArray> &
 }
 
 bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPath,
-                           QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why)
+                           QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why,
+                           int *httpsLeftOut)
 {
     // Every link of the file before has been taken, so the pool now starts
     // with this file's links, if any were handed on.
@@ -68,7 +71,7 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
             // The files changed under the look-ahead: start afresh from here.
             Clear();
         }
-        return ExtractLinks(path, splitCopyPath, urls, anchors, why);
+        return ExtractLinks(path, splitCopyPath, urls, anchors, why, m_rule, httpsLeftOut);
     }
     const int fed = m_fed.front();
     m_fed.pop_front();
@@ -84,6 +87,8 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
             m_pool.ReleaseHead();
         return false;
     }
+    if (httpsLeftOut != nullptr)
+        *httpsLeftOut += scan->httpsLeftOut;
     urls += scan->urls;
     anchors += scan->anchors;
     m_nCurrentFed = fed;

@@ -30,7 +30,8 @@ public:
 
     // A run goes concurrent with nothing handed on yet. protocol: that of the
     // link before the first one to come (a link of neither scheme keeps it).
-    void Begin(int protocol);
+    // rule: the run's, by which the files ahead are scanned.
+    void Begin(int protocol, LinkRule rule);
     // Ends every probe and forgets everything scanned ahead.
     void Clear();
 
@@ -41,8 +42,10 @@ public:
     // The driver takes up files' head: appends its links and anchors, from its
     // scan ahead or from a scan now, and writes its split copy to its work file.
     // False, with why, when the file could not be scanned; its probes end.
+    // httpsLeftOut is raised as ExtractLinks raises it.
     bool TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPath,
-                    QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why);
+                    QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why,
+                    int *httpsLeftOut);
 
     // The probe of the driver's head link (Feed hands it on first), or null.
     const PoolJob *Head() const { return m_pool.Head(); }
@@ -71,6 +74,7 @@ private:
     // Links of the current file in the pool.
     int m_nCurrentFed = 0;
     int m_nProtocol = 1;
+    LinkRule m_rule = LinkRule::Classic;
     int m_nWindow = kMinWindow;
     // What of the head has been shown: its start, and the steps of its
     // display of which attempt.

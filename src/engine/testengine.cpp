@@ -35,11 +35,19 @@ QByteArray NotScannedLine(const QByteArray &path, const QString &why)
     return "Could not scan " + path + " for links: " + why.toLocal8Bit() + "\r\n\r\n";
 }
 
+// The options with the mode that every probe of the engine shares.
+EngineOptions WithProbeMode(EngineOptions options)
+{
+    if (!options.ports.mode)
+        options.ports.mode = std::make_shared<ProbeMode>();
+    return options;
+}
+
 } // namespace
 
 CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                          EngineOptions options)
-    : m_ui(ui), m_timers(timers), m_options(std::move(options)), m_categories(ui),
+    : m_ui(ui), m_timers(timers), m_options(WithProbeMode(std::move(options))), m_categories(ui),
       m_probe(ui, *this, m_options.ports, m_options.resolver)
 {
     if (!m_options.dateTime)
@@ -49,6 +57,7 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
     SetTimeout(settings.ReadInt("Settings", "Timeout", 15));
     SetJobs(settings.ReadInt("Settings", "Jobs", kDefaultDesktopJobs),
             settings.ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost));
+    SetTodaysWeb(settings.ReadInt("Settings", "TodaysWeb", 0) != 0);
 }
 
 CTestEngine::~CTestEngine()
@@ -101,6 +110,8 @@ void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool al
     m_bRunEnded = false;
     m_categories.m_bUnknownCode = false;
     m_nReportedInRun = 0;
+    m_runRule = TodaysWeb() ? LinkRule::TodaysWeb : LinkRule::Classic;
+    m_nHttpsLeftOut = 0;
 
     if (!m_bActivityCreated) {
         m_nActivityTick = 0;
@@ -177,6 +188,8 @@ void CTestEngine::EndRun()
     m_ui.SetStatusPane(2, QString());
     m_ui.MessageBeep(EngineUi::Beep::Default);
     m_ui.StateChanged();
+    if (m_nHttpsLeftOut > 0)
+        m_ui.HttpsNotTested(m_nHttpsLeftOut);
 }
 
 void CTestEngine::TakeUpNextFile()
@@ -343,6 +356,8 @@ void CTestEngine::OnStopTest()
     StopRun();
     AppendText(ReportLine::Stopped());
     m_ui.StateChanged();
+    if (m_nHttpsLeftOut > 0)
+        m_ui.HttpsNotTested(m_nHttpsLeftOut);
 }
 
 void CTestEngine::OnReplyReceived()
@@ -372,7 +387,7 @@ void CTestEngine::BeginConcurrent()
         m_pRunAhead->SetLimits(m_nJobs, m_nJobsPerHost);
         m_pRunAhead->SetTimeout(m_nTimeoutMs);
     }
-    m_pRunAhead->Begin(m_probe.m_nProtocol);
+    m_pRunAhead->Begin(m_probe.m_nProtocol, m_runRule);
     m_bConcurrent = true;
 }
 
@@ -443,9 +458,15 @@ void CTestEngine::PostTake()
 bool CTestEngine::ExtractLinks(const QByteArray &path, QString *why)
 {
     const QByteArray splitCopyPath = m_workFiles.WorkFilePath("2");
-    const bool scanned =
-        m_bConcurrent ? m_pRunAhead->TakeUpFile(path, splitCopyPath, m_listUrls, m_listAnchors, why)
-                      : ::ExtractLinks(path, splitCopyPath, m_listUrls, m_listAnchors, why);
+    int httpsLeftOut = 0;
+    const bool scanned = m_bConcurrent
+                             ? m_pRunAhead->TakeUpFile(path, splitCopyPath, m_listUrls,
+                                                       m_listAnchors, why, &httpsLeftOut)
+                             : ::ExtractLinks(path, splitCopyPath, m_listUrls, m_listAnchors, why,
+                                              m_runRule, &httpsLeftOut);
+    // A file that could not be scanned is reported as such, not counted.
+    if (scanned)
+        m_nHttpsLeftOut += httpsLeftOut;
     m_nUrlsInFile = static_cast<int>(m_listUrls.size());
     return scanned;
 }

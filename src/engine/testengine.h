@@ -8,8 +8,10 @@
 #include <QList>
 #include <QString>
 
+#include "discovery/linkextractor.h"
 #include "discovery/workfiles.h"
 #include "engine/httpprobe.h"
+#include "engine/probemode.h"
 #include "engine/probepool.h"
 #include "engine/progressmodel.h"
 #include "engine/resultcategories.h"
@@ -44,8 +46,9 @@ struct EngineOptions
 class CTestEngine final : public ReplyListener, public PoolListener
 {
 public:
-    // Reads the report filter, the time-out and the desktop program's limits
-    // of probes at once ("Jobs", "JobsPerHost") from the settings.
+    // Reads the report filter, the time-out, the desktop program's limits
+    // of probes at once ("Jobs", "JobsPerHost") and the mode ("TodaysWeb")
+    // from the settings.
     CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                 EngineOptions options = {});
     ~CTestEngine() override;
@@ -79,6 +82,13 @@ public:
     // link at a time, each probed at its own step, as the driver always did.
     void SetJobs(int total, int perHost);
     int Jobs() const { return m_nJobs; }
+    // Today's web mode on or off: from the next run for the links selected,
+    // from the next probe for how they are probed.
+    void SetTodaysWeb(bool on) { m_options.ports.mode->bTodaysWeb = on; }
+    bool TodaysWeb() const { return m_options.ports.mode->bTodaysWeb; }
+    // Anchors of the current or last run whose https link went untested
+    // because the run was in the classic mode.
+    int HttpsLeftOut() const { return m_nHttpsLeftOut; }
     int JobsPerHost() const { return m_nJobsPerHost; }
 
     // Which commands the user may give now.
@@ -167,4 +177,7 @@ private:
     bool m_bPollPosted = false;
     // The current file was scanned and its summary line is still to come.
     bool m_bSummaryDue = false;
+    // The rule the current run selects its links by.
+    LinkRule m_runRule = LinkRule::Classic;
+    int m_nHttpsLeftOut = 0;
 };

@@ -85,6 +85,24 @@ ConnectTarget NumericTarget(const QByteArray &name)
     return target;
 }
 
+bool LiteralTarget(const QByteArray &name, ConnectTarget &target)
+{
+    ConnectTarget literal;
+    auto &ipv4 = reinterpret_cast<sockaddr_in &>(literal.address);
+    auto &ipv6 = reinterpret_cast<sockaddr_in6 &>(literal.address);
+    if (inet_pton(AF_INET, name.constData(), &ipv4.sin_addr) == 1) {
+        ipv4.sin_family = AF_INET;
+        literal.length = sizeof(sockaddr_in);
+    } else if (inet_pton(AF_INET6, name.constData(), &ipv6.sin6_addr) == 1) {
+        ipv6.sin6_family = AF_INET6;
+        literal.length = sizeof(sockaddr_in6);
+    } else {
+        return false;
+    }
+    target = literal;
+    return true;
+}
+
 int AimTarget(ConnectTarget &target, std::uint16_t port)
 {
     const auto networkPort = htons(port);

@@ -41,6 +41,11 @@ bool IsNumericHost(const QByteArray &name);
 // which the connect then refuses.
 ConnectTarget NumericTarget(const QByteArray &name);
 
+// The target of a host written as an IPv4 address (four dotted decimal
+// numbers) or an IPv6 address (without brackets); false for anything else,
+// which is then a name to look up.
+bool LiteralTarget(const QByteArray &name, ConnectTarget &target);
+
 // Puts the port into a target and checks that it can be connected to:
 // kConnectOk, or kConnectFailed for the unspecified address.
 int AimTarget(ConnectTarget &target, std::uint16_t port);

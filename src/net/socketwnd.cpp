@@ -26,7 +26,7 @@ CSocketWnd::~CSocketWnd()
     Close();
 }
 
-int CSocketWnd::Connect(const QByteArray &host, const QByteArray &port)
+int CSocketWnd::Connect(const QByteArray &host, const QByteArray &port, HostRule rule)
 {
     // A second connect replaces the first instead of leaking it.
     Close();
@@ -38,7 +38,9 @@ int CSocketWnd::Connect(const QByteArray &host, const QByteArray &port)
         return checked;
 
     ConnectTarget target;
-    if (IsNumericHost(name)) {
+    if (rule == HostRule::Exact && LiteralTarget(name, target)) {
+        // An address written in the link is connected to as it is.
+    } else if (rule == HostRule::Classic && IsNumericHost(name)) {
         target = NumericTarget(name);
     } else {
         std::uint64_t id = 0;

@@ -33,6 +33,15 @@ public:
 class CSocketWnd
 {
 public:
+    // How a host that starts with a digit is read. Classic: as a dotted IPv4
+    // address, whatever follows. Exact: as an address only when it is a
+    // whole IPv4 or IPv6 address, else as a name to look up.
+    enum class HostRule
+    {
+        Classic,
+        Exact
+    };
+
     CSocketWnd(SocketEventSink &parent, AsyncResolver &resolver);
     ~CSocketWnd();
 
@@ -47,7 +56,7 @@ public:
     // outside 1 to 65535, 10002 name does not resolve, 10003 no socket,
     // 10004 refused or failed. Nothing bounds the wait: the caller's time-out
     // does, by closing the socket window.
-    int Connect(const QByteArray &host, const QByteArray &port);
+    int Connect(const QByteArray &host, const QByteArray &port, HostRule rule = HostRule::Classic);
     // A connect has been started and its FD_CONNECT has not come yet.
     bool IsConnecting() const { return m_lookupId != 0 || m_nConnectingSocket >= 0; }
     // Asks for FD_READ and/or FD_CLOSE notifications; 0 when there is no socket.

@@ -179,22 +179,52 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
 
     WhenModal([](QWidget *dialog) {
         Press(dialog, QStringLiteral("Watch With One Eye Shut"));
+        Press(dialog, QStringLiteral("Test Today's Web"));
         Press(dialog, QStringLiteral("OK"));
     });
+    EXPECT_FALSE(view->Engine().TodaysWeb());
     Give(desk.frame->Actions().settings);
     EXPECT_TRUE(view->Engine().m_bRunning);
-    EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("000000011110000001000"));
+    // In memory the https failures follow the 21 classic categories; the
+    // stored filter keeps its 21 characters and they are stored apart.
+    EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("0000000111100000010001111"));
     EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
+    EXPECT_EQ(desk.StoredString("Settings", "TlsFilter"), QByteArray("1111"));
+    EXPECT_TRUE(view->Engine().TodaysWeb()) << "from the next probe on";
+    EXPECT_EQ(desk.StoredString("Settings", "TodaysWeb"), QByteArray("1"));
 
     WhenModal([](QWidget *dialog) {
         Press(dialog, QStringLiteral("Watch Like a Hawk"));
         Press(dialog, QStringLiteral("Cancel"));
     });
     Give(desk.frame->Actions().settings);
-    EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("000000011110000001000"));
+    EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("0000000111100000010001111"));
     EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
     EXPECT_TRUE(view->Engine().m_bRunning);
     Give(desk.frame->Actions().stopTest);
+}
+
+} // namespace
+
+namespace {
+
+// A run in the classic mode says in the status bar how many https links it
+// passed over, and how to have them tested; the report stays as it was.
+TEST(DesktopRunTest, StatusBarTellsOfHttpsLinksLeftUntested)
+{
+    LoopbackServer server;
+    DesktopHarness desk(server.portText());
+    CVantrelView *view = desk.frame->View();
+    const QByteArray page = desk.Html("mixed.html", "<a href=\"https://127.0.0.1/s\">S</a>"
+                                                    "<a href=\"http://127.0.0.1/\">P</a>"
+                                                    "<a href=\"HTTPS://127.0.0.1/t\">T</a>\n");
+    ChooseFile(page);
+    Give(desk.frame->Actions().selectFiles);
+    ASSERT_TRUE(WaitUntil([&] { return !view->Engine().m_bRunning; }, std::chrono::seconds(20)));
+    EXPECT_EQ(desk.frame->StatusBar()->currentMessage(),
+              QStringLiteral("2 https links were not tested; turn on Test Today's Web in Settings "
+                             "to test them"));
+    EXPECT_FALSE(view->Engine().ReportText().contains("https")) << "nothing of them in the report";
 }
 
 } // namespace

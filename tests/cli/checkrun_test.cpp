@@ -221,8 +221,9 @@ TEST(CheckEndToEndTest, RunAgainstHostsOnThePortsOfTheWeb)
                page + ": URLs tested: 7. URL errors: 5.\r\n\r\n")
                   .toStdString());
     EXPECT_EQ(web->requests(),
-              (QList<QByteArray>{"GET / HTTP/1.0\r\n\r\n", "GET /gone?x=1 HTTP/1.0\r\n\r\n",
-                                 "GET /odd HTTP/1.0\r\n\r\n"}));
+              (QList<QByteArray>{"GET / HTTP/1.0\r\nHost: " + webHost + "\r\n\r\n",
+                                 "GET /gone?x=1 HTTP/1.0\r\nHost: " + webHost + "\r\n\r\n",
+                                 "GET /odd HTTP/1.0\r\nHost: " + webHost + "\r\n\r\n"}));
 }
 
 } // namespace

@@ -131,7 +131,8 @@ TEST_F(ReportCommandsTest, RetestProbesTheReportedLinksAgain)
                             "*Reason for Failure: HTTP Code 404 Not Found\r\n>Results for " +
                             input + ": URLs tested: 1. URL errors: 1.\r\n"))
         << result.out.constData();
-    EXPECT_EQ(server.requests(), QList<QByteArray>{"GET /gone HTTP/1.0\r\n\r\n"});
+    EXPECT_EQ(server.requests(),
+              QList<QByteArray>{"GET /gone HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"});
     EXPECT_EQ(RunCheck({"--retest", home.file("none.txt")}).exitCode, 2);
 }
 

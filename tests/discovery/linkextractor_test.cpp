@@ -157,6 +157,73 @@ TEST_F(LinkExtractorTest, SelectsOneLinkPerAnchorLine)
     }
 }
 
+// Today's web takes https links by the http rules: the earlier of the two
+// in the anchor line, ftp only when neither is there. The classic rule keeps
+// its selection and counts the anchors whose https link it passed over.
+TEST_F(LinkExtractorTest, TodaysWebTakesHttpsLinksByTheHttpRules)
+{
+    const struct
+    {
+        const char *name;
+        std::string html;
+        Links todays;
+        Links classic;
+        int httpsLeftOut;
+    } cases[] = {
+        {"https link", "<a href=\"https://s.org/x\">s</a>.", {{"https://s.org/x", "s"}}, {}, 1},
+        {"scheme in any case",
+         "<A HREF=\"HtTpS://S.org/\">s</A>.",
+         {{"HtTpS://S.org/", "s"}},
+         {},
+         1},
+        {"https before http",
+         "<a href=\"https://a/\" title=\"http://b/\">x</a>.",
+         {{"https://a/", "x"}},
+         {{"http://b/", "x"}},
+         1},
+        {"http before https",
+         "<a href=\"http://a/\" title=\"https://b/\">x</a>.",
+         {{"http://a/", "x"}},
+         {{"http://a/", "x"}},
+         0},
+        {"https wins over an earlier ftp",
+         "<a href=\"ftp://f/\" title=\"https://h/\">x</a>.",
+         {{"https://h/", "x"}},
+         {{"ftp://f/", "x"}},
+         1},
+        {"ftp when neither",
+         "<a href=\"ftp://f/\">f</a>.",
+         {{"ftp://f/", "f"}},
+         {{"ftp://f/", "f"}},
+         0},
+        {"piece starting with its scheme", "<ahttps://x/\">x</a>.", {}, {}, 0},
+        {"https without a closing quote", "<a href=https://x/>x</a>.", {}, {}, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray source = home.file("page.html");
+        WriteFileBytes(source, QByteArray(c.html.data(), static_cast<qsizetype>(c.html.size())));
+        for (const LinkRule rule : {LinkRule::TodaysWeb, LinkRule::Classic}) {
+            QList<QByteArray> urls;
+            QList<QByteArray> anchors;
+            int leftOut = 0;
+            ASSERT_TRUE(
+                ExtractLinks(source, splitCopyPath(), urls, anchors, nullptr, rule, &leftOut));
+            Links links;
+            for (qsizetype i = 0; i < urls.size(); ++i)
+                links.emplace_back(urls[i].toStdString(), anchors[i].toStdString());
+            const bool todays = rule == LinkRule::TodaysWeb;
+            EXPECT_EQ(links, todays ? c.todays : c.classic);
+            EXPECT_EQ(leftOut, todays ? 0 : c.httpsLeftOut);
+
+            // The scan ahead of a run selects the same.
+            const ScannedFile ahead = ScanLinksInMemory(source, 1 << 20, rule);
+            EXPECT_EQ(ahead.urls, urls);
+            EXPECT_EQ(ahead.httpsLeftOut, leftOut);
+        }
+    }
+}
+
 TEST_F(LinkExtractorTest, LongAnchorLinesAreExaminedInPiecesOf999)
 {
     const std::string fill999(999, 'x');

@@ -24,7 +24,7 @@ RunOutcome RunWhole(const QByteArray &path, bool allFiles, const ProbePorts &por
                     const std::function<void()> &spoil)
 {
     const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
-    settings->WriteString("Settings", "Filter", QByteArray(kCategoryCount, '1'));
+    settings->WriteString("Settings", "Filter", QByteArray(kClassicCategoryCount, '1'));
     settings->WriteInt("Settings", "Timeout", timeoutSeconds);
     EngineOptions options;
     options.ports = ports;
@@ -41,6 +41,7 @@ RunOutcome RunWhole(const QByteArray &path, bool allFiles, const ProbePorts &por
     });
     engine = std::make_unique<CTestEngine>(ui, timers, *settings, options);
     engine->SetJobs(shape.jobs, shape.perHost);
+    engine->SetTodaysWeb(shape.todaysWeb);
     int appends = 0;
     ui.afterText = [&] {
         if (++appends == shape.switchAfter)
@@ -53,6 +54,7 @@ RunOutcome RunWhole(const QByteArray &path, bool allFiles, const ProbePorts &por
     outcome.ended = SpinUntil([&engine] { return !engine->m_bRunning; }, std::chrono::seconds(60));
     outcome.report = engine->ReportText();
     outcome.trace = ui.trace;
+    outcome.httpsNotTested = ui.httpsNotTested;
     engine.reset();
     return outcome;
 }

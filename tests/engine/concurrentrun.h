@@ -49,6 +49,7 @@ struct RunShape
     // After this many report appends the limits become switchJobs (-1: never).
     int switchAfter = -1;
     int switchJobs = 1;
+    bool todaysWeb = false;
 };
 
 struct RunOutcome
@@ -56,6 +57,8 @@ struct RunOutcome
     QByteArray report;
     QList<QByteArray> trace;
     bool ended = false;
+    // What the run told of https links left untested.
+    QList<int> httpsNotTested;
 };
 
 // Runs the engine over path (its directory with allFiles) on the real event

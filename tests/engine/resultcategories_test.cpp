@@ -39,6 +39,10 @@ TEST(ResultCategoriesTest, TableHoldsTheCodesAndTextsInFilterOrder)
         {10003, "Can't Establish Socket"},
         {10004, "Can't Connect to Host"},
         {10005, "Host Took Too Long to Respond"},
+        {10006, "TLS Handshake Failed"},
+        {10007, "Certificate Not Trusted"},
+        {10008, "Certificate Expired or Not Yet Valid"},
+        {10009, "Certificate Names Another Host"},
     };
     for (int i = 0; i < kCategoryCount; ++i) {
         EXPECT_EQ(CResultCategories::CategoryIndex(expected[i].code), i);
@@ -74,7 +78,7 @@ TEST(ResultCategoriesTest, UnknownCodesAreAlwaysReportedWithABeep)
     RecordingUi ui;
     CResultCategories categories(ui);
     categories.m_strFilter = QByteArray(kCategoryCount, '0');
-    for (std::uint32_t code : {203u, 303u, 405u, 0u, 9999u, 10006u, 0xFFFFFFFFu})
+    for (std::uint32_t code : {203u, 303u, 405u, 0u, 9999u, 10010u, 0xFFFFFFFFu})
         EXPECT_TRUE(categories.IsReported(code)) << code;
     EXPECT_FALSE(categories.IsReported(404));
 
@@ -93,7 +97,7 @@ TEST(ResultCategoriesTest, StoredFilterOfWrongLengthIsReplacedAfterAMessage)
         CResultCategories categories(ui);
         categories.LoadFilter(*settings);
         EXPECT_EQ(ui.messages, QStringList{QStringLiteral("Setting Filter Codes to Safe Default")});
-        EXPECT_EQ(categories.m_strFilter, QByteArray(kFilterSafeDefault));
+        EXPECT_EQ(categories.m_strFilter, QByteArray(kFilterSafeDefault) + "1111");
         EXPECT_EQ(settings->ReadString("Settings", "Filter", ""), QByteArray(kFilterSafeDefault));
     }
 }
@@ -108,7 +112,7 @@ TEST(ResultCategoriesTest, StoredFilterOfTwentyOneCharactersIsKeptAsItStands)
     CResultCategories categories(ui);
     categories.LoadFilter(*settings);
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(categories.m_strFilter, odd);
+    EXPECT_EQ(categories.m_strFilter, odd + "1111") << "the https failures are reported";
 
     TempHome fresh;
     std::unique_ptr<CRegSettings> empty = StartSettingsStore();
@@ -117,6 +121,51 @@ TEST(ResultCategoriesTest, StoredFilterOfTwentyOneCharactersIsKeptAsItStands)
     EXPECT_TRUE(ui.messages.isEmpty()) << "a missing filter reads as the default";
     EXPECT_EQ(empty->ReadString("Settings", "Filter", "missing"), QByteArray("missing"))
         << "and nothing is written";
+}
+
+// The https failures' flags live apart from the 21 classic ones, so that the
+// stored "Filter" keeps its meaning and length for every older reader.
+TEST(ResultCategoriesTest, HttpsFailureFlagsAreStoredApartFromTheClassicFilter)
+{
+    const struct
+    {
+        const char *storedTls; // nullptr: none stored
+        QByteArray loaded;
+    } cases[] = {
+        {nullptr, "0000000111100000010001111"},
+        {"0101", "0000000111100000010000101"},
+        {"01", "0000000111100000010001111"},
+        {"01010", "0000000111100000010001111"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.storedTls ? c.storedTls : "(none)");
+        TempHome home;
+        std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+        settings->WriteString("Settings", "Filter", "000000011110000001000");
+        if (c.storedTls != nullptr)
+            settings->WriteString("Settings", "TlsFilter", c.storedTls);
+        RecordingUi ui;
+        CResultCategories categories(ui);
+        categories.LoadFilter(*settings);
+        EXPECT_TRUE(ui.messages.isEmpty());
+        EXPECT_EQ(categories.m_strFilter, c.loaded);
+        EXPECT_EQ(categories.IsReported(PROBE_ERR_TLS_NOT_TRUSTED), c.loaded.at(22) != '0');
+    }
+
+    TempHome home;
+    std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+    CResultCategories::StoreFilter(*settings, "1000000000000000000000110");
+    EXPECT_EQ(settings->ReadString("Settings", "Filter", ""), "100000000000000000000");
+    EXPECT_EQ(settings->ReadString("Settings", "TlsFilter", ""), "0110");
+
+    // Both presets report every https failure: a visitor meets each as an error page.
+    for (const char *preset : {kFilterWatchLikeAHawk, kFilterWatchWithOneEyeShut}) {
+        RecordingUi ui;
+        CResultCategories categories(ui);
+        categories.m_strFilter = preset;
+        for (std::uint32_t code = PROBE_ERR_TLS_HANDSHAKE; code <= PROBE_ERR_TLS_OTHER_HOST; ++code)
+            EXPECT_TRUE(categories.IsReported(code)) << preset << ' ' << code;
+    }
 }
 
 } // namespace

@@ -141,11 +141,12 @@ TEST_F(EngineCorpusTest, ReportIsExactForEveryKindOfOutcome)
     EXPECT_EQ(timeOuts, 2) << "only the silent and the closing host wait for the time-out";
 
     for (const QByteArray &request : main.requests()) {
-        EXPECT_TRUE(request.startsWith("GET /") && request.endsWith(" HTTP/1.0\r\n\r\n") &&
-                    request.count("\r\n") == 2)
+        EXPECT_TRUE(request.startsWith("GET /") &&
+                    request.endsWith(" HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n") &&
+                    request.count("\r\n") == 3)
             << request.constData();
     }
-    EXPECT_TRUE(main.requests().contains("GET /p?q=1 HTTP/1.0\r\n\r\n"));
+    EXPECT_TRUE(main.requests().contains("GET /p?q=1 HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"));
     EXPECT_EQ(ftp.requests(), QList<QByteArray>{QByteArray()}) << "nothing is sent to ftp hosts";
     EXPECT_EQ(ui.beeps.count(EngineUi::Beep::Exclamation), 3);
     EXPECT_EQ(ui.beeps.count(EngineUi::Beep::Default), 1);

@@ -79,7 +79,9 @@ TEST(TestEngineProbeTest, NamesAreLookedUpWithoutTheNetwork)
             EXPECT_EQ(nameServer.queryCount(), 0);
         }
     }
-    EXPECT_EQ(server.requests().count("GET /a HTTP/1.0\r\n\r\n"), 2);
+    EXPECT_EQ(server.requests(),
+              (QList<QByteArray>{"GET /a HTTP/1.0\r\nHost: localhost\r\n\r\n",
+                                 "GET /a HTTP/1.0\r\nHost: www.vantrel.test\r\n\r\n"}));
 }
 
 // A probe in flight, during the lookup at a name server that never answers or

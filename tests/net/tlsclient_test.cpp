@@ -18,6 +18,7 @@
 #include "support/loopbackfd.h"
 #include "support/loopbackserver.h"
 #include "support/loopbacktlsserver.h"
+#include "support/scopedenvironment.h"
 #include "support/testcertificates.h"
 
 using namespace std::chrono_literals;
@@ -29,32 +30,6 @@ using Outcome = TlsClient::Outcome;
 using Mode = LoopbackTlsServer::Mode;
 
 const QByteArray kRequest = "GET /page HTTP/1.0\r\nHost: localhost\r\n\r\n";
-
-// Sets or removes an environment variable for the life of the object.
-class ScopedEnvironment
-{
-public:
-    ScopedEnvironment(const char *name, const std::optional<QByteArray> &value)
-        : m_name(name), m_hadValue(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
-        if (value)
-            qputenv(name, *value);
-        else
-            qunsetenv(name);
-    }
-    ~ScopedEnvironment()
-    {
-        if (m_hadValue)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    bool m_hadValue;
-    QByteArray m_old;
-};
 
 // A blocking TCP connect to a loopback server, then non-blocking as the
 // socket window hands its sockets over.

@@ -5,7 +5,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -29,8 +31,11 @@
 
 namespace {
 
-const QByteArray kHawk = "011111111111111111111";
-const QByteArray kOneEye = "000000011110000001000";
+// The filters as the dialog shows them, one character per row, and as
+// "Filter" stores them: the 21 classic categories only.
+const QByteArray kHawk = kFilterWatchLikeAHawk;
+const QByteArray kOneEye = kFilterWatchWithOneEyeShut;
+const QByteArray kOneEyeStored = "000000011110000001000";
 
 std::array<QByteArray, kCategoryCount> CategoryTexts()
 {
@@ -215,7 +220,7 @@ TEST_F(SettingsDialogTest, PresetsCheckTheirRowsAndOnlyASuccessfulOkAppliesThem)
             EXPECT_EQ(result->filter, *c.filter);
         }
         EXPECT_EQ(settings->ReadString("Settings", "Filter", "(none)"),
-                  c.filter ? *c.filter : QByteArray("(none)"));
+                  c.filter ? c.filter->left(kClassicCategoryCount) : QByteArray("(none)"));
     }
 }
 
@@ -290,17 +295,22 @@ TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
     EXPECT_EQ(chosen->filter, kOneEye);
     EXPECT_EQ(Stored("BackColor"), "32768");
     EXPECT_EQ(Stored("Timeout"), "20");
-    EXPECT_EQ(Stored("Filter"), kOneEye);
+    EXPECT_EQ(Stored("Filter"), kOneEyeStored);
+    EXPECT_EQ(Stored("TlsFilter"), "1111");
+    EXPECT_EQ(Stored("TodaysWeb"), "0");
     const QByteArray file = ReadFileBytes(m_home.file("settings.reg"));
     const qsizetype backColor = file.indexOf("\"BackColor\"=");
     const qsizetype timeout = file.indexOf("\"Timeout\"=");
     const qsizetype filter = file.indexOf("\"Filter\"=");
     const qsizetype jobs = file.indexOf("\"Jobs\"=");
-    EXPECT_TRUE(backColor >= 0 && backColor < timeout && timeout < filter && filter < jobs)
+    const qsizetype tlsFilter = file.indexOf("\"TlsFilter\"=");
+    const qsizetype todaysWeb = file.indexOf("\"TodaysWeb\"=");
+    EXPECT_TRUE(backColor >= 0 && backColor < timeout && timeout < filter && filter < jobs &&
+                jobs < tlsFilter && tlsFilter < todaysWeb)
         << file.constData();
 
     // An OK without changes writes all of them again.
-    for (const char *name : {"BackColor", "Timeout", "Filter", "Jobs"})
+    for (const char *name : {"BackColor", "Timeout", "Filter", "Jobs", "TlsFilter", "TodaysWeb"})
         m_settings->WriteString("Settings", name, "stale");
     const auto again = RunSettings(*m_settings, *chosen, [](CSettingsDlg &dlg) {
         Button(dlg, QStringLiteral("OK"))->click();
@@ -308,8 +318,10 @@ TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
     ASSERT_TRUE(again);
     EXPECT_EQ(Stored("BackColor"), "32768");
     EXPECT_EQ(Stored("Timeout"), "20");
-    EXPECT_EQ(Stored("Filter"), kOneEye);
+    EXPECT_EQ(Stored("Filter"), kOneEyeStored);
     EXPECT_EQ(Stored("Jobs"), "1");
+    EXPECT_EQ(Stored("TlsFilter"), "1111");
+    EXPECT_EQ(Stored("TodaysWeb"), "0");
 }
 
 // "Links Tested at Once:" sits right of the time-out row, under the Type B
@@ -363,6 +375,66 @@ TEST_F(SettingsDialogTest, LinksTestedAtOnceIsAFieldFrom1To100BesideTheTimeOut)
     }
 }
 
+// "Test Today's Web" sits in the free place under the Type B group, above
+// "Links Tested at Once:", without moving anything else of the dialog; it
+// opens with the current mode, and OK stores it after the other values.
+TEST_F(SettingsDialogTest, TodaysWebIsACheckBoxInTheFreePlaceUnderTheTypeBGroup)
+{
+    for (const bool start : {false, true}) {
+        for (const char *end : {"OK", "Cancel"}) {
+            SCOPED_TRACE(std::string(start ? "on" : "off") + " then " + end);
+            TempHome home;
+            const auto settings = StartSettingsStore();
+            ViewSettings current{RGBRef(255, 255, 255), 15, kHawk, 1};
+            current.todaysWeb = start;
+            const auto result = RunSettings(*settings, current, [&](CSettingsDlg &dlg) {
+                QCheckBox *box = dlg.findChild<QCheckBox *>();
+                ASSERT_NE(box, nullptr);
+                EXPECT_EQ(box->text(), QStringLiteral("Test Today's Web"));
+                EXPECT_EQ(box->isChecked(), start);
+                const QRect typeB = Button(dlg, QStringLiteral("Watch With One Eye Shut"))
+                                        ->parentWidget()
+                                        ->geometry();
+                const QRect jobs = JobsField(dlg)->geometry();
+                const QRect place = box->geometry();
+                EXPECT_GE(place.top(), typeB.bottom()) << "under the Type B group";
+                EXPECT_LE(place.bottom(), jobs.top()) << "above Links Tested at Once";
+                EXPECT_GE(place.left(), typeB.left());
+                EXPECT_LE(place.right(), typeB.right()) << "within the right column";
+
+                // Everything else stands where it stands without the box.
+                QList<QWidget *> others;
+                for (QWidget *widget : dlg.findChildren<QWidget *>()) {
+                    if (widget != box && widget->parentWidget() == &dlg)
+                        others.append(widget);
+                }
+                QList<QRect> with;
+                for (QWidget *widget : others)
+                    with.append(widget->geometry());
+                const QSize size = dlg.size();
+                box->hide();
+                dlg.layout()->activate();
+                for (qsizetype i = 0; i < others.size(); ++i)
+                    EXPECT_EQ(others[i]->geometry(), with[i])
+                        << others[i]->metaObject()->className();
+                EXPECT_EQ(dlg.size(), size);
+                box->show();
+                dlg.layout()->activate();
+
+                QTest::mouseClick(box, Qt::LeftButton);
+                Button(dlg, QString::fromLatin1(end))->click();
+            });
+            const bool ok = QByteArray(end) == "OK";
+            ASSERT_EQ(result.has_value(), ok);
+            if (result) {
+                EXPECT_EQ(result->todaysWeb, !start);
+            }
+            EXPECT_EQ(settings->ReadString("Settings", "TodaysWeb", "(none)"),
+                      ok ? QByteArray(start ? "0" : "1") : QByteArray("(none)"));
+        }
+    }
+}
+
 TEST_F(SettingsDialogTest, ARowTogglesByItsBoxOrSpaceButNotByItsTextAndIsNeverHighlighted)
 {
     CSettingsDlg dialog(CategoryTexts(), nullptr);
@@ -388,17 +460,17 @@ TEST_F(SettingsDialogTest, ARowTogglesByItsBoxOrSpaceButNotByItsTextAndIsNeverHi
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
     EXPECT_EQ(list->item(1)->checkState(), Qt::Unchecked);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, boxOf(0).center());
-    EXPECT_EQ(Checks(*list), "101111111111111111111");
+    EXPECT_EQ(Checks(*list), "1011111111111111111111111");
 
     list->setFocus();
     list->setCurrentRow(2, QItemSelectionModel::NoUpdate);
     QTest::keyClick(list, Qt::Key_Space);
-    EXPECT_EQ(Checks(*list), "100111111111111111111");
+    EXPECT_EQ(Checks(*list), "1001111111111111111111111");
 
     EXPECT_FALSE(list->selectionModel()->hasSelection());
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::NoSelection);
     dialog.accept();
-    EXPECT_EQ(dialog.Filter(), "100111111111111111111");
+    EXPECT_EQ(dialog.Filter(), "1001111111111111111111111");
 }
 
 } // namespace

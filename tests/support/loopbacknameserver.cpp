@@ -30,6 +30,20 @@ int QuestionEnd(const QByteArray &query)
     return 0;
 }
 
+// The name a query asks for, its labels joined by dots; empty when malformed.
+QByteArray QuestionName(const QByteArray &query)
+{
+    if (QuestionEnd(query) == 0)
+        return {};
+    QByteArray name;
+    for (int at = kHeaderBytes; query[at] != 0; at += static_cast<unsigned char>(query[at]) + 1) {
+        if (!name.isEmpty())
+            name += '.';
+        name += query.mid(at + 1, static_cast<unsigned char>(query[at]));
+    }
+    return name;
+}
+
 } // namespace
 
 LoopbackNameServer::LoopbackNameServer(Mode mode, const QByteArray &answer) : m_mode(mode)
@@ -105,6 +119,7 @@ void LoopbackNameServer::serve()
         {
             const std::lock_guard lock(m_mutex);
             ++m_queries;
+            m_names.append(QuestionName(QByteArray(buffer, static_cast<int>(got))));
         }
         m_changed.notify_all();
         const QByteArray reply = replyTo(QByteArray(buffer, static_cast<int>(got)));
@@ -112,6 +127,12 @@ void LoopbackNameServer::serve()
             ::sendto(m_socket.get(), reply.constData(), reply.size(), 0,
                      reinterpret_cast<const sockaddr *>(&client), length);
     }
+}
+
+QList<QByteArray> LoopbackNameServer::queriedNames() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_names;
 }
 
 QByteArray LoopbackNameServer::replyTo(const QByteArray &query) const

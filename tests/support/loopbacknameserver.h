@@ -7,6 +7,7 @@
 #include <thread>
 
 #include <QByteArray>
+#include <QList>
 
 #include "support/loopbackfd.h"
 
@@ -34,6 +35,8 @@ public:
     // "127.0.0.1:port", as the resolver's name server option takes it.
     QByteArray serverText() const;
     int queryCount() const;
+    // The names asked for, in dotted form, in the order the queries came.
+    QList<QByteArray> queriedNames() const;
     bool waitForQueries(int count, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 private:
@@ -51,5 +54,6 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     int m_queries = 0;
+    QList<QByteArray> m_names;
     std::thread m_thread;
 };

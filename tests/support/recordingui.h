@@ -75,6 +75,8 @@ public:
         trace.append("scan failed " + scanFailures.last());
     }
 
+    void HttpsNotTested(int count) override { httpsNotTested.append(count); }
+
     QByteArray report;
     // Everything the engine showed, in order, but the activity bar, whose
     // blinking follows the clock.
@@ -94,5 +96,7 @@ public:
     QStringList questions;
     // "path: why" for each file that could not be scanned.
     QList<QByteArray> scanFailures;
+    // Each time a run told how many https links it left untested.
+    QList<int> httpsNotTested;
     bool answerYes = true;
 };

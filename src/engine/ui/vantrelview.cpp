@@ -209,7 +209,7 @@ void CVantrelView::OnSettings()
 {
     CResultCategories &categories = m_engine->Categories();
     const ViewSettings current{m_crBackColor, m_engine->m_nTimeoutSec, categories.m_strFilter,
-                               m_engine->Jobs()};
+                               m_engine->Jobs(), m_engine->TodaysWeb()};
     const std::optional<ViewSettings> chosen =
         RunSettingsDialog(window(), m_settings, categories.m_strCategory, current);
     if (!chosen)
@@ -219,6 +219,7 @@ void CVantrelView::OnSettings()
     categories.m_strFilter = chosen->filter;
     m_engine->SetTimeout(chosen->timeoutSec);
     m_engine->SetJobs(chosen->jobs, m_engine->JobsPerHost());
+    m_engine->SetTodaysWeb(chosen->todaysWeb);
     if (chosen->backColor != current.backColor)
         SetBackColor(chosen->backColor);
 }
@@ -308,6 +309,15 @@ void CVantrelView::SetWaitCursor(bool waiting)
 void CVantrelView::StateChanged()
 {
     Q_EMIT commandStateChanged();
+}
+
+void CVantrelView::HttpsNotTested(int count)
+{
+    m_statusBar.showMessage(
+        QStringLiteral("%1 %2 not tested; turn on Test Today's Web in Settings to test them")
+            .arg(count)
+            .arg(count == 1 ? QStringLiteral("https link was")
+                            : QStringLiteral("https links were")));
 }
 
 void CVantrelView::ScanFailed(const QByteArray &path, const QString &why)

@@ -68,6 +68,8 @@ public:
     // Collects the file and shows every such file in one message box once
     // the engine's step has returned.
     void ScanFailed(const QByteArray &path, const QString &why) override;
+    // Says in the status bar's message pane how many https links the run left out.
+    void HttpsNotTested(int count) override;
 
 Q_SIGNALS:
     // A run started or ended, or the window gained or lost its text.

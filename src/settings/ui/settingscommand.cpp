@@ -15,18 +15,26 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     QPointer<CSettingsDlg> dialog = new CSettingsDlg(categoryTexts, parent);
     dialog->SetValues(current.backColor, current.timeoutSec, current.filter);
     dialog->SetJobs(current.jobs);
+    dialog->SetTodaysWeb(current.todaysWeb);
     const int result = dialog->exec();
     if (!dialog)
         return std::nullopt;
     const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(), dialog->Filter(),
-                              dialog->Jobs()};
+                              dialog->Jobs(), dialog->TodaysWeb()};
     delete dialog;
     if (result != QDialog::Accepted)
         return std::nullopt;
 
     settings.WriteInt("Settings", "BackColor", static_cast<int>(chosen.backColor));
     settings.WriteInt("Settings", "Timeout", chosen.timeoutSec);
-    settings.WriteString("Settings", "Filter", chosen.filter);
+    settings.WriteString("Settings", "Filter", chosen.filter.left(kClassicCategoryCount));
     settings.WriteInt("Settings", "Jobs", chosen.jobs);
+    // The https failures' flags are kept apart, so that "Filter" stays the 21
+    // characters that older settings and outside tools expect.
+    QByteArray tls = chosen.filter.mid(kClassicCategoryCount, kTlsCategoryCount);
+    if (tls.size() != kTlsCategoryCount)
+        tls = kTlsFilterDefault;
+    settings.WriteString("Settings", "TlsFilter", tls);
+    settings.WriteInt("Settings", "TodaysWeb", chosen.todaysWeb ? 1 : 0);
     return chosen;
 }

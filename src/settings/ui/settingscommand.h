@@ -19,11 +19,14 @@ struct ViewSettings
     QByteArray filter;
     // Links tested at once.
     int jobs = 1;
+    // Today's web mode.
+    bool todaysWeb = false;
 };
 
 // The Settings command: runs the dialog over the current values; on OK writes
-// "Settings" "BackColor", "Timeout", "Filter" in that order, then "Jobs"
-// (every time, changed or not) and returns the new values, which the caller
+// "Settings" "BackColor", "Timeout", "Filter" in that order, then "Jobs",
+// "TlsFilter" and "TodaysWeb" (every time, changed or not) and returns the
+// new values, which the caller
 // applies; on Cancel returns nothing and nothing is written or changed.
 std::optional<ViewSettings>
 RunSettingsDialog(QWidget *parent, CRegSettings &settings,

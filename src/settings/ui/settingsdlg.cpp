@@ -1,5 +1,6 @@
 #include "settingsdlg.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -50,7 +51,7 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
                            QWidget *parent)
     : QDialog(parent), m_btnColor(new CColorPickerButton(this)),
       m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this)),
-      m_spinJobs(new QSpinBox(this))
+      m_spinJobs(new QSpinBox(this)), m_chkTodaysWeb(new QCheckBox(this))
 {
     setWindowTitle(QStringLiteral("Settings"));
     // Modal to the main window only, so that the help window stays usable
@@ -77,6 +78,13 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
                                    QStringLiteral("Report only the very worst offenders to me"),
                                    oneEye, units));
     presets->addStretch();
+    // In the free place under the presets: today's web mode. Its text is kept
+    // short so that the column keeps its width; the rest is its description.
+    m_chkTodaysWeb->setText(QStringLiteral("Test Today's Web"));
+    const QString todaysWebWhat = QStringLiteral("https, ports, IPv6, international names");
+    m_chkTodaysWeb->setToolTip(todaysWebWhat);
+    m_chkTodaysWeb->setAccessibleDescription(todaysWebWhat);
+    presets->addWidget(m_chkTodaysWeb);
 
     const QString timeoutText = QStringLiteral("How Long to Wait for Slow Hosts? (seconds)");
     auto *timeoutLabel = new QLabel(timeoutText, this);
@@ -133,7 +141,8 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
 
     setTabOrder(m_lstFilter, hawk);
     setTabOrder(hawk, oneEye);
-    setTabOrder(oneEye, m_editTimeout);
+    setTabOrder(oneEye, m_chkTodaysWeb);
+    setTabOrder(m_chkTodaysWeb, m_editTimeout);
     setTabOrder(m_editTimeout, m_spinJobs);
     setTabOrder(m_spinJobs, m_btnColor);
     setTabOrder(m_btnColor, ok);
@@ -159,6 +168,16 @@ void CSettingsDlg::SetJobs(int jobs)
 int CSettingsDlg::Jobs() const
 {
     return m_spinJobs->value();
+}
+
+void CSettingsDlg::SetTodaysWeb(bool on)
+{
+    m_chkTodaysWeb->setChecked(on);
+}
+
+bool CSettingsDlg::TodaysWeb() const
+{
+    return m_chkTodaysWeb->isChecked();
 }
 
 void CSettingsDlg::SetValues(ColorRef backColor, int timeoutSec, const QByteArray &filter)

@@ -10,6 +10,7 @@
 
 class CColorPickerButton;
 class CFilterListBox;
+class QCheckBox;
 class QLineEdit;
 class QSpinBox;
 
@@ -39,6 +40,8 @@ public:
     int Timeout() const { return m_nTimeout; }
     QByteArray Filter() const { return m_strFilter; }
     int Jobs() const;
+    void SetTodaysWeb(bool on);
+    bool TodaysWeb() const;
 
     // Ends the dialog only with a valid time-out.
     void accept() override;
@@ -55,6 +58,7 @@ private:
     CFilterListBox *m_lstFilter = nullptr;
     QLineEdit *m_editTimeout = nullptr;
     QSpinBox *m_spinJobs = nullptr;
+    QCheckBox *m_chkTodaysWeb = nullptr;
     int m_nTimeout = 10;
     QByteArray m_strFilter;
 };

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// Sets an environment variable (or unsets it, given no value) for the life of
+// the object; programs started meanwhile inherit it.
+class ScopedEnvironment
+{
+public:
+    ScopedEnvironment(const char *name, const std::optional<QByteArray> &value)
+        : m_name(name), m_hadValue(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+    }
+    ~ScopedEnvironment()
+    {
+        if (m_hadValue)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+    ScopedEnvironment(const ScopedEnvironment &) = delete;
+    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
+
+private:
+    const char *m_name;
+    bool m_hadValue;
+    QByteArray m_old;
+};
