@@ -104,7 +104,14 @@ void CSocketWnd::OnHandshakeDone()
     const int fd = std::exchange(m_nConnectingSocket, INVALID_SOCKET);
     int error = 0;
     socklen_t length = sizeof(error);
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+    const bool answered = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0;
+    // A host that took the connection and reset it at once did connect; its
+    // reset is the close that follows. Whether the reset came before this
+    // event loop looked must not change the outcome, or a run with other
+    // probes beside it could report that host differently.
+    if (answered && error == ECONNRESET)
+        error = 0;
+    if (!answered || error != 0) {
         ::close(fd);
         ReportConnect(kConnectFailed);
         return;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 #include <poll.h>
+#include <thread>
 #include <vector>
 
 #include "eventrecorder.h"
@@ -116,6 +117,23 @@ TEST_F(SocketWndEvents, ResetIsCloseAndSendDoesNotRaiseSigpipe)
     for (int i = 0; i < 5 && result >= 0; ++i)
         result = socket->Send("GET / HTTP/1.0\r\n\r\n", 18, 0);
     EXPECT_LT(result, 0);
+}
+
+TEST_F(SocketWndEvents, ResetBeforeTheConnectIsSeenIsStillAConnectThenClose)
+{
+    LoopbackServer server(LoopbackReply::Of(Kind::Reset));
+    CSocketWnd socket(m_owner, m_owner.resolver);
+    ASSERT_EQ(socket.Connect("127.0.0.1", server.portText()), 0);
+    // The host accepts and resets before the event loop sees the connect.
+    ASSERT_TRUE(server.waitForFinished(1));
+    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(m_owner.RunUntilEvents(1));
+    ASSERT_EQ(m_owner.kinds(), std::vector<long>{FD_CONNECT});
+    EXPECT_EQ(m_owner.m_events.front().error, 0);
+    m_owner.m_events.clear();
+    socket.AsyncSelect(FD_READ | FD_CLOSE);
+    ASSERT_TRUE(m_owner.RunUntilEvents(1));
+    EXPECT_EQ(m_owner.kinds(), std::vector<long>{FD_CLOSE});
 }
 
 TEST_F(SocketWndEvents, OnlySelectedEventsAreDelivered)
