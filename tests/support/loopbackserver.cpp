@@ -5,7 +5,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -42,23 +41,26 @@ LoopbackServer::LoopbackServer(LoopbackReply reply, const QByteArray &address, s
     LoopbackFd listener = BindLoopbackSocket(address, port, true, &m_error);
     if (!listener.isValid())
         return;
-    if (::listen(listener.get(), 64) != 0) {
-        m_error = "listen failed";
-        return;
-    }
-    m_stopEvent = LoopbackFd(::eventfd(0, EFD_CLOEXEC));
-    if (!m_stopEvent.isValid()) {
-        m_error = "eventfd failed";
-        return;
-    }
     m_port = LoopbackLocalPort(listener.get());
-    m_listener = std::move(listener);
-    m_acceptThread = std::thread(&LoopbackServer::acceptLoop, this);
+    m_threads.start(
+        std::move(listener),
+        [this] {
+            const std::lock_guard lock(m_mutex);
+            m_records.emplace_back();
+            m_changed.notify_all();
+        },
+        [this](LoopbackFd connection, std::size_t index) { serve(std::move(connection), index); },
+        m_error);
 }
 
 LoopbackServer::~LoopbackServer()
 {
     stop();
+}
+
+void LoopbackServer::stop()
+{
+    m_threads.stop();
 }
 
 void LoopbackServer::setReply(const LoopbackReply &reply)
@@ -116,58 +118,6 @@ bool LoopbackServer::waitUntil(std::chrono::milliseconds timeout, int count,
     return m_changed.wait_for(lock, timeout, [&] {
         return std::count_if(m_records.begin(), m_records.end(), counts) >= count;
     });
-}
-
-void LoopbackServer::stop()
-{
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_stopped)
-            return;
-        m_stopped = true;
-    }
-    if (m_stopEvent.isValid()) {
-        // The event stays readable, so every wait of every thread ends.
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(m_stopEvent.get(), &one, sizeof(one));
-    }
-    if (m_acceptThread.joinable())
-        m_acceptThread.join();
-    // The accept thread has ended, so no thread is added any more.
-    for (std::thread &thread : m_connectionThreads)
-        thread.join();
-    m_connectionThreads.clear();
-    m_listener.reset();
-}
-
-bool LoopbackServer::waitFor(int fd, short events, int timeoutMs) const
-{
-    pollfd entries[2] = {{fd, events, 0}, {m_stopEvent.get(), POLLIN, 0}};
-    for (;;) {
-        const int ready = ::poll(entries, 2, timeoutMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        return (entries[1].revents & POLLIN) == 0;
-    }
-}
-
-void LoopbackServer::acceptLoop()
-{
-    while (waitFor(m_listener.get(), POLLIN)) {
-        const int fd = ::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) {
-            // Out of descriptors or a client that left before we took it:
-            // pause briefly instead of spinning on a listener that stays readable.
-            if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED)
-                waitFor(-1, 0, 10);
-            continue;
-        }
-        const std::lock_guard lock(m_mutex);
-        m_records.emplace_back();
-        m_connectionThreads.emplace_back(&LoopbackServer::serve, this, LoopbackFd(fd),
-                                         m_records.size() - 1);
-        m_changed.notify_all();
-    }
 }
 
 void LoopbackServer::serve(LoopbackFd connection, std::size_t index)
@@ -298,23 +248,6 @@ LoopbackServer::ReadEnd LoopbackServer::readRecorded(int fd, std::size_t index, 
         if (untilBlankLine && complete)
             return ReadEnd::BlankLine;
     }
-}
-
-bool LoopbackServer::sendAll(int fd, const QByteArray &bytes)
-{
-    qsizetype offset = 0;
-    while (offset < bytes.size()) {
-        if (!waitFor(fd, POLLOUT))
-            return false;
-        const auto sent =
-            ::send(fd, bytes.constData() + offset, bytes.size() - offset, MSG_NOSIGNAL);
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-            continue;
-        if (sent < 0)
-            return false;
-        offset += sent;
-    }
-    return true;
 }
 
 void LoopbackServer::lingerClose(int fd, std::size_t index)

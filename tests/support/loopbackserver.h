@@ -16,6 +16,7 @@
 
 #include "support/loopbackfd.h"
 #include "support/loopbackreply.h"
+#include "support/loopbackthreads.h"
 
 // Counts the requests that wait for their delayed answer at one server, or
 // at several together: never more than the client had open at once, since a
@@ -65,7 +66,7 @@ public:
     LoopbackServer(const LoopbackServer &) = delete;
     LoopbackServer &operator=(const LoopbackServer &) = delete;
 
-    bool isListening() const { return m_listener.isValid(); }
+    bool isListening() const { return m_threads.isListening(); }
     // Why the server is not listening.
     QByteArray errorText() const { return m_error; }
     QByteArray address() const { return m_address; }
@@ -108,17 +109,17 @@ private:
         Stopped
     };
 
-    void acceptLoop();
     void serve(LoopbackFd connection, std::size_t index);
     void answer(int fd, std::size_t index, const LoopbackReply &reply);
     LoopbackReply replyFor(const QByteArray &request) const;
     // Reads and records until the blank line (when untilBlankLine), the
     // client's close or stop.
     ReadEnd readRecorded(int fd, std::size_t index, bool untilBlankLine);
-    // Sends all of bytes; false when the client went or the server stopped.
-    bool sendAll(int fd, const QByteArray &bytes);
-    // Waits for fd to become ready for events; false when the server stops.
-    bool waitFor(int fd, short events, int timeoutMs = -1) const;
+    bool sendAll(int fd, const QByteArray &bytes) const { return m_threads.sendAll(fd, bytes); }
+    bool waitFor(int fd, short events, int timeoutMs = -1) const
+    {
+        return m_threads.waitFor(fd, events, timeoutMs);
+    }
     // Ends our side in order and waits for the client to go, so that the
     // client reads everything before its end of stream.
     void lingerClose(int fd, std::size_t index);
@@ -129,8 +130,6 @@ private:
     QByteArray m_address;
     std::uint16_t m_port = 0;
     QByteArray m_error;
-    LoopbackFd m_listener;
-    LoopbackFd m_stopEvent;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
@@ -139,8 +138,7 @@ private:
     LoopbackGauge m_gauge;
     std::shared_ptr<LoopbackGauge> m_sharedGauge;
     std::deque<Record> m_records;
-    std::vector<std::thread> m_connectionThreads;
-    bool m_stopped = false;
 
-    std::thread m_acceptThread;
+    // Last, so that the threads end before what they use goes.
+    LoopbackThreads m_threads;
 };

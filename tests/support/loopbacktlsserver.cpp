@@ -7,7 +7,6 @@
 #include <functional>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -180,19 +179,26 @@ LoopbackTlsServer::LoopbackTlsServer(const TlsIdentity &identity, Mode mode,
     LoopbackFd listener = ListenOn(address, m_error);
     if (!listener.isValid())
         return;
-    m_stopEvent = LoopbackFd(::eventfd(0, EFD_CLOEXEC));
-    if (::listen(listener.get(), 64) != 0 || !m_stopEvent.isValid()) {
-        m_error = "cannot listen";
-        return;
-    }
     m_port = PortOf(listener.get());
-    m_listener = std::move(listener);
-    m_acceptThread = std::thread(&LoopbackTlsServer::acceptLoop, this);
+    m_threads.start(
+        std::move(listener),
+        [this] {
+            const std::lock_guard lock(m_mutex);
+            m_connections.emplace_back();
+            m_changed.notify_all();
+        },
+        [this](LoopbackFd connection, std::size_t index) { serve(std::move(connection), index); },
+        m_error);
 }
 
 LoopbackTlsServer::~LoopbackTlsServer()
 {
     stop();
+}
+
+void LoopbackTlsServer::stop()
+{
+    m_threads.stop();
 }
 
 QList<LoopbackTlsServer::Connection> LoopbackTlsServer::connections() const
@@ -218,66 +224,6 @@ bool LoopbackTlsServer::waitUntil(std::chrono::milliseconds timeout, int count,
     return m_changed.wait_for(lock, timeout, [&] {
         return std::count_if(m_connections.begin(), m_connections.end(), counts) >= count;
     });
-}
-
-void LoopbackTlsServer::stop()
-{
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_stopped)
-            return;
-        m_stopped = true;
-    }
-    if (m_stopEvent.isValid()) {
-        // The event stays readable, so every wait of every thread ends.
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(m_stopEvent.get(), &one, sizeof(one));
-    }
-    if (m_acceptThread.joinable())
-        m_acceptThread.join();
-    for (std::thread &thread : m_threads)
-        thread.join();
-    m_threads.clear();
-    m_listener.reset();
-}
-
-bool LoopbackTlsServer::waitFor(int fd, short events) const
-{
-    pollfd entries[2] = {{fd, events, 0}, {m_stopEvent.get(), POLLIN, 0}};
-    while (::poll(entries, 2, -1) < 0 && errno == EINTR) {
-    }
-    return (entries[1].revents & POLLIN) == 0;
-}
-
-bool LoopbackTlsServer::sendAll(int fd, const QByteArray &bytes) const
-{
-    qsizetype offset = 0;
-    while (offset < bytes.size()) {
-        if (!waitFor(fd, POLLOUT))
-            return false;
-        const auto sent =
-            ::send(fd, bytes.constData() + offset, bytes.size() - offset, MSG_NOSIGNAL);
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-            continue;
-        if (sent < 0)
-            return false;
-        offset += sent;
-    }
-    return true;
-}
-
-void LoopbackTlsServer::acceptLoop()
-{
-    while (waitFor(m_listener.get(), POLLIN)) {
-        const int fd = ::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0)
-            continue;
-        const std::lock_guard lock(m_mutex);
-        m_connections.emplace_back();
-        m_threads.emplace_back(&LoopbackTlsServer::serve, this, LoopbackFd(fd),
-                               m_connections.size() - 1);
-        m_changed.notify_all();
-    }
 }
 
 void LoopbackTlsServer::serve(LoopbackFd connection, std::size_t index)

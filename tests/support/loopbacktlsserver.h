@@ -15,6 +15,7 @@
 #include <openssl/ssl.h>
 
 #include "support/loopbackfd.h"
+#include "support/loopbackthreads.h"
 #include "support/testcertificates.h"
 
 // A TLS server on a loopback address (127.0.0.x or ::1) for network tests,
@@ -54,7 +55,7 @@ public:
     LoopbackTlsServer(const LoopbackTlsServer &) = delete;
     LoopbackTlsServer &operator=(const LoopbackTlsServer &) = delete;
 
-    bool isListening() const { return m_listener.isValid(); }
+    bool isListening() const { return m_threads.isListening(); }
     QByteArray errorText() const { return m_error; }
     std::uint16_t port() const { return m_port; }
 
@@ -73,7 +74,6 @@ public:
 private:
     class Session;
 
-    void acceptLoop();
     void serve(LoopbackFd connection, std::size_t index);
     void serveTls(Session &session, int fd, std::size_t index);
     void serveRaw(int fd, std::size_t index);
@@ -81,10 +81,8 @@ private:
     void recordRaw(std::size_t index, const QByteArray &bytes);
     // Reads and records raw bytes until the client goes or the server stops.
     void readRawToEnd(int fd, std::size_t index);
-    // Sends all of bytes; false when the client went or the server stopped.
-    bool sendAll(int fd, const QByteArray &bytes) const;
-    // Waits for fd to become ready for events; false when the server stops.
-    bool waitFor(int fd, short events) const;
+    bool sendAll(int fd, const QByteArray &bytes) const { return m_threads.sendAll(fd, bytes); }
+    bool waitFor(int fd, short events) const { return m_threads.waitFor(fd, events); }
     bool waitUntil(std::chrono::milliseconds timeout, int count,
                    bool (*counts)(const Connection &)) const;
     friend class Session;
@@ -93,15 +91,12 @@ private:
     QByteArray m_statusLine;
     QByteArray m_error;
     std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> m_context{nullptr, SSL_CTX_free};
-    LoopbackFd m_listener;
-    LoopbackFd m_stopEvent;
     std::uint16_t m_port = 0;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::deque<Connection> m_connections;
-    std::vector<std::thread> m_threads;
-    bool m_stopped = false;
 
-    std::thread m_acceptThread;
+    // Last, so that the threads end before what they use goes.
+    LoopbackThreads m_threads;
 };
