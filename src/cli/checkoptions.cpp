@@ -81,8 +81,8 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
         return QStringLiteral("--export needs --output OUT");
     if (options.command != Command::Export && (!options.output.isEmpty() || options.force))
         return QStringLiteral("--output and --force go with --export");
-    if (options.command != Command::Repair && options.yes)
-        return QStringLiteral("--yes goes with --repair");
+    if (options.command != Command::Repair && (options.yes || options.dryRun))
+        return QStringLiteral("--yes and --dry-run go with --repair");
     return {};
 }
 
@@ -211,6 +211,8 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             commands.append(Command::Repair);
         } else if (argument == "--yes") {
             options.yes = true;
+        } else if (argument == "--dry-run") {
+            options.dryRun = true;
         } else {
             return fail(QStringLiteral("unknown option %1").arg(Text(argument)));
         }

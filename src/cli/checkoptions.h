@@ -52,9 +52,11 @@ struct CheckOptions
     QByteArray output;
     bool force = false;
 
-    // 0 disables the whole line, 1 replaces the URL text.
+    // 0 disables the link's element, 1 replaces the URL text.
     int repairType = 0;
     bool yes = false;
+    // Print what the repair would change instead of changing it.
+    bool dryRun = false;
 };
 
 struct ParsedCheckOptions

@@ -47,7 +47,7 @@ int RepairFromSavedReport(const CheckOptions &options, std::FILE *err)
         return kExitBadInput;
     const bool terminal = isatty(STDIN_FILENO) != 0 && isatty(fileno(err)) != 0;
     TerminalUi ui(stdout, err, terminal);
-    if (report->contains(kUnknownReasonText) && !options.yes) {
+    if (report->contains(kUnknownReasonText) && !options.yes && !options.dryRun) {
         if (!terminal) {
             std::fputs("vantrel-check: the report holds a reply code outside every result "
                        "category; repair it only after checking it, with --yes\n",
@@ -59,5 +59,16 @@ int RepairFromSavedReport(const CheckOptions &options, std::FILE *err)
     }
     const CWorkFiles workFiles;
     CLinkRepair repair(ui, workFiles);
-    return repair.RepairFromReport(*report, options.repairType) ? 0 : kExitNotDone;
+    if (!options.dryRun)
+        return repair.RepairFromReport(*report, options.repairType) ? 0 : kExitNotDone;
+    const RepairPreview preview = repair.PreviewFromReport(*report, options.repairType);
+    std::fwrite(preview.diff.constData(), 1, static_cast<std::size_t>(preview.diff.size()), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fputs("vantrel-check: the diff cannot be written to standard output\n", err);
+        return kExitBadInput;
+    }
+    if (preview.notes.isEmpty())
+        return 0;
+    std::fprintf(err, "%s\n", preview.notes.toLocal8Bit().constData());
+    return kExitNotDone;
 }

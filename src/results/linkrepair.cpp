@@ -1,5 +1,6 @@
 #include "linkrepair.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,9 +11,11 @@
 #include "engine/engineui.h"
 #include "engine/testengine.h"
 #include "platform/atomicfile.h"
+#include "platform/byteview.h"
 #include "platform/longpath.h"
-#include "results/linereader.h"
-#include "results/repairnames.h"
+#include "platform/wholefile.h"
+#include "results/pagelines.h"
+#include "results/repairdiff.h"
 
 namespace {
 
@@ -27,11 +30,6 @@ QString Text(const QByteArray &bytes)
 QString ErrnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-QByteArray Bytes(std::string_view text)
-{
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
@@ -53,9 +51,20 @@ CLinkRepair::~CLinkRepair()
 
 bool CLinkRepair::RepairFromReport(const QByteArray &report, int type)
 {
+    m_preview = false;
     m_type = type;
     m_outcome = CRepairOutcome();
-    WalkReport(report);
+    const QByteArray dumpPath = m_workFiles.WorkFilePath("2");
+    const UniqueFd dump = CreateWorkFile(dumpPath);
+    if (!dump.IsValid() ||
+        !WriteAll(dump.Get(), report.constData(), static_cast<std::size_t>(report.size()))) {
+        const QString why = ErrnoText(errno);
+        m_outcome.ReportFailed(
+            QStringLiteral("The report cannot be written to the work file %1 (%2).")
+                .arg(Text(dumpPath), why));
+    } else {
+        WalkReport(report);
+    }
     GiveUpFile();
     const bool repaired = m_outcome.AllRepaired();
     m_ui.MessageBox(m_outcome.ClosingMessage(),
@@ -63,32 +72,29 @@ bool CLinkRepair::RepairFromReport(const QByteArray &report, int type)
     return repaired;
 }
 
+RepairPreview CLinkRepair::PreviewFromReport(const QByteArray &report, int type)
+{
+    m_preview = true;
+    m_type = type;
+    m_outcome = CRepairOutcome();
+    m_previewPages.clear();
+    WalkReport(report);
+    GiveUpFile();
+    RepairPreview preview;
+    for (const PreviewPage &page : m_previewPages)
+        preview.diff += RepairDiff(page.path, page.before, page.after);
+    m_previewPages.clear();
+    preview.notes = m_outcome.Notes();
+    return preview;
+}
+
 void CLinkRepair::WalkReport(const QByteArray &report)
 {
-    const QByteArray dumpPath = m_workFiles.WorkFilePath("2");
-    UniqueFd dump = CreateWorkFile(dumpPath);
-    if (!dump.IsValid() ||
-        !WriteAll(dump.Get(), report.constData(), static_cast<std::size_t>(report.size())) ||
-        lseek(dump.Get(), 0, SEEK_SET) != 0) {
-        const QString why = ErrnoText(errno);
-        m_outcome.ReportFailed(
-            QStringLiteral("The report cannot be written to the work file %1 (%2).")
-                .arg(Text(dumpPath), why));
-        return;
-    }
     // The report is read by whole lines: however long a link or its anchor
     // text, no part of a line is ever taken for a line of its own.
-    LineReader reader(dump.Get());
-    std::string_view line, ending;
-    while (reader.Next(line, ending)) {
-        if (reader.StartsLine() && !line.empty() && OnReportLine(line) != kSuccess)
+    for (const PageLine &line : SplitPageLines(View(report))) {
+        if (!line.text.empty() && OnReportLine(line.text) != kSuccess)
             return;
-    }
-    if (reader.Failed()) {
-        m_outcome.ReportFailed(
-            QStringLiteral("The report cannot be read from the work file %1 (%2).")
-                .arg(Text(dumpPath), ErrnoText(reader.Error())));
-        return;
     }
     // The last section may have no summary line (its run was stopped).
     if (FileOpen())
@@ -135,47 +141,32 @@ int CLinkRepair::BeginFileRepair(const QByteArray &path)
         return Fail(QStringLiteral("it cannot be read (%1)").arg(ErrnoText(errno)));
     if (fstat(page.Get(), &info) != 0 || !S_ISREG(info.st_mode))
         return Fail(QStringLiteral("it is not a regular file"));
-
-    // The backup keeps the page's original: it is written only when it does
-    // not hold that already, so a repaired page never takes its place.
-    const BackupChoice backup = ChooseBackup(path, page.Get());
-    if (!backup.keep) {
-        if (!CopyFileAtomically(m_target, backup.path)) {
-            const QString why = ErrnoText(errno);
-            return Fail(
-                QStringLiteral("its backup %1 cannot be written (%2)").arg(Text(backup.path), why));
-        }
-        Step();
-    }
-    m_original.Reset(OpenLongPath(backup.path, O_RDONLY | O_NONBLOCK));
-    if (!m_original.IsValid()) {
-        const QString why = ErrnoText(errno);
-        return Fail(
-            QStringLiteral("its backup %1 cannot be read (%2)").arg(Text(backup.path), why));
-    }
-
-    m_pRepairOut = CreateTemporaryFile(m_target, &m_temporary);
-    if (!m_pRepairOut.IsValid()) {
-        const QString why = ErrnoText(errno);
-        m_temporary.clear();
-        return Fail(QStringLiteral("its repaired copy cannot be created beside it (%1)").arg(why));
-    }
-    Step();
-    CopyFileAttributes(page.Get(), m_pRepairOut.Get());
+    if (!ReadWholeFile(page.Get(), m_page, kLargestRepairedPage))
+        return Fail(errno == EFBIG
+                        ? QStringLiteral("it is larger than %1 MiB").arg(kLargestRepairedPage >> 20)
+                        : QStringLiteral("it cannot be read (%1)").arg(ErrnoText(errno)));
     m_pRepairIn = std::move(page);
-    m_rewriter.emplace(m_original.Get(), m_pRepairIn.Get(), m_pRepairOut.Get(), FileNameOf(path),
-                       m_type);
+
+    // A page the preview has repaired already is taken up as it would stand.
+    const auto previewed =
+        std::find_if(m_previewPages.begin(), m_previewPages.end(),
+                     [this](const PreviewPage &seen) { return seen.target == m_target; });
+    if (m_preview && previewed != m_previewPages.end())
+        m_page = previewed->after;
+
+    // The page's original is in its backup when that holds it already (the
+    // page is a repair of it); else the page is its own original.
+    m_backup = ChooseBackup(path, m_page);
+    if (m_backup.keep)
+        m_rewriter.emplace(m_backup.original, m_backup.edits, FileNameOf(path), m_type);
+    else
+        m_rewriter.emplace(m_page, PageEdits(), FileNameOf(path), m_type);
     return kSuccess;
 }
 
 int CLinkRepair::RepairUrl(const QByteArray &url)
 {
     const LinkOutcome outcome = m_rewriter->Repair(url);
-    if (m_rewriter->Failed())
-        return Fail(
-            m_rewriter->Error() == 0
-                ? QStringLiteral("it no longer agrees with its backup")
-                : QStringLiteral("it cannot be read (%1)").arg(ErrnoText(m_rewriter->Error())));
     if (outcome == LinkOutcome::NotFound || outcome == LinkOutcome::CannotDisable)
         m_outcome.LinkNotRepaired(m_strRepairPath, url, outcome);
     return kSuccess;
@@ -183,35 +174,66 @@ int CLinkRepair::RepairUrl(const QByteArray &url)
 
 int CLinkRepair::EndFileRepair()
 {
-    if (!m_rewriter->Finish())
-        return Fail(m_rewriter->Error() == 0
-                        ? QStringLiteral("it no longer agrees with its backup")
-                        : QStringLiteral("its repaired copy %1 cannot be written (%2)")
-                              .arg(Text(m_temporary), ErrnoText(m_rewriter->Error())));
-    const bool changed = m_rewriter->Changed();
+    const QByteArray repaired = m_rewriter->Finish();
     m_rewriter.reset();
-    if (fsync(m_pRepairOut.Get()) != 0 || close(m_pRepairOut.Release()) != 0) {
-        const QString why = ErrnoText(errno);
-        return Fail(QStringLiteral("its repaired copy %1 cannot be written (%2)")
-                        .arg(Text(m_temporary), why));
-    }
-    m_pRepairIn.Reset();
-    m_original.Reset();
-    Step();
-    if (!changed) {
+    if (repaired == m_page) {
         // Nothing to change (every link was disabled before, or none was
-        // found): the page stays as it is.
-        unlink(m_temporary.constData());
-        m_temporary.clear();
+        // found): the page stays as it is, without a backup.
+        GiveUpFile();
         return kSuccess;
     }
     // A file the user may not write (or that nobody may write, whoever runs
-    // this) is left as it is.
+    // this) is left as it is, and gets no backup either.
     struct stat info
     {};
     if (access(m_target.constData(), W_OK) != 0 || stat(m_target.constData(), &info) != 0 ||
         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return Fail(QStringLiteral("it is read-only"));
+    if (m_preview) {
+        auto seen =
+            std::find_if(m_previewPages.begin(), m_previewPages.end(),
+                         [this](const PreviewPage &page) { return page.target == m_target; });
+        if (seen == m_previewPages.end())
+            m_previewPages.append({m_strRepairPath, m_target, m_page, repaired});
+        else
+            seen->after = repaired;
+        GiveUpFile();
+        return kSuccess;
+    }
+    const int result = ReplacePage(repaired);
+    if (result == kSuccess)
+        GiveUpFile();
+    return result;
+}
+
+int CLinkRepair::ReplacePage(const QByteArray &repaired)
+{
+    // The backup keeps the page's original: it is written only when it does
+    // not hold that already, so a repaired page never takes its place.
+    if (!m_backup.keep) {
+        AtomicFileWriter backup(m_backup.path, AtomicFileWriter::AtPath::ReplaceLink);
+        if (!backup.Open(m_pRepairIn.Get()) || !backup.Write(m_page) || !backup.Commit()) {
+            const QString why = ErrnoText(errno);
+            return Fail(QStringLiteral("its backup %1 cannot be written (%2)")
+                            .arg(Text(m_backup.path), why));
+        }
+        Step();
+    }
+
+    UniqueFd out = CreateTemporaryFile(m_target, &m_temporary);
+    if (!out.IsValid()) {
+        const QString why = ErrnoText(errno);
+        m_temporary.clear();
+        return Fail(QStringLiteral("its repaired copy cannot be created beside it (%1)").arg(why));
+    }
+    CopyFileAttributes(m_pRepairIn.Get(), out.Get());
+    if (!WriteAll(out.Get(), repaired.constData(), static_cast<std::size_t>(repaired.size())) ||
+        fsync(out.Get()) != 0 || close(out.Release()) != 0) {
+        const QString why = ErrnoText(errno);
+        return Fail(QStringLiteral("its repaired copy %1 cannot be written (%2)")
+                        .arg(Text(m_temporary), why));
+    }
+    Step();
     if (rename(m_temporary.constData(), m_target.constData()) != 0)
         return Fail(QStringLiteral("it cannot be replaced (%1)").arg(ErrnoText(errno)));
     m_temporary.clear();
@@ -230,8 +252,8 @@ void CLinkRepair::GiveUpFile()
 {
     m_rewriter.reset();
     m_pRepairIn.Reset();
-    m_original.Reset();
-    m_pRepairOut.Reset();
+    m_page.clear();
+    m_backup = BackupChoice();
     if (!m_temporary.isEmpty())
         unlink(m_temporary.constData());
     m_temporary.clear();

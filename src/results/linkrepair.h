@@ -5,10 +5,12 @@
 #include <string_view>
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include "platform/uniquefd.h"
 #include "results/pagerewriter.h"
+#include "results/repairnames.h"
 #include "results/repairoutcome.h"
 
 class CTestEngine;
@@ -19,13 +21,26 @@ class EngineUi;
 // every result category.
 QString UnknownCodeQuestion();
 
+// What a repair would do, worked out without touching any file.
+struct RepairPreview
+{
+    // A unified diff of every page the repair would change; empty when it
+    // would change none.
+    QByteArray diff;
+    // Every link it would leave as it is and every page it could not repair,
+    // as the closing message names them; empty when it would repair all.
+    QString notes;
+};
+
 // Rewrites the HTML files a report names so that every link it lists is
 // disabled. Each file section of the report (its file line, its links, its
-// summary line) repairs one page: the page's original is kept in a backup
-// first, the repaired version is written beside the page and takes its place
-// in one rename. A repair run again over pages it repaired before (or cut
-// short half-way) finds their originals in the backups and changes nothing
-// twice. The closing message names every link left as it was.
+// summary line) repairs one page: the repaired text is made in memory and,
+// when it differs from the page, the page's original is kept in a backup and
+// the repaired version is written beside the page and takes its place in one
+// rename. A page with nothing to change is left alone, without a backup. A
+// repair run again over pages it repaired before (or cut short half-way)
+// finds their originals in the backups and changes nothing twice. The
+// closing message names every link left as it was.
 class CLinkRepair
 {
 public:
@@ -38,20 +53,33 @@ public:
     // Walks the report (dumped to urltmp~2) and tells the user how it went;
     // true when every reported link was repaired.
     bool RepairFromReport(const QByteArray &report, int type);
+    // The same walk, writing nothing anywhere.
+    RepairPreview PreviewFromReport(const QByteArray &report, int type);
 
     // Called after each change the repair makes on disk (a backup written, a
-    // repaired copy begun, a repaired copy complete, a page replaced), so
-    // that tests can end the process at each of them.
+    // repaired copy complete, a page replaced), so that tests can end the
+    // process at each of them.
     void SetStepHook(std::function<void()> hook) { m_stepHook = std::move(hook); }
 
 private:
-    // Dumps the report to its work file and repairs section by section.
+    // A page as the preview would leave it, for a page that the report names
+    // more than once.
+    struct PreviewPage
+    {
+        QByteArray path;
+        QByteArray target;
+        QByteArray before;
+        QByteArray after;
+    };
+
     void WalkReport(const QByteArray &report);
     // 0 for success, nonzero for a failure that stops the walk.
     int OnReportLine(std::string_view line);
     int BeginFileRepair(const QByteArray &path);
     int RepairUrl(const QByteArray &url);
     int EndFileRepair();
+    // Puts the repaired text in the page's place, after its backup.
+    int ReplacePage(const QByteArray &repaired);
 
     bool FileOpen() const { return m_rewriter.has_value(); }
     // Notes why the file cannot be repaired, gives it up and returns nonzero.
@@ -62,6 +90,7 @@ private:
 
     EngineUi &m_ui;
     const CWorkFiles &m_workFiles;
+    bool m_preview = false;
     CRepairOutcome m_outcome;
     int m_type = REPAIR_DISABLE_LINE;
     QByteArray m_strRepairPath;
@@ -69,9 +98,10 @@ private:
     QByteArray m_target;
     QByteArray m_temporary;
     UniqueFd m_pRepairIn;
-    UniqueFd m_original;
-    UniqueFd m_pRepairOut;
+    QByteArray m_page;
+    BackupChoice m_backup;
     std::optional<CPageRewriter> m_rewriter;
+    QList<PreviewPage> m_previewPages;
     std::function<void()> m_stepHook;
 };
 

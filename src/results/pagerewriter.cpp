@@ -1,19 +1,15 @@
 #include "pagerewriter.h"
 
-#include <cerrno>
+#include <algorithm>
 
-#include "platform/uniquefd.h"
+#include "platform/byteview.h"
 
 namespace {
 
-constexpr qsizetype kOutputBlock = qsizetype{1} << 16;
 constexpr std::string_view kOpen = "<!--";
 constexpr std::string_view kClose = "-->";
-
-std::string_view View(const QByteArray &bytes)
-{
-    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
+// Comments of the original longer than this are never a kept URL.
+constexpr std::size_t kLongestKeptUrl = 64 * 1024;
 
 // A URL kept in a comment of its own must neither end that comment early nor
 // look like the start of another, or the next repair could not tell it.
@@ -30,278 +26,205 @@ bool FitsInComment(std::string_view url)
     return !scanner.InComment();
 }
 
+// Where each comment "<!--" text "-->" of the page stands, by its text.
+QHash<QByteArray, std::vector<std::size_t>> CommentsOf(std::string_view text)
+{
+    QHash<QByteArray, std::vector<std::size_t>> comments;
+    for (std::size_t open = text.find(kOpen); open != std::string_view::npos;
+         open = text.find(kOpen, open + 1)) {
+        const std::size_t close = text.find(kClose, open + kOpen.size());
+        if (close == std::string_view::npos)
+            break;
+        const std::size_t length = close - open - kOpen.size();
+        if (length > 0 && length <= kLongestKeptUrl)
+            comments[Bytes(text.substr(open + kOpen.size(), length))].push_back(open);
+    }
+    return comments;
+}
+
+// True when a tag that begins in text is still open at its end (a "<" that
+// starts a tag with no ">" after it).
+bool EndsInsideTag(std::string_view text)
+{
+    for (std::size_t at = text.rfind('<'); at != std::string_view::npos;
+         at = at == 0 ? std::string_view::npos : text.rfind('<', at - 1)) {
+        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        const bool startsTag = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') ||
+                               next == '/' || next == '!' || next == '?';
+        if (startsTag || at + 1 == text.size())
+            return text.find('>', at) == std::string_view::npos;
+    }
+    return false;
+}
+
 } // namespace
 
-CPageRewriter::CPageRewriter(int originalFd, int pageFd, int outFd, QByteArray fileName, int type)
-    : m_original(originalFd), m_page(pageFd), m_outFd(outFd), m_fileName(std::move(fileName)),
-      m_type(type)
-{}
+CPageRewriter::CPageRewriter(QByteArray original, PageEdits edits, QByteArray fileName, int type)
+    : m_original(std::move(original)), m_text(View(m_original)), m_fileName(std::move(fileName)),
+      m_type(type), m_edits(std::move(edits)), m_tags(FindAnchorTags(m_text)),
+      m_comments(CommentsOf(m_text))
+{
+    for (std::size_t i = 0; i < m_tags.size(); ++i)
+        m_tagsByUrl[Bytes(m_tags[i].Value(m_text))].push_back(i);
+    m_out.reserve(m_original.size() + 256);
+}
 
 LinkOutcome CPageRewriter::Repair(const QByteArray &url)
 {
-    if (m_failed || url.isEmpty() || m_absent.contains(url))
+    Place place;
+    if (url.isEmpty() || !Find(url, &place))
         return LinkOutcome::NotFound;
-    if (m_hasLine) {
-        const qsizetype at = m_text.indexOf(url, m_cursor);
-        if (at >= 0)
-            return Apply(at, url);
-    }
-    CommentScanner state;
-    qsizetype passed = 0;
-    if (!LookAhead(View(url), &state, &passed)) {
-        // Once not found from here, never found further on either.
-        if (!m_failed)
-            m_absent.insert(url);
-        return LinkOutcome::NotFound;
-    }
-    if (!MoveOn(passed, state))
-        return LinkOutcome::NotFound;
-    const qsizetype at = m_text.indexOf(url);
-    if (at < 0) {
-        Fail(0); // The original changed under the repair.
-        return LinkOutcome::NotFound;
-    }
-    return Apply(at, url);
-}
-
-bool CPageRewriter::LookAhead(std::string_view url, CommentScanner *state, qsizetype *passed)
-{
-    // Nothing is written meanwhile and both files go back to where they
-    // were, so that a URL that is not found moves nothing.
-    const off_t originalStart = m_original.Offset();
-    const off_t pageStart = m_page.Offset();
-    *state = m_hasLine ? StateAfterLine() : m_lineStart;
-    std::string_view text, ending, pageText, pageEnding;
-    for (*passed = 0;; ++*passed) {
-        if (!m_original.Next(text, ending)) {
-            if (m_original.Failed())
-                Fail(m_original.Error());
-            break;
-        }
-        if (!m_page.Next(pageText, pageEnding)) {
-            Fail(m_page.Error());
-            break;
-        }
-        if (m_original.Whole() && text.find(url) != std::string_view::npos)
-            return SeekBoth(originalStart, pageStart);
-        state->Feed(pageText);
-        state->Feed(pageEnding);
-    }
-    if (!m_failed)
-        SeekBoth(originalStart, pageStart);
-    return false;
-}
-
-bool CPageRewriter::MoveOn(qsizetype passed, const CommentScanner &state)
-{
-    if (m_hasLine)
-        WriteLine();
-    std::string_view text, ending, pageText, pageEnding;
-    for (qsizetype line = 0; line < passed; ++line) {
-        if (!m_original.Next(text, ending) || !m_page.Next(pageText, pageEnding)) {
-            Fail(m_page.Failed() ? m_page.Error() : m_original.Error());
-            return false;
-        }
-        Write(pageText);
-        Write(pageEnding);
-    }
-    m_lineStart = state;
-    return LoadLine();
-}
-
-LinkOutcome CPageRewriter::Apply(qsizetype at, const QByteArray &url)
-{
-    const qsizetype end = at + url.size();
-    if (m_marks.Covers(at, url.size())) {
-        AdvanceTo(end);
+    m_cursor = place.after;
+    if (place.kind == Place::Kind::KeptComment)
         return LinkOutcome::AlreadyDisabled;
-    }
-    AdvanceTo(at);
-    if (m_atCursor.InComment()) {
-        AdvanceTo(end);
+    const AnchorTag &tag = m_tags[place.tag];
+    if (m_edits.Replaced(static_cast<qsizetype>(tag.valueStart)))
         return LinkOutcome::AlreadyDisabled;
-    }
-    if (m_type == REPAIR_REPLACE_URL) {
-        // A URL that begins with the file name would leave no trace of where
-        // it stood, and the next repair could not tell the page repaired; a
-        // comment added to a line that ends inside the page's own comment
-        // would end that one early.
-        if (!FitsInComment(View(url)) || !FitsInComment(View(m_fileName)) ||
-            url.startsWith(m_fileName) || m_bodyEndsInComment) {
-            AdvanceTo(end);
-            return LinkOutcome::CannotDisable;
+    return m_type == REPAIR_REPLACE_URL ? Replace(url, tag) : Disable(tag, place.tag);
+}
+
+bool CPageRewriter::Find(const QByteArray &url, Place *place)
+{
+    if (m_absent.contains(url))
+        return false;
+    bool found = false;
+    const auto tags = m_tagsByUrl.constFind(url);
+    if (tags != m_tagsByUrl.cend()) {
+        const auto next = std::lower_bound(tags->begin(), tags->end(), m_cursor,
+                                           [this](std::size_t index, std::size_t cursor) {
+                                               return m_tags[index].valueStart < cursor;
+                                           });
+        if (next != tags->end()) {
+            const AnchorTag &tag = m_tags[*next];
+            *place = {Place::Kind::Href, tag.valueStart, *next, tag.valueEnd};
+            found = true;
         }
-        m_marks.Replace(at, url);
-        m_lineChanged = true;
-        AdvanceTo(end);
-        return LinkOutcome::Repaired;
     }
-    // A comment around the whole line holds the link only when nothing in
-    // the line before it, nor the URL itself, ends that comment, and when it
-    // leaves a comment that the line opens for the lines after it open; one
-    // more around a line already made a comment would not help either.
-    CommentScanner afterUrl = m_ifWrapped;
-    afterUrl.Feed(View(url));
-    if (m_marks.wraps > 0 || !m_ifWrapped.InComment() || !afterUrl.InComment() || !m_wrapKeepsEnd) {
-        AdvanceTo(end);
+    const auto comments = m_comments.constFind(url);
+    if (comments != m_comments.cend()) {
+        const auto next = std::lower_bound(comments->begin(), comments->end(), m_cursor);
+        if (next != comments->end() && (!found || *next < place->at))
+            *place = {Place::Kind::KeptComment, *next, 0,
+                      *next + kOpen.size() + static_cast<std::size_t>(url.size()) + kClose.size()};
+        found = found || next != comments->end();
+    }
+    if (!found) // Once not found from here, never found further on either.
+        m_absent.insert(url);
+    return found;
+}
+
+LinkOutcome CPageRewriter::Disable(const AnchorTag &tag, std::size_t index)
+{
+    if (!WriteTo(tag.start))
         return LinkOutcome::CannotDisable;
-    }
-    ++m_marks.wraps;
-    m_lineChanged = true;
-    m_atCursor = m_ifWrapped;
-    AdvanceTo(end);
+    if (m_state.InComment())
+        return LinkOutcome::AlreadyDisabled;
+    // The comment must hold the whole element and leave the comments around
+    // it as they were: nothing in the element may end it early, and the
+    // element must not open a comment of its own for the text after it.
+    const std::size_t end = ElementEnd(m_text, m_tags, index);
+    const QByteArray element = Written(tag.start, end);
+    CommentScanner after = m_state;
+    after.Feed(View(element));
+    if (element.contains(kClose.data()) || element.contains("--!>") || after.InComment())
+        return LinkOutcome::CannotDisable;
+    WriteEdit({static_cast<qsizetype>(tag.start), PageEdit::Kind::OpenElement, {}});
+    m_edits.Add({static_cast<qsizetype>(end), PageEdit::Kind::CloseElement, {}});
     return LinkOutcome::Repaired;
 }
 
-bool CPageRewriter::LoadLine()
+LinkOutcome CPageRewriter::Replace(const QByteArray &url, const AnchorTag &tag)
 {
-    std::string_view text, ending, pageText, pageEnding;
-    if (!m_original.Next(text, ending) || !m_page.Next(pageText, pageEnding)) {
-        Fail(m_page.Failed() ? m_page.Error() : m_original.Error());
-        return false;
+    if (!WriteTo(tag.valueStart))
+        return LinkOutcome::CannotDisable;
+    if (m_state.InComment())
+        return LinkOutcome::AlreadyDisabled;
+    // A URL that begins with the file name would leave no trace of where it
+    // stood, and the next repair could not tell the page repaired; the URL
+    // is kept at the end of its own line, which must not lie inside a tag
+    // (the comment would break it), nor inside the page's own comment (it
+    // would end that one early).
+    if (!FitsInComment(View(url)) || !FitsInComment(View(m_fileName)) || url.startsWith(m_fileName))
+        return LinkOutcome::CannotDisable;
+    const std::size_t lineEnd = LineEnd(tag.valueEnd);
+    if (tag.end > lineEnd ||
+        EndsInsideTag(m_text.substr(tag.end, lineEnd > tag.end ? lineEnd - tag.end : 0)))
+        return LinkOutcome::CannotDisable;
+    CommentScanner atLineEnd = m_state;
+    atLineEnd.Feed(View(m_fileName));
+    atLineEnd.Feed(View(Written(tag.valueEnd, lineEnd, PageEdit::Kind::KeepUrl)));
+    if (atLineEnd.InComment())
+        return LinkOutcome::CannotDisable;
+    WriteEdit({static_cast<qsizetype>(tag.valueStart), PageEdit::Kind::ReplaceUrl, url});
+    m_edits.Add({static_cast<qsizetype>(lineEnd), PageEdit::Kind::KeepUrl, url});
+    return LinkOutcome::Repaired;
+}
+
+QByteArray CPageRewriter::Finish()
+{
+    WriteTo(m_text.size());
+    return m_out;
+}
+
+bool CPageRewriter::WriteTo(std::size_t at)
+{
+    const std::vector<PageEdit> &edits = m_edits.All();
+    for (; m_nextEdit < edits.size(); ++m_nextEdit) {
+        const PageEdit &edit = edits[m_nextEdit];
+        const auto editAt = static_cast<std::size_t>(edit.at);
+        if (editAt > at || (editAt == at && edit.Removes()))
+            break;
+        Emit(m_text.substr(m_written, editAt - m_written));
+        Emit(View(edit.Text(View(m_fileName))));
+        m_written = editAt + static_cast<std::size_t>(edit.RemovedLength());
     }
-    m_marks = RepairMarks();
-    if (ending != pageEnding || !MatchRepairedLine(text, pageText, View(m_fileName), &m_marks)) {
-        Fail(0);
+    if (m_written > at)
         return false;
-    }
-    m_text = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-    m_pageText = QByteArray(pageText.data(), static_cast<qsizetype>(pageText.size()));
-    m_ending = QByteArray(ending.data(), static_cast<qsizetype>(ending.size()));
-    m_hasLine = true;
-    m_lineChanged = false;
-    m_cursor = 0;
-    m_atCursor = m_lineStart;
-    for (int wrap = 0; wrap < m_marks.wraps; ++wrap)
-        m_atCursor.Feed(kOpen);
-    m_ifWrapped = m_atCursor;
-    m_ifWrapped.Feed(kOpen);
-    NoteLineEnd();
+    Emit(m_text.substr(m_written, at - m_written));
+    m_written = at;
     return true;
 }
 
-void CPageRewriter::NoteLineEnd()
+void CPageRewriter::WriteEdit(PageEdit edit)
 {
-    // Whether the line ends inside a comment, as it stands and as it would
-    // with one more comment around it.
-    CommentScanner end = m_atCursor;
-    CommentScanner wrappedEnd = m_ifWrapped;
-    for (CommentScanner *scanner : {&end, &wrappedEnd}) {
-        FeedWritten(*scanner, 0, m_text.size());
-        for (const QByteArray &url : m_marks.kept) {
-            scanner->Feed(kOpen);
-            scanner->Feed(View(url));
-            scanner->Feed(kClose);
-        }
+    // Written up to its place, with every change before it: it is the next
+    // one to write.
+    const std::size_t index = m_edits.Add(std::move(edit));
+    const PageEdit &added = m_edits.All()[index];
+    Emit(View(added.Text(View(m_fileName))));
+    m_written += static_cast<std::size_t>(added.RemovedLength());
+    m_nextEdit = index + 1;
+}
+
+void CPageRewriter::Emit(std::string_view bytes)
+{
+    m_out.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    m_state.Feed(bytes);
+}
+
+QByteArray CPageRewriter::Written(std::size_t from, std::size_t to,
+                                  std::optional<PageEdit::Kind> lastAtTo) const
+{
+    QByteArray text;
+    std::size_t at = from;
+    const std::vector<PageEdit> &edits = m_edits.All();
+    for (std::size_t i = m_nextEdit; i < edits.size(); ++i) {
+        const PageEdit &edit = edits[i];
+        const auto editAt = static_cast<std::size_t>(edit.at);
+        if (editAt < from)
+            continue;
+        if (editAt > to || (editAt == to && (!lastAtTo || edit.Removes() || edit.kind > *lastAtTo)))
+            break;
+        text += Bytes(m_text.substr(at, editAt - at));
+        text += edit.Text(View(m_fileName));
+        at = std::min(to, editAt + static_cast<std::size_t>(edit.RemovedLength()));
     }
-    m_bodyEndsInComment = end.InComment();
-    for (int wrap = 0; wrap < m_marks.wraps; ++wrap)
-        end.Feed(kClose);
-    for (int wrap = 0; wrap <= m_marks.wraps; ++wrap)
-        wrappedEnd.Feed(kClose);
-    m_wrapKeepsEnd = end.InComment() == wrappedEnd.InComment();
+    text += Bytes(m_text.substr(at, to - at));
+    return text;
 }
 
-void CPageRewriter::WriteLine()
+std::size_t CPageRewriter::LineEnd(std::size_t from) const
 {
-    const CommentScanner after = StateAfterLine();
-    if (m_lineChanged) {
-        Write(View(ComposeLine(View(m_text), m_marks, View(m_fileName))));
-        m_changed = true;
-    } else {
-        Write(View(m_pageText));
-    }
-    Write(View(m_ending));
-    m_lineStart = after;
-    m_hasLine = false;
-}
-
-CommentScanner CPageRewriter::StateAfterLine() const
-{
-    CommentScanner state = m_atCursor;
-    FeedWritten(state, m_cursor, m_text.size());
-    for (const QByteArray &url : m_marks.kept) {
-        state.Feed(kOpen);
-        state.Feed(View(url));
-        state.Feed(kClose);
-    }
-    for (int wrap = 0; wrap < m_marks.wraps; ++wrap)
-        state.Feed(kClose);
-    state.Feed(View(m_ending));
-    return state;
-}
-
-void CPageRewriter::FeedWritten(CommentScanner &scanner, qsizetype from, qsizetype to) const
-{
-    const std::string_view text = View(m_text);
-    qsizetype at = from;
-    for (auto r = m_marks.FirstEndingAfter(from); r != m_marks.replaced.end() && r->at < to; ++r) {
-        // A replacement begun before from has had its file name fed already.
-        if (r->at >= at) {
-            scanner.Feed(
-                text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(r->at - at)));
-            scanner.Feed(View(m_fileName));
-        }
-        at = r->at + r->length;
-    }
-    if (at < to)
-        scanner.Feed(text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(to - at)));
-}
-
-void CPageRewriter::AdvanceTo(qsizetype to)
-{
-    if (to <= m_cursor)
-        return;
-    FeedWritten(m_atCursor, m_cursor, to);
-    if (m_type != REPAIR_REPLACE_URL && m_marks.wraps == 0)
-        FeedWritten(m_ifWrapped, m_cursor, to);
-    m_cursor = to;
-}
-
-bool CPageRewriter::Finish()
-{
-    if (m_hasLine)
-        WriteLine();
-    std::string_view text, ending;
-    while (!m_failed && m_page.Next(text, ending)) {
-        Write(text);
-        Write(ending);
-    }
-    if (m_page.Failed())
-        Fail(m_page.Error());
-    Flush();
-    return !m_failed;
-}
-
-bool CPageRewriter::SeekBoth(off_t original, off_t page)
-{
-    if (m_original.SeekTo(original) && m_page.SeekTo(page))
-        return true;
-    Fail(m_original.Failed() ? m_original.Error() : m_page.Error());
-    return false;
-}
-
-void CPageRewriter::Write(std::string_view bytes)
-{
-    if (m_failed)
-        return;
-    m_outBuffer.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (m_outBuffer.size() >= kOutputBlock)
-        Flush();
-}
-
-void CPageRewriter::Flush()
-{
-    if (!m_failed &&
-        !WriteAll(m_outFd, m_outBuffer.constData(), static_cast<std::size_t>(m_outBuffer.size())))
-        Fail(errno);
-    m_outBuffer.clear();
-}
-
-void CPageRewriter::Fail(int error)
-{
-    if (!m_failed) {
-        m_failed = true;
-        m_error = error;
-    }
+    const std::size_t end = m_text.find_first_of("\r\n", from);
+    return end == std::string_view::npos ? m_text.size() : end;
 }

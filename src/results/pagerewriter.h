@@ -1,16 +1,22 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 
+#include "results/anchortags.h"
 #include "results/commentscanner.h"
-#include "results/linereader.h"
-#include "results/repairedline.h"
+#include "results/pageedit.h"
 
-// The two ways of repairing a reported link's line.
+// The two ways of repairing a reported link.
 enum RepairType
 {
+    // The link's element is made an HTML comment.
     REPAIR_DISABLE_LINE = 0,
+    // The URL gives way to the page's own file name and is kept in a comment
+    // at the end of its line.
     REPAIR_REPLACE_URL = 1
 };
 
@@ -22,86 +28,79 @@ enum class LinkOutcome
     AlreadyDisabled,
     NotFound,
     // No comment can hold it without changing the page's own comments: its
-    // line ends one before the link, or opens one for the lines after it, or
-    // the URL itself would end one.
+    // element holds the end of one or leaves one open, or its line ends in
+    // one, or the URL itself would end one.
     CannotDisable
 };
 
-// Writes the repaired version of one page into a new file, link by link in
-// the report's order. Each link is looked for in the page's original text
-// (its backup) from just after the link before, so that a page repaired
-// before, wholly or in part, is recognised link by link: what an earlier
-// repair did stays as it is and nothing is commented twice. Every line keeps
-// its own ending; a link that is not found moves nothing.
+// Makes the repaired version of one page, link by link in the report's
+// order. A reported link is a whole link: the complete href value of an
+// anchor or area tag, never a part of a longer address. Each is looked for
+// in the page's original text from just after the link before, so that a
+// page repaired before, wholly or in part, is recognised link by link: what
+// an earlier repair did stays as it is and nothing is commented twice.
+// Nothing outside the reported links' elements (or, replacing, their URLs
+// and the comments that keep them) changes.
 class CPageRewriter
 {
 public:
-    // type is a RepairType; fileName is the name that replaces a URL.
-    CPageRewriter(int originalFd, int pageFd, int outFd, QByteArray fileName, int type);
+    // original is the page's original text; edits the changes that earlier
+    // repairs made of it (the page as it stands); fileName the name that
+    // replaces a URL; type a RepairType.
+    CPageRewriter(QByteArray original, PageEdits edits, QByteArray fileName, int type);
 
     CPageRewriter(const CPageRewriter &) = delete;
     CPageRewriter &operator=(const CPageRewriter &) = delete;
 
     LinkOutcome Repair(const QByteArray &url);
-    // Writes the rest of the page; false when anything could not be read or
-    // written, or the page no longer agrees with its original.
-    bool Finish();
-
-    bool Changed() const { return m_changed; }
-    bool Failed() const { return m_failed; }
-    // The system's error number of the failure; 0 when the page and its
-    // original disagree.
-    int Error() const { return m_error; }
+    // The page with every repair made.
+    QByteArray Finish();
 
 private:
-    // Finds the next line after the current one that holds url: how many
-    // lines lie before it and the comment state at its start. Leaves both
-    // files where they were.
-    bool LookAhead(std::string_view url, CommentScanner *state, qsizetype *passed);
-    // Writes the current line and the passed ones, and takes up the next.
-    bool MoveOn(qsizetype passed, const CommentScanner &state);
-    LinkOutcome Apply(qsizetype at, const QByteArray &url);
-    // Reads the next line of both files into the current line.
-    bool LoadLine();
-    // Notes how the current line leaves the comments of the lines after it.
-    void NoteLineEnd();
-    void WriteLine();
-    // The comment state after the current line as it will be written.
-    CommentScanner StateAfterLine() const;
-    // Feeds the written text of the current line's original [from, to).
-    void FeedWritten(CommentScanner &scanner, qsizetype from, qsizetype to) const;
-    void AdvanceTo(qsizetype to);
-    bool SeekBoth(off_t original, off_t page);
-    void Write(std::string_view bytes);
-    void Flush();
-    void Fail(int error);
+    struct Place
+    {
+        enum class Kind
+        {
+            Href,
+            // "<!--" url "-->", as a replacement keeps a URL.
+            KeptComment
+        };
+        Kind kind = Kind::Href;
+        std::size_t at = 0;    // where the URL begins
+        std::size_t tag = 0;   // Href: the index of its tag
+        std::size_t after = 0; // just after the URL (and its comment)
+    };
 
-    LineReader m_original;
-    LineReader m_page;
-    int m_outFd;
-    QByteArray m_outBuffer;
+    bool Find(const QByteArray &url, Place *place);
+    LinkOutcome Disable(const AnchorTag &tag, std::size_t index);
+    LinkOutcome Replace(const QByteArray &url, const AnchorTag &tag);
+    // Writes the page up to at, with the changes before it and those that
+    // end at it; false when the page is written past at already.
+    bool WriteTo(std::size_t at);
+    // Writes a change made at the place written to.
+    void WriteEdit(PageEdit edit);
+    void Emit(std::string_view bytes);
+    // The original's text [from, to) as the changes not yet written write it,
+    // with those at to up to the kind lastAtTo.
+    QByteArray Written(std::size_t from, std::size_t to,
+                       std::optional<PageEdit::Kind> lastAtTo = std::nullopt) const;
+    std::size_t LineEnd(std::size_t from) const;
+
+    const QByteArray m_original;
+    const std::string_view m_text;
     const QByteArray m_fileName;
     const int m_type;
+    PageEdits m_edits;
+    const std::vector<AnchorTag> m_tags;
+    // The tags of each href value, and where each comment of the original
+    // stands, by its text.
+    QHash<QByteArray, std::vector<std::size_t>> m_tagsByUrl;
+    QHash<QByteArray, std::vector<std::size_t>> m_comments;
 
-    bool m_hasLine = false;
-    QByteArray m_text;     // the current line's original text
-    QByteArray m_pageText; // the same line as the page holds it
-    QByteArray m_ending;
-    RepairMarks m_marks;
-    bool m_lineChanged = false;
-    qsizetype m_cursor = 0;
-    CommentScanner m_lineStart; // before the current line (or the next one)
-    CommentScanner m_atCursor;  // at the cursor of the current line
-    // At the cursor too, were the line made a comment once more.
-    CommentScanner m_ifWrapped;
-    // The current line ends inside a comment (before any ending comments).
-    bool m_bodyEndsInComment = false;
-    // One more comment around the current line leaves the lines after it
-    // inside or outside a comment as they were.
-    bool m_wrapKeepsEnd = true;
-
+    QByteArray m_out;
+    std::size_t m_written = 0; // how much of the original m_out covers
+    std::size_t m_nextEdit = 0;
+    CommentScanner m_state; // at the end of m_out
+    std::size_t m_cursor = 0;
     QSet<QByteArray> m_absent;
-    bool m_changed = false;
-    bool m_failed = false;
-    int m_error = 0;
 };

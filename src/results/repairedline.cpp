@@ -1,9 +1,10 @@
 #include "repairedline.h"
 
 #include <algorithm>
-#include <unistd.h>
 
-#include "results/linereader.h"
+#include "platform/byteview.h"
+
+#include "results/pagelines.h"
 
 namespace {
 
@@ -11,7 +12,9 @@ constexpr std::string_view kOpen = "<!--";
 constexpr std::string_view kClose = "-->";
 // Whole-line comments that one line may carry; more are not taken for ours.
 constexpr int kMostWraps = 64;
-// Bounds the search for replaced URLs on a line written to defeat it.
+// URLs kept at one line's end that are tried; more are not taken for ours.
+constexpr int kMostKept = 4096;
+// Bounds the search for changes on a line written to defeat it.
 constexpr int kMatchBudget = 100000;
 
 std::size_t CommonPrefix(std::string_view a, std::string_view b)
@@ -20,13 +23,19 @@ std::size_t CommonPrefix(std::string_view a, std::string_view b)
                                     a.begin());
 }
 
-// Finds where the kept URLs stood in the original text: the body is the
-// original with each of them, once, replaced by the file name. Only a place
-// where more than one URL could have stood is tried more than one way.
-class BodyMatcher
+bool IsAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Finds where the changes stood in the original text: the body is the
+// original with each kept URL, once, replaced by the file name, and with
+// comments opened before tags and closed after them. Only a place where more
+// than one change could have stood is tried more than one way.
+class LineMatcher
 {
 public:
-    BodyMatcher(std::string_view original, std::string_view body, std::string_view fileName,
+    LineMatcher(std::string_view original, std::string_view body, std::string_view fileName,
                 const std::vector<std::string_view> &kept)
         : m_original(original), m_body(body), m_fileName(fileName), m_toPlace(kept.size())
     {
@@ -36,16 +45,22 @@ public:
             if (same == m_urls.end())
                 same = m_urls.insert(m_urls.end(), {url, 0});
             ++same->count;
+            m_longestUrl = std::max(m_longestUrl, url.size());
         }
     }
 
-    bool Match(std::vector<RepairMarks::Replacement> *replaced)
+    bool Match(std::vector<PageEdit> *edits)
     {
         if (!From(0, 0))
             return false;
-        replaced->clear();
-        for (const Found &found : m_found)
-            replaced->push_back(found.place);
+        for (const Found &found : m_found) {
+            PageEdit edit{static_cast<qsizetype>(found.at), found.kind, {}};
+            if (found.kind == PageEdit::Kind::ReplaceUrl) {
+                const std::string_view url = m_urls[found.url].url;
+                edit.url = Bytes(url);
+            }
+            edits->push_back(edit);
+        }
         return true;
     }
 
@@ -57,12 +72,14 @@ private:
     };
     struct Found
     {
-        RepairMarks::Replacement place;
+        std::size_t at;
+        PageEdit::Kind kind;
         std::size_t url;
     };
     struct Candidate
     {
-        std::size_t at;
+        std::size_t skip; // how much of the common text lies before it
+        PageEdit::Kind kind;
         std::size_t url;
     };
 
@@ -73,8 +90,8 @@ private:
         const std::size_t depth = m_found.size();
         for (;;) {
             const std::size_t same = CommonPrefix(m_original.substr(i), m_body.substr(j));
-            if (m_toPlace == 0)
-                return i + same == m_original.size() && j + same == m_body.size();
+            if (i + same == m_original.size() && j + same == m_body.size() && m_toPlace == 0)
+                return true;
             const std::vector<Candidate> candidates = CandidatesAt(i, j, same);
             if (candidates.size() == 1) {
                 Take(candidates.front(), &i, &j);
@@ -94,44 +111,60 @@ private:
         }
     }
 
-    // A replaced URL begins where the texts part, or a little before when it
-    // begins like the file name.
+    // A change begins where the texts part, or a little before when what it
+    // wrote begins like the text it stands before. A replaced URL may begin
+    // as far back as the file name and the URL are long together.
     std::vector<Candidate> CandidatesAt(std::size_t i, std::size_t j, std::size_t same) const
     {
-        std::size_t reach = 0;
-        for (const Left &left : m_urls) {
-            if (left.count > 0)
-                reach = std::max(reach, CommonPrefix(left.url, m_fileName));
-        }
+        const std::size_t reach = m_toPlace > 0 ? m_fileName.size() + m_longestUrl : kOpen.size();
         std::vector<Candidate> candidates;
         for (std::size_t s = same + 1; s-- > (same > reach ? same - reach : 0);) {
-            if (!m_body.substr(j + s).starts_with(m_fileName))
-                continue;
-            for (std::size_t u = 0; u < m_urls.size(); ++u) {
-                if (m_urls[u].count > 0 && m_original.substr(i + s).starts_with(m_urls[u].url))
-                    candidates.push_back({s, u});
+            const std::string_view body = m_body.substr(j + s);
+            const std::string_view original = m_original.substr(i + s);
+            if (m_toPlace > 0 && body.starts_with(m_fileName)) {
+                for (std::size_t u = 0; u < m_urls.size(); ++u) {
+                    if (m_urls[u].count > 0 && original.starts_with(m_urls[u].url))
+                        candidates.push_back({s, PageEdit::Kind::ReplaceUrl, u});
+                }
             }
+            if (same - s < kOpen.size() && body.starts_with(kOpen) && original.size() >= 2 &&
+                original[0] == '<' && IsAsciiLetter(original[1]))
+                candidates.push_back({s, PageEdit::Kind::OpenElement, 0});
+            if (same - s < kClose.size() && body.starts_with(kClose) && i + s > 0 &&
+                m_original[i + s - 1] == '>')
+                candidates.push_back({s, PageEdit::Kind::CloseElement, 0});
         }
         return candidates;
     }
 
     void Take(const Candidate &candidate, std::size_t *i, std::size_t *j)
     {
-        const std::size_t length = m_urls[candidate.url].url.size();
-        m_found.push_back(
-            {{static_cast<qsizetype>(*i + candidate.at), static_cast<qsizetype>(length)},
-             candidate.url});
-        --m_urls[candidate.url].count;
-        --m_toPlace;
-        *i += candidate.at + length;
-        *j += candidate.at + m_fileName.size();
+        m_found.push_back({*i + candidate.skip, candidate.kind, candidate.url});
+        *i += candidate.skip;
+        *j += candidate.skip;
+        switch (candidate.kind) {
+        case PageEdit::Kind::ReplaceUrl:
+            --m_urls[candidate.url].count;
+            --m_toPlace;
+            *i += m_urls[candidate.url].url.size();
+            *j += m_fileName.size();
+            break;
+        case PageEdit::Kind::OpenElement:
+            *j += kOpen.size();
+            break;
+        default:
+            *j += kClose.size();
+            break;
+        }
     }
 
     void UndoTo(std::size_t depth)
     {
         while (m_found.size() > depth) {
-            ++m_urls[m_found.back().url].count;
-            ++m_toPlace;
+            if (m_found.back().kind == PageEdit::Kind::ReplaceUrl) {
+                ++m_urls[m_found.back().url].count;
+                ++m_toPlace;
+            }
             m_found.pop_back();
         }
     }
@@ -141,31 +174,43 @@ private:
     std::string_view m_fileName;
     std::vector<Left> m_urls; // each URL once, with how many are left to place
     std::size_t m_toPlace;
+    std::size_t m_longestUrl = 0;
     std::vector<Found> m_found;
     int m_budget = kMatchBudget;
 };
 
-// Matches a line without whole-line comments: the body, then the URLs kept
-// in comments at its end (as many as make the lengths agree).
+// Whether the lengths leave room for the changes: each replacement changes
+// the length by the file name's less the URL's, and each comment mark adds 4
+// or 3, which no difference of 1, 2 or 5 can be made of.
+bool LengthsAgree(std::string_view original, std::string_view body, std::string_view fileName,
+                  const std::vector<std::string_view> &kept)
+{
+    long long added = static_cast<long long>(body.size()) - static_cast<long long>(original.size());
+    for (const std::string_view url : kept)
+        added -= static_cast<long long>(fileName.size()) - static_cast<long long>(url.size());
+    return added >= 0 && added != 1 && added != 2 && added != 5;
+}
+
+// Matches a line without whole-line comments: its body, then the URLs kept in
+// comments at its end.
 bool MatchInner(std::string_view original, std::string_view inner, std::string_view fileName,
-                RepairMarks *marks)
+                std::vector<PageEdit> *edits)
 {
     std::vector<std::string_view> tail;
-    std::size_t keptLength = 0;
     std::string_view body = inner;
     for (;;) {
-        if (body.size() + keptLength == original.size() + tail.size() * fileName.size()) {
-            const std::vector<std::string_view> kept(tail.rbegin(), tail.rend());
-            std::vector<RepairMarks::Replacement> replaced;
-            if (BodyMatcher(original, body, fileName, kept).Match(&replaced)) {
-                marks->replaced = replaced;
-                marks->kept.clear();
-                for (const std::string_view url : kept)
-                    marks->kept.append(QByteArray(url.data(), static_cast<qsizetype>(url.size())));
-                return true;
-            }
+        const std::vector<std::string_view> kept(tail.rbegin(), tail.rend());
+        std::vector<PageEdit> found;
+        if (LengthsAgree(original, body, fileName, kept) &&
+            LineMatcher(original, body, fileName, kept).Match(&found)) {
+            for (const std::string_view url : kept)
+                found.push_back(
+                    {static_cast<qsizetype>(original.size()), PageEdit::Kind::KeepUrl, Bytes(url)});
+            *edits = std::move(found);
+            return true;
         }
-        if (body.size() < 8 || !body.ends_with(kClose))
+        if (tail.size() >= static_cast<std::size_t>(kMostKept) || body.size() < 8 ||
+            !body.ends_with(kClose))
             return false;
         const std::size_t open = body.rfind(kOpen, body.size() - 8);
         if (open == std::string_view::npos)
@@ -174,62 +219,26 @@ bool MatchInner(std::string_view original, std::string_view inner, std::string_v
         if (url.find(kClose) != std::string_view::npos)
             return false;
         tail.push_back(url);
-        keptLength += url.size();
         body = body.substr(0, open);
     }
 }
 
 } // namespace
 
-bool RepairMarks::Covers(qsizetype at, qsizetype length) const
-{
-    const auto next = FirstEndingAfter(at);
-    return next != replaced.end() && next->at < at + length;
-}
-
-std::vector<RepairMarks::Replacement>::const_iterator
-RepairMarks::FirstEndingAfter(qsizetype at) const
-{
-    return std::upper_bound(
-        replaced.begin(), replaced.end(), at,
-        [](qsizetype place, const Replacement &r) { return place < r.at + r.length; });
-}
-
-void RepairMarks::Replace(qsizetype at, const QByteArray &url)
-{
-    replaced.insert(FirstEndingAfter(at), {at, url.size()});
-    kept.append(url);
-}
-
-QByteArray ComposeLine(std::string_view original, const RepairMarks &marks,
-                       std::string_view fileName)
-{
-    QByteArray line;
-    line.reserve(static_cast<qsizetype>(original.size()) + 64);
-    for (int wrap = 0; wrap < marks.wraps; ++wrap)
-        line.append(kOpen.data(), kOpen.size());
-    std::size_t from = 0;
-    for (const RepairMarks::Replacement &r : marks.replaced) {
-        const auto at = static_cast<std::size_t>(r.at);
-        line.append(original.data() + from, static_cast<qsizetype>(at - from));
-        line.append(fileName.data(), static_cast<qsizetype>(fileName.size()));
-        from = at + static_cast<std::size_t>(r.length);
-    }
-    line.append(original.data() + from, static_cast<qsizetype>(original.size() - from));
-    for (const QByteArray &url : marks.kept)
-        line += "<!--" + url + "-->";
-    for (int wrap = 0; wrap < marks.wraps; ++wrap)
-        line.append(kClose.data(), kClose.size());
-    return line;
-}
-
 bool MatchRepairedLine(std::string_view original, std::string_view repaired,
-                       std::string_view fileName, RepairMarks *marks)
+                       std::string_view fileName, std::vector<PageEdit> *edits)
 {
     std::string_view inner = repaired;
     for (int wraps = 0; wraps <= kMostWraps; ++wraps) {
-        if (MatchInner(original, inner, fileName, marks)) {
-            marks->wraps = wraps;
+        std::vector<PageEdit> found;
+        if (MatchInner(original, inner, fileName, &found)) {
+            edits->clear();
+            for (int wrap = 0; wrap < wraps; ++wrap)
+                edits->push_back({0, PageEdit::Kind::OpenLine, {}});
+            edits->insert(edits->end(), found.begin(), found.end());
+            for (int wrap = 0; wrap < wraps; ++wrap)
+                edits->push_back(
+                    {static_cast<qsizetype>(original.size()), PageEdit::Kind::CloseLine, {}});
             return true;
         }
         if (inner.size() < kOpen.size() + kClose.size() || !inner.starts_with(kOpen) ||
@@ -240,32 +249,35 @@ bool MatchRepairedLine(std::string_view original, std::string_view repaired,
     return false;
 }
 
-bool IsRepairOf(int pageFd, int originalFd, std::string_view fileName)
+std::optional<PageEdits> MatchRepairedPage(std::string_view original, std::string_view page,
+                                           std::string_view fileName)
 {
-    if (lseek(pageFd, 0, SEEK_SET) != 0 || lseek(originalFd, 0, SEEK_SET) != 0)
-        return false;
-    bool repairOf = true;
-    {
-        LineReader page(pageFd);
-        LineReader original(originalFd);
-        std::string_view pageText, pageEnding, text, ending;
-        for (;;) {
-            const bool morePage = page.Next(pageText, pageEnding);
-            const bool moreOriginal = original.Next(text, ending);
-            if (!morePage || !moreOriginal) {
-                repairOf = morePage == moreOriginal && !page.Failed() && !original.Failed();
-                break;
-            }
-            RepairMarks marks;
-            if (pageEnding != ending || page.Whole() != original.Whole() ||
-                (pageText != text &&
-                 (!page.Whole() || !MatchRepairedLine(text, pageText, fileName, &marks)))) {
-                repairOf = false;
-                break;
-            }
+    const std::vector<PageLine> originalLines = SplitPageLines(original);
+    const std::vector<PageLine> pageLines = SplitPageLines(page);
+    if (originalLines.size() != pageLines.size())
+        return std::nullopt;
+    PageEdits edits;
+    for (std::size_t l = 0; l < originalLines.size(); ++l) {
+        const PageLine &line = originalLines[l];
+        const PageLine &repaired = pageLines[l];
+        if (line.ending != repaired.ending)
+            return std::nullopt;
+        if (line.text == repaired.text)
+            continue;
+        std::vector<PageEdit> lineEdits;
+        if (!MatchRepairedLine(line.text, repaired.text, fileName, &lineEdits))
+            return std::nullopt;
+        // The changes are written in their own order; a line that holds them
+        // in another is no repair of ours.
+        PageEdits ordered;
+        for (const PageEdit &edit : lineEdits)
+            ordered.Add(edit);
+        if (ApplyEdits(line.text, ordered, fileName) != Bytes(repaired.text))
+            return std::nullopt;
+        for (PageEdit edit : lineEdits) {
+            edit.at += static_cast<qsizetype>(line.start);
+            edits.Add(std::move(edit));
         }
     }
-    lseek(pageFd, 0, SEEK_SET);
-    lseek(originalFd, 0, SEEK_SET);
-    return repairOf;
+    return edits;
 }

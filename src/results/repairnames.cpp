@@ -4,9 +4,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
+#include "platform/byteview.h"
 #include "platform/longpath.h"
+#include "platform/wholefile.h"
 #include "results/repairedline.h"
 
 namespace {
@@ -19,18 +22,27 @@ QByteArray DirectoryOf(const QByteArray &path)
     return slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-std::string_view View(const QByteArray &bytes)
+// Keeps original in choice when page is original or a repair of it.
+void Keep(BackupChoice &choice, const QByteArray &original, const QByteArray &page,
+          const QByteArray &fileName)
 {
-    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    std::optional<PageEdits> edits = MatchRepairedPage(View(original), View(page), View(fileName));
+    if (!edits)
+        return;
+    choice.keep = true;
+    choice.original = original;
+    choice.edits = std::move(*edits);
 }
 
-// Opens a regular file for reading; an invalid descriptor for anything else.
-UniqueFd OpenRegularFile(const QByteArray &path, struct stat *info)
+// Reads a regular file whole; nothing for anything else or a failure.
+std::optional<QByteArray> ReadRegularFile(const QByteArray &path, struct stat *info)
 {
-    UniqueFd fd(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
-    if (fd.IsValid() && (fstat(fd.Get(), info) != 0 || !S_ISREG(info->st_mode)))
-        fd.Reset();
-    return fd;
+    const UniqueFd fd(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
+    QByteArray text;
+    if (!fd.IsValid() || fstat(fd.Get(), info) != 0 || !S_ISREG(info->st_mode) ||
+        !ReadWholeFile(fd.Get(), text, kLargestRepairedPage))
+        return std::nullopt;
+    return text;
 }
 
 bool SameFile(const struct stat &a, const struct stat &b)
@@ -40,13 +52,14 @@ bool SameFile(const struct stat &a, const struct stat &b)
 
 // True when another page of the same stem beside path is the original held
 // in the backup, or a repair of it: the backup is that page's.
-bool BelongsToAnotherPage(const QByteArray &path, int pageFd, int backupFd)
+bool BelongsToAnotherPage(const QByteArray &path, const QByteArray &backupPath,
+                          std::string_view original)
 {
     struct stat page
     {};
     struct stat backup
     {};
-    if (fstat(pageFd, &page) != 0 || fstat(backupFd, &backup) != 0)
+    if (stat(path.constData(), &page) != 0 || stat(backupPath.constData(), &backup) != 0)
         return false;
     const QByteArray directory = DirectoryOf(path);
     const QByteArray stem = FileNameOf(RepairStem(path));
@@ -63,21 +76,22 @@ bool BelongsToAnotherPage(const QByteArray &path, int pageFd, int backupFd)
         if (stat(sibling.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
             SameFile(info, page) || SameFile(info, backup))
             continue;
-        const UniqueFd fd = OpenRegularFile(sibling, &info);
-        if (fd.IsValid() && IsRepairOf(fd.Get(), backupFd, View(name)))
+        const std::optional<QByteArray> text = ReadRegularFile(sibling, &info);
+        if (text && MatchRepairedPage(original, View(*text), View(name)))
             return true;
     }
     return false;
 }
 
 // The page's own backup name, used where stem.bak is not the page's.
-BackupChoice OwnBackup(const QByteArray &path, int pageFd)
+BackupChoice OwnBackup(const QByteArray &path, const QByteArray &page)
 {
-    const QByteArray own = path + ".bak";
+    BackupChoice choice{path + ".bak", false, {}, {}};
     struct stat info
     {};
-    const UniqueFd fd = OpenRegularFile(own, &info);
-    return {own, fd.IsValid() && IsRepairOf(pageFd, fd.Get(), View(FileNameOf(path)))};
+    if (const std::optional<QByteArray> original = ReadRegularFile(choice.path, &info))
+        Keep(choice, *original, page, FileNameOf(path));
+    return choice;
 }
 
 } // namespace
@@ -95,24 +109,29 @@ QByteArray FileNameOf(const QByteArray &path)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
-BackupChoice ChooseBackup(const QByteArray &path, int pageFd)
+BackupChoice ChooseBackup(const QByteArray &path, const QByteArray &page)
 {
     const QByteArray plain = BackupPath(path);
     if (plain == path)
-        return OwnBackup(path, pageFd);
+        return OwnBackup(path, page);
     struct stat info
     {};
     const UniqueFd backup(OpenLongPath(plain, O_RDONLY | O_NONBLOCK));
     if (!backup.IsValid())
-        return {plain, false};
+        return {plain, false, {}, {}};
     if (fstat(backup.Get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return OwnBackup(path, pageFd);
-    if (IsRepairOf(pageFd, backup.Get(), View(FileNameOf(path))))
-        return {plain, true};
-    if (BelongsToAnotherPage(path, pageFd, backup.Get()))
-        return OwnBackup(path, pageFd);
+        return OwnBackup(path, page);
+    QByteArray original;
+    if (!ReadWholeFile(backup.Get(), original, kLargestRepairedPage))
+        return OwnBackup(path, page);
+    BackupChoice choice{plain, false, {}, {}};
+    Keep(choice, original, page, FileNameOf(path));
+    if (choice.keep)
+        return choice;
+    if (BelongsToAnotherPage(path, plain, View(original)))
+        return OwnBackup(path, page);
     // An older backup of this page, from before it was last changed.
-    return {plain, false};
+    return choice;
 }
 
 UniqueFd CreateTemporaryFile(const QByteArray &target, QByteArray *path)

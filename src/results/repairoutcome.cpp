@@ -50,6 +50,10 @@ QString CRepairOutcome::ClosingMessage() const
 {
     if (m_notes.isEmpty())
         return QString::fromLatin1(kRepairCompletedText);
-    return QString::fromLatin1(kRepairFailedText) + QStringLiteral("\n\n") +
-           m_notes.join(QStringLiteral("\n\n"));
+    return QString::fromLatin1(kRepairFailedText) + QStringLiteral("\n\n") + Notes();
+}
+
+QString CRepairOutcome::Notes() const
+{
+    return m_notes.join(QStringLiteral("\n\n"));
 }

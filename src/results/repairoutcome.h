@@ -26,6 +26,8 @@ public:
     // "All URL repairs completed", or "The URL repair did not succeed"
     // followed by one paragraph for each thing left undone.
     QString ClosingMessage() const;
+    // One paragraph for each thing left undone; empty when nothing was.
+    QString Notes() const;
 
 private:
     QStringList m_notes;

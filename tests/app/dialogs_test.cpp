@@ -1,8 +1,11 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
@@ -201,6 +204,41 @@ TEST(ProgressDialogTest, ShowsCountsBeyondSixteenBitsAndCannotBeClosedByTheUser)
     dialog.close();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
+}
+
+// Preview... shows what the chosen repair would change and changes nothing.
+TEST(RepairDialogTest, PreviewShowsTheDiffAndChangesNothing)
+{
+    DesktopHarness desk;
+    const QByteArray original = "<p>a <a href=\"http://127.0.0.1/gone\">Gone</a> b</p>\n";
+    const QByteArray page = desk.Html("index.html", original);
+    ASSERT_TRUE(OpenReport(desk.frame->View()->Engine(),
+                           "<Testing: " + page +
+                               "\r\n\"http://127.0.0.1/gone\" >Gone<\r\n*Reason for Failure: "
+                               "HTTP Code 404 Not Found\r\n>Results for " +
+                               page + ": URLs tested: 1. URL errors: 1.\r\n\r\n"));
+    QString shown;
+    WhenModal([&](QWidget *dialog) {
+        Radio(dialog, "Replace the URL text with the name of the file")->click();
+        WhenModal([&](QWidget *preview) {
+            EXPECT_EQ(preview->windowTitle(), QStringLiteral("Repair Preview"));
+            for (const QPlainTextEdit *box : preview->findChildren<QPlainTextEdit *>())
+                shown += box->toPlainText();
+            QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
+            preview->grab().save(QStringLiteral(SCREENSHOT_DIR "/repair-preview.png"));
+            Press(preview, QStringLiteral("Close"));
+        });
+        Press(dialog, QStringLiteral("Preview..."));
+        Press(dialog, QStringLiteral("Cancel"));
+    });
+    Give(desk.frame->Actions().repair);
+    EXPECT_EQ(shown, QStringLiteral("--- %1\n+++ %1\n@@ -1,1 +1,1 @@\n"
+                                    "-<p>a <a href=\"http://127.0.0.1/gone\">Gone</a> b</p>\n"
+                                    "+<p>a <a href=\"index.html\">Gone</a> b</p>"
+                                    "<!--http://127.0.0.1/gone-->\n")
+                         .arg(QString::fromLocal8Bit(page)));
+    EXPECT_EQ(ReadFileBytes(page), original);
+    EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(page.chopped(5) + ".bak")));
 }
 
 } // namespace

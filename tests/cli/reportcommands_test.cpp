@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,45 @@ TEST_F(ReportCommandsTest, RepairExitsWithOneWhenALinkIsLeftAsItWas)
     EXPECT_EQ(ReadFileBytes(page),
               QByteArray("<!--<a href=\"http://127.0.0.1/gone\">Gone</a>-->\n<p>kept</p>\n"))
         << "the other link of the file is repaired";
+}
+
+// A dry run prints the diff that a real repair then makes, and touches nothing.
+TEST_F(ReportCommandsTest, DryRunPrintsWhatTheRepairWouldChange)
+{
+    const QByteArray original = ReadFileBytes(page);
+    const CheckResult dry = RunCheck({"--repair", "disable", "--dry-run", reportPath});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err.constData();
+    EXPECT_EQ(dry.out, "--- " + page + "\n+++ " + page +
+                           "\n@@ -1,2 +1,2 @@\n"
+                           "-<a href=\"http://127.0.0.1/gone\">Gone</a>\n"
+                           "+<!--<a href=\"http://127.0.0.1/gone\">Gone</a>-->\n"
+                           " <p>kept</p>\n");
+    EXPECT_EQ(ReadFileBytes(page), original);
+    EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(home.file("index.bak"))));
+
+    // patch(1) applies the diff to a copy; the real repair gives the same.
+    const QByteArray copy = home.file("copy.html");
+    WriteFileBytes(copy, original);
+    QProcess patch;
+    patch.start(QStringLiteral("patch"), {QStringLiteral("-s"), QString::fromLocal8Bit(copy)});
+    if (!patch.waitForStarted())
+        GTEST_SKIP() << "patch(1) is not installed";
+    patch.write(dry.out);
+    patch.closeWriteChannel();
+    ASSERT_TRUE(patch.waitForFinished());
+    EXPECT_EQ(patch.exitCode(), 0) << patch.readAllStandardError().constData();
+    ASSERT_EQ(RunCheck({"--repair", "disable", reportPath}).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(page), ReadFileBytes(copy));
+
+    // Nothing left to change: no diff; a link not found: named, status 1.
+    WriteFileBytes(reportPath,
+                   QByteArray(report).replace("\r\n>Results", "\r\n\"http://127.0.0.1/"
+                                                              "elsewhere\" >x<\r\n>Results"));
+    const CheckResult again = RunCheck({"--repair", "replace", "--dry-run", reportPath});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(again.out, QByteArray());
+    EXPECT_EQ(again.err, "We looked in file\n" + page +
+                             "\nbut could not file the URL\nhttp://127.0.0.1/elsewhere\n");
 }
 
 TEST_F(ReportCommandsTest, UnknownCodesNeedAnAnswerBeforeARepair)

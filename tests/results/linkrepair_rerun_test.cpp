@@ -40,7 +40,7 @@ TEST_F(RepairRerunTest, PageNamedInTwoRunsOfOneReportIsRepairedOnce)
     EXPECT_TRUE(run.completed);
     EXPECT_EQ(ReadFileBytes(page),
               QByteArray("<p>Links</p>\r\n<!--<a href=\"http://gone.example/\">http://gone.example/"
-                         "</a> and <a href=\"http://dead.example/x\">dead</a>-->\r\n"
+                         "</a>--> and <!--<a href=\"http://dead.example/x\">dead</a>-->\r\n"
                          "<a href=\"http://fine.example/\">fine</a>\r\n"));
     EXPECT_EQ(ReadFileBytes(home.file("twice.bak")), kFirst);
 }
@@ -77,6 +77,37 @@ TEST_F(RepairRerunTest, PagesThatWouldShareABackupKeepTheirOwnOriginals)
         << "a page named like a backup is not its own backup";
     EXPECT_EQ(ReadFileBytes(home.file("old.bak.bak")),
               QByteArray("<a href=\"http://three/\">3</a>\n"));
+}
+
+// Pages that an earlier version repaired (a whole line made a comment; a URL
+// replaced inside a longer text, even where the file name continues like the
+// text after it) are still known as repairs: their backups stay.
+TEST_F(RepairRerunTest, PagesRepairedByEarlierVersionsKeepTheirBackups)
+{
+    const struct
+    {
+        const char *original;
+        const char *repaired;
+        const char *url;
+        int type;
+    } cases[] = {
+        {"<p>a <a href=\"http://bad/\">x</a> b</p>\n<p>c</p>\n",
+         "<!--<p>a <a href=\"http://bad/\">x</a> b</p>-->\n<p>c</p>\n", "http://bad/",
+         REPAIR_DISABLE_LINE},
+        {"<p>see a.</p>\r\n", "<p>see a.html.</p><!--a-->\r\n", "a", REPAIR_REPLACE_URL},
+    };
+    int round = 0;
+    for (const auto &c : cases) {
+        const QByteArray directory = home.file("old" + QByteArray::number(++round));
+        ASSERT_TRUE(QDir().mkpath(QString::fromLocal8Bit(directory)));
+        const QByteArray page = directory + "/a.html";
+        WriteFileBytes(page, c.repaired);
+        WriteFileBytes(directory + "/a.bak", c.original);
+        RepairRun run;
+        RunRepair(run, ReportBuilder().File(page).Link(c.url).Summary().Text(), c.type);
+        EXPECT_EQ(ReadFileBytes(directory + "/a.bak"), QByteArray(c.original)) << c.repaired;
+        EXPECT_EQ(ReadFileBytes(page), QByteArray(c.repaired));
+    }
 }
 
 // Repairs in a child process that ends at once, with no clean-up at all, at

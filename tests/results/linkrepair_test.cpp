@@ -64,7 +64,7 @@ protected:
     RepairRun run;
 };
 
-TEST_F(LinkRepairTest, DisableWrapsTheWholeLineAndKeepsItsLineBreak)
+TEST_F(LinkRepairTest, DisableCommentsOutTheLinkElementAndNothingElse)
 {
     const QByteArray original = "<p>top</p>\n"
                                 "<a href=\"http://bad/\">Old page</a> tail\r\n"
@@ -78,11 +78,60 @@ TEST_F(LinkRepairTest, DisableWrapsTheWholeLineAndKeepsItsLineBreak)
     EXPECT_EQ(run.ui.messages, QStringList{kCompleted});
     EXPECT_EQ(run.ui.icons, QList<EngineUi::Icon>{EngineUi::Icon::Information});
     EXPECT_EQ(ReadFileBytes(page), QByteArray("<p>top</p>\n"
-                                              "<!--<a href=\"http://bad/\">Old page</a> tail-->\r\n"
+                                              "<!--<a href=\"http://bad/\">Old page</a>--> tail\r\n"
                                               "<a href=\"http://fine/\">ok</a>\n"
                                               "<!--<a href=\"http://gone/\">x</a>-->"));
     EXPECT_EQ(ReadFileBytes(home.file("index.bak")), original);
     EXPECT_NE(access(home.file("index.t~p").constData(), F_OK), 0) << "no temporary file is left";
+}
+
+// A reported link is a whole link: the complete href value of an anchor,
+// never a part of a longer address, nor an address in a stylesheet's link or
+// in an anchor's text.
+TEST_F(LinkRepairTest, OnlyTheWholeReportedLinkIsTouched)
+{
+    const QByteArray head =
+        "<html><head><link rel=\"stylesheet\" href=\"http://host/missing-style.css\">\n"
+        "<link href=\"http://host/missing\" rel=\"icon\"></head>\n"
+        "<body><a href=\"http://host/missing/more\">http://host/missing</a>\n";
+    const QByteArray original = head + "<p>Gone: <a href='http://host/missing' title=\"old\">the "
+                                       "page</a> and <a href=http://fine/>fine</a>.</p>\n";
+    for (const int type : {REPAIR_DISABLE_LINE, REPAIR_REPLACE_URL}) {
+        const QByteArray name = "index" + QByteArray::number(type) + ".html";
+        const QByteArray page = Page(name, original);
+        RepairRun repair;
+        RunRepair(repair, ReportBuilder().File(page).Link("http://host/missing").Summary().Text(),
+                  type);
+        EXPECT_TRUE(repair.completed) << repair.ui.messages.value(0).toStdString();
+        const QByteArray expected =
+            type == REPAIR_DISABLE_LINE
+                ? head + "<p>Gone: <!--<a href='http://host/missing' title=\"old\">the page</a>--> "
+                         "and <a href=http://fine/>fine</a>.</p>\n"
+                : head + "<p>Gone: <a href='" + name +
+                      "' title=\"old\">the page</a> and "
+                      "<a href=http://fine/>fine</a>.</p><!--http://host/missing-->\n";
+        EXPECT_EQ(ReadFileBytes(page).toStdString(), expected.toStdString()) << "type " << type;
+    }
+}
+
+// An anchor over several lines is disabled whole; its URL cannot be kept at
+// the end of its line there, since that line ends inside the tag.
+TEST_F(LinkRepairTest, AnchorOverSeveralLines)
+{
+    const QByteArray original = "<p><A\r\n HREF=\" http://host/missing \"\r\n>split over "
+                                "lines</A\r\n> after</p>\r\n";
+    for (const int type : {REPAIR_DISABLE_LINE, REPAIR_REPLACE_URL}) {
+        const QByteArray page = Page("split" + QByteArray::number(type) + ".html", original);
+        RepairRun repair;
+        RunRepair(repair, ReportBuilder().File(page).Link("http://host/missing").Summary().Text(),
+                  type);
+        EXPECT_EQ(repair.completed, type == REPAIR_DISABLE_LINE);
+        EXPECT_EQ(ReadFileBytes(page),
+                  type == REPAIR_DISABLE_LINE
+                      ? QByteArray("<p><!--<A\r\n HREF=\" http://host/missing \"\r\n>split over "
+                                   "lines</A\r\n>--> after</p>\r\n")
+                      : original);
+    }
 }
 
 TEST_F(LinkRepairTest, ReplacePutsTheFileNameInPlaceOfTheUrl)
@@ -107,10 +156,10 @@ TEST_F(LinkRepairTest, UrlsAreFoundInReportOrderWithoutGoingBack)
     EXPECT_TRUE(run.completed);
     EXPECT_EQ(run.ui.messages, QStringList{kCompleted});
     EXPECT_EQ(ReadFileBytes(page),
-              QByteArray("<!--<a href=\"http://a/longer\">c</a>-->\n"
-                         "<!--<a href=\"http://a/\">a</a><a href=\"http://b/\">b</a>-->\n"
+              QByteArray("<a href=\"http://a/longer\">c</a>\n"
+                         "<!--<a href=\"http://a/\">a</a>--><!--<a href=\"http://b/\">b</a>-->\n"
                          "<a href=\"http://c/\">d</a>\n"))
-        << "a URL that begins a longer one on an earlier line matches there";
+        << "a URL that begins a longer one on an earlier line does not match there";
 }
 
 TEST_F(LinkRepairTest, EveryLinkOfALineIsRepairedAndOneNotFoundIsNamed)
@@ -138,19 +187,23 @@ TEST_F(LinkRepairTest, EveryLinkOfALineIsRepairedAndOneNotFoundIsNamed)
         << "the file is still completed with all its lines";
 }
 
-TEST_F(LinkRepairTest, FileWithoutReportedLinksIsBackedUpAndCopied)
+TEST_F(LinkRepairTest, OnlyAPageThatChangesGetsABackup)
 {
     const QByteArray content = "<p>nothing wrong</p>\n";
-    const QByteArray page = Page("clean.htm", content, 0640);
-    RunRepair(run, ReportBuilder().File(page).Summary().Text(), REPAIR_DISABLE_LINE);
+    const QByteArray clean = Page("clean.htm", content, 0640);
+    const QByteArray changed = Page("changed.html", "<a href=\"http://bad/\">x</a>\n", 0640);
+    RunRepair(
+        run,
+        ReportBuilder().File(clean).Summary().File(changed).Link("http://bad/").Summary().Text(),
+        REPAIR_DISABLE_LINE);
     EXPECT_TRUE(run.completed);
-    EXPECT_EQ(ReadFileBytes(page), content);
-    EXPECT_EQ(ReadFileBytes(home.file("clean.bak")), content);
+    EXPECT_EQ(ReadFileBytes(clean), content);
+    EXPECT_NE(access(home.file("clean.bak").constData(), F_OK), 0);
     struct stat info
     {};
-    ASSERT_EQ(stat(home.file("clean.bak").constData(), &info), 0);
+    ASSERT_EQ(stat(home.file("changed.bak").constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u) << "the backup keeps the file's permissions";
-    ASSERT_EQ(stat(page.constData(), &info), 0);
+    ASSERT_EQ(stat(changed.constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u) << "so does the rewritten file";
 }
 
@@ -236,7 +289,8 @@ TEST_F(LinkRepairTest, FilesThatCannotBeRepairedStayWholeAndStopTheWalk)
     EXPECT_FALSE(run.completed);
     ExpectFileFailed(run, readOnly, "it is read-only");
     EXPECT_EQ(ReadFileBytes(readOnly), original);
-    EXPECT_EQ(ReadFileBytes(home.file("readonly.bak")), original);
+    EXPECT_NE(access(home.file("readonly.bak").constData(), F_OK), 0)
+        << "a page that cannot be changed gets no backup";
     EXPECT_EQ(ReadFileBytes(later), original) << "the walk stops at the first failure";
     EXPECT_NE(access(home.file("later.bak").constData(), F_OK), 0);
 

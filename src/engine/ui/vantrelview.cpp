@@ -164,6 +164,10 @@ void CVantrelView::OnRepairFailedLinks()
     ::OnRepairFailedLinks(*m_engine, [this]() -> std::optional<int> {
         CRepairDlg dialog(window());
         dialog.m_nType = m_settings.ReadInt("Repair", "Type", 0);
+        dialog.SetPreview([this](int type) {
+            CLinkRepair repair(m_engine->Ui(), m_engine->WorkFiles());
+            return repair.PreviewFromReport(m_engine->ReportText(), type);
+        });
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         m_settings.WriteInt("Repair", "Type", dialog.m_nType);

@@ -10,6 +10,7 @@
 
 #include "app/help/helptopics.h"
 #include "app/help/openhelp.h"
+#include "results/ui/repairpreviewdlg.h"
 
 CRepairDlg::CRepairDlg(QWidget *parent) : QDialog(parent)
 {
@@ -38,6 +39,16 @@ CRepairDlg::CRepairDlg(QWidget *parent) : QDialog(parent)
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    m_previewButton =
+        buttons->addButton(QStringLiteral("Preview..."), QDialogButtonBox::ActionRole);
+    m_previewButton->setToolTip(
+        QStringLiteral("Show what the repair would change, changing nothing"));
+    m_previewButton->hide();
+    // Queued, so that an assistive tool pressing Preview... is answered
+    // before the preview window opens.
+    connect(
+        m_previewButton, &QPushButton::clicked, this, [this] { OnPreview(); },
+        Qt::QueuedConnection);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::helpRequested, this,
@@ -55,6 +66,25 @@ int CRepairDlg::exec()
 
 void CRepairDlg::accept()
 {
-    m_nType = m_radioReplace->isChecked() ? 1 : (m_radioDisable->isChecked() ? 0 : -1);
+    m_nType = ChosenType();
     QDialog::accept();
+}
+
+void CRepairDlg::SetPreview(std::function<RepairPreview(int)> preview)
+{
+    m_preview = std::move(preview);
+    m_previewButton->setVisible(static_cast<bool>(m_preview));
+}
+
+int CRepairDlg::ChosenType() const
+{
+    return m_radioReplace->isChecked() ? 1 : (m_radioDisable->isChecked() ? 0 : -1);
+}
+
+void CRepairDlg::OnPreview()
+{
+    if (!m_preview || ChosenType() < 0)
+        return;
+    CRepairPreviewDlg preview(this, m_preview(ChosenType()));
+    preview.exec();
 }

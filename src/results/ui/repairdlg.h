@@ -1,7 +1,12 @@
 #pragma once
 
+#include <functional>
+
 #include <QDialog>
 
+#include "results/linkrepair.h"
+
+class QPushButton;
 class QRadioButton;
 
 // "URL Link Disable and File Repair": how each reported link is to be
@@ -11,13 +16,24 @@ class CRepairDlg final : public QDialog
 public:
     explicit CRepairDlg(QWidget *parent);
 
-    // 0 disables the whole line, 1 replaces the URL text by the file's name.
+    // 0 disables the link's element, 1 replaces the URL text by the file's
+    // name.
     int m_nType = 0;
 
     int exec() override;
     void accept() override;
 
+    // What "Preview..." shows for the chosen type; without it the button is
+    // not offered.
+    void SetPreview(std::function<RepairPreview(int type)> preview);
+
 private:
+    // The chosen type: 0, 1, or -1 when neither is chosen.
+    int ChosenType() const;
+    void OnPreview();
+
+    std::function<RepairPreview(int)> m_preview;
+    QPushButton *m_previewButton = nullptr;
     QRadioButton *m_radioDisable = nullptr;
     QRadioButton *m_radioReplace = nullptr;
 };
