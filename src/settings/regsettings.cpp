@@ -9,13 +9,14 @@
 #include <unistd.h>
 
 #include "platform/cfile.h"
+#include "platform/registrystore.h"
 #include "platform/systemdirectory.h"
 
 namespace {
 
-// Reads go through a buffer of this size: a text of up to 259 characters
-// reads back whole, a longer one reads as the caller's default.
-constexpr qsizetype kReadBufferSize = 260;
+// A value of any length that the settings file can hold reads back whole: a
+// long file or export path is not forgotten.
+constexpr qsizetype kReadBufferSize = RegistryStore::kMaxFileSize;
 // The import reads the INI file in pieces of this buffer, as a C line read
 // does: at most 519 characters a piece.
 constexpr int kIniLineBufferSize = 520;
