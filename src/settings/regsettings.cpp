@@ -145,6 +145,10 @@ QByteArray CRegSettings::ReadString(const QByteArray &section, const QByteArray 
 bool CRegSettings::QueryText(const QByteArray &section, const QByteArray &valueName,
                              QByteArray &text) const
 {
+    if (const std::optional<QByteArray> pending = m_writer.Pending(m_strKey, section, valueName)) {
+        text = *pending;
+        return true;
+    }
     // Opening for reading never creates the section key.
     RegKey key;
     return key.Open(m_hRoot, m_strKey + '\\' + section) &&
@@ -154,8 +158,6 @@ bool CRegSettings::QueryText(const QByteArray &section, const QByteArray &valueN
 bool CRegSettings::WriteString(const QByteArray &section, const QByteArray &valueName,
                                const QByteArray &text)
 {
-    RegKey key;
-    if (!key.Create(m_hRoot, m_strKey + '\\' + section))
-        return false;
-    return key.SetValue(valueName, text);
+    // A missing section key is made in the same change as its value.
+    return m_writer.Write(m_hRoot, m_strKey, section, valueName, text);
 }
