@@ -16,6 +16,7 @@
 #include "engine/testengine.h"
 #include "engine/ui/vantrelview.h"
 #include "settings/regsettings.h"
+#include "settings/ui/settingsfailurebox.h"
 
 namespace {
 
@@ -36,6 +37,8 @@ CMainFrame::CMainFrame(CRegSettings &settings, std::function<void()> onAbout, En
 {
     setWindowTitle(QStringLiteral("Vantrel"));
     setWindowIcon(ProgramIcon());
+    // First, so that the writes of the window's own start are told too.
+    new CSettingsFailureBox(settings, this);
 
     QScreen *screen = StartScreen(settings);
     const WindowPlacement placement = StartPlacement(settings, screen->geometry());

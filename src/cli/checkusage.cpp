@@ -116,6 +116,7 @@ QString CheckUsageText()
         "\n"
         "Exit status: 0 when no link was reported (export: written; repair: all repairs\n"
         "completed), 1 when at least one was (repair: not all completed), 2 for bad usage,\n"
-        "a file that cannot be opened or a page that could not be scanned for links (its\n"
+        "a file that cannot be opened, a setting that could not be stored (such as the\n"
+        "reset of a damaged filter) or a page that could not be scanned for links (its\n"
         "name and the reason go to standard error), 130 when stopped with Ctrl+C.\n");
 }

@@ -140,6 +140,14 @@ void TerminalUi::HttpsNotTested(int count)
                  "\n");
 }
 
+void TerminalUi::SettingNotStored(const SettingsWriteFailure &failure)
+{
+    ++m_nSettingFailures;
+    ClearProgress();
+    WriteMessage("vantrel-check: " + SettingsWriteFailureText(failure).toLocal8Bit(), "\n");
+    DrawProgress();
+}
+
 void TerminalUi::WriteMessage(const QByteArray &text, const char *end)
 {
     const QByteArray shown = (m_errTerminal ? ShowControlBytes(text, true) : text) + end;

@@ -10,13 +10,14 @@
 #include <QTimer>
 
 #include "engine/engineui.h"
+#include "settings/settingswriter.h"
 
 // The engine shown on a terminal: the report goes to standard output as it
 // grows; messages and, while standard error is a terminal, a one-line progress
 // display go to standard error. On a terminal the control bytes of pages and
 // file names are shown visibly; into a file or a pipe the report goes byte for
-// byte.
-class TerminalUi final : public EngineUi
+// byte. A setting that could not be stored is named on standard error.
+class TerminalUi final : public EngineUi, public SettingsWriteListener
 {
 public:
     TerminalUi(std::FILE *out, std::FILE *err, bool interactive);
@@ -34,9 +35,12 @@ public:
     // Names the file on standard error; the run's exit status becomes 2.
     void ScanFailed(const QByteArray &path, const QString &why) override;
     void HttpsNotTested(int count) override;
+    void SettingNotStored(const SettingsWriteFailure &failure) override;
 
     // Files of the run that could not be scanned.
     int ScanFailures() const { return m_nScanFailures; }
+    // Settings the run wrote that did not reach the settings file.
+    int SettingFailures() const { return m_nSettingFailures; }
     // Writes out what the report has buffered; done after every pass of the
     // event loop.
     void FlushOutput();
@@ -65,6 +69,7 @@ private:
     bool m_outTerminal;
     bool m_errTerminal;
     int m_nScanFailures = 0;
+    int m_nSettingFailures = 0;
     bool m_bOutputFailed = false;
     bool m_bFlushPending = false;
     bool m_progressVisible = false;

@@ -41,6 +41,10 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
 
     TerminalUi ui(out, err, isatty(fileno(err)) != 0);
     const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+    // No window to keep alive: a write waits its time for another program's
+    // lock, and a setting that is not stored is told at once.
+    settings->SetLockWait(SettingsLockWait::Block);
+    settings->SetWriteListener(&ui);
     std::unique_ptr<CTestEngine> engine;
     QtTimerService timers([&engine](int id) {
         if (engine)
@@ -97,6 +101,9 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
     // A file that could not be scanned leaves the run incomplete, whatever
     // the other files gave.
     if (ui.ScanFailures() > 0)
+        status = kExitBadInput;
+    // So does a setting the run had to store, such as a damaged filter's reset.
+    if (ui.SettingFailures() > 0)
         status = kExitBadInput;
     if (ui.OutputFailed()) {
         std::fputs("vantrel-check: cannot write the report to standard output\n", err);

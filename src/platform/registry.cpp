@@ -58,7 +58,7 @@ bool RegKey::CreateIn(const QByteArray &filePath, RegRoot root, const QList<QByt
     const bool exists =
         store.Load(current) == RegistryStore::LoadResult::Loaded && current.HasKey(root, path);
     if (!exists) {
-        const bool written = store.Update([&](RegistryDocument &document) {
+        const RegistryWrite written = store.Update([&](RegistryDocument &document) {
             // Another program may have made the key since we looked.
             if (document.HasKey(root, path))
                 return RegistryStore::Change::None;
@@ -66,7 +66,7 @@ bool RegKey::CreateIn(const QByteArray &filePath, RegRoot root, const QList<QByt
             result = RegDisposition::CreatedNewKey;
             return RegistryStore::Change::Write;
         });
-        if (!written)
+        if (!written.Done())
             return false;
     }
     m_filePath = filePath;
@@ -126,15 +126,38 @@ bool RegKey::SetValue(const QByteArray &valueName, const QByteArray &text) const
 {
     if (!IsWritable())
         return false;
-    return RegistryStore(m_filePath).Update([&](RegistryDocument &document) {
-        switch (document.SetValue(m_root, m_path, valueName, text)) {
-        case RegistryDocument::SetResult::NoSuchKey:
-            return RegistryStore::Change::Fail;
-        case RegistryDocument::SetResult::Unchanged:
-            return RegistryStore::Change::None;
-        case RegistryDocument::SetResult::Changed:
-            break;
-        }
-        return RegistryStore::Change::Write;
-    });
+    return RegistryStore(m_filePath)
+        .Update([&](RegistryDocument &document) {
+            switch (document.SetValue(m_root, m_path, valueName, text)) {
+            case RegistryDocument::SetResult::NoSuchKey:
+                return RegistryStore::Change::Fail;
+            case RegistryDocument::SetResult::Unchanged:
+                return RegistryStore::Change::None;
+            case RegistryDocument::SetResult::Changed:
+                break;
+            }
+            return RegistryStore::Change::Write;
+        })
+        .Done();
+}
+
+RegistryWrite RegSetValues(const QList<RegValueWrite> &values, std::chrono::milliseconds lockWait)
+{
+    return RegistryStore(RegistryFilePath())
+        .Update(
+            [&](RegistryDocument &document) {
+                bool changed = false;
+                for (const RegValueWrite &value : values) {
+                    const QList<QByteArray> path = SplitKeyPath(value.keyPath);
+                    if (!document.HasKey(value.root, path)) {
+                        document.AddKey(value.root, path);
+                        changed = true;
+                    }
+                    if (document.SetValue(value.root, path, value.name, value.text) ==
+                        RegistryDocument::SetResult::Changed)
+                        changed = true;
+                }
+                return changed ? RegistryStore::Change::Write : RegistryStore::Change::None;
+            },
+            lockWait);
 }

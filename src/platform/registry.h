@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include <QByteArray>
 #include <QList>
 
@@ -68,3 +70,19 @@ private:
 // The path of the settings file in the system directory; empty when the
 // system directory cannot be named or created.
 QByteArray RegistryFilePath();
+
+struct RegistryWrite;
+
+// A text value to store in the key keyPath below root.
+struct RegValueWrite
+{
+    RegRoot root = RegRoot::LocalMachine;
+    QByteArray keyPath;
+    QByteArray name;
+    QByteArray text;
+};
+
+// Stores the values in one change of the settings file, creating missing keys
+// on their way: every value reaches the disk, or none does. Waits up to
+// lockWait for another program that holds the file's lock.
+RegistryWrite RegSetValues(const QList<RegValueWrite> &values, std::chrono::milliseconds lockWait);

@@ -1,10 +1,30 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 #include <QByteArray>
+#include <QString>
 
 #include "platform/registrydocument.h"
+
+// How a change of the settings file ended. A change that did not reach the
+// disk says why, in words for the user.
+struct RegistryWrite
+{
+    enum class Status
+    {
+        Done,
+        // Another program held the lock for the whole wait.
+        Locked,
+        Failed
+    };
+
+    Status status = Status::Done;
+    QString why;
+
+    bool Done() const { return status == Status::Done; }
+};
 
 // Reading and rewriting the settings file. Nothing is cached: every read
 // takes the file as it is now. A change is made under a lock file beside the
@@ -31,17 +51,22 @@ public:
     // bytes; anything near this is damage, and is left alone rather than
     // loaded into memory.
     static constexpr qint64 kMaxFileSize = 1024 * 1024;
+    // Long enough to outlast any other program's single write.
+    static constexpr std::chrono::milliseconds kLockWait{10000};
 
     explicit RegistryStore(QByteArray filePath);
 
     // A missing file loads as an empty document. A file that exists but
     // cannot be read (no permission, not a regular file, too large, I/O
-    // error) is Unreadable: reads then give defaults and changes fail.
-    LoadResult Load(RegistryDocument &document) const;
-    // Applies change to the current document under the lock and writes the
-    // result when change asks for it. True when change did not fail and any
-    // write reached the disk.
-    bool Update(const std::function<Change(RegistryDocument &)> &change) const;
+    // error) is Unreadable, and why says so: reads then give defaults and
+    // changes fail.
+    LoadResult Load(RegistryDocument &document, QString *why = nullptr) const;
+    // Applies change to the current document under the lock, waiting up to
+    // lockWait for another program to release it, and writes the result when
+    // change asks for it. Done when change did not fail and any write reached
+    // the disk.
+    RegistryWrite Update(const std::function<Change(RegistryDocument &)> &change,
+                         std::chrono::milliseconds lockWait = kLockWait) const;
 
 private:
     QByteArray m_filePath;

@@ -9,13 +9,14 @@
 #include <unistd.h>
 
 #include "platform/cfile.h"
+#include "platform/registrystore.h"
 #include "platform/systemdirectory.h"
 
 namespace {
 
-// Reads go through a buffer of this size: a text of up to 259 characters
-// reads back whole, a longer one reads as the caller's default.
-constexpr qsizetype kReadBufferSize = 260;
+// A value of any length that the settings file can hold reads back whole: a
+// long file or export path is not forgotten.
+constexpr qsizetype kReadBufferSize = RegistryStore::kMaxFileSize;
 // The import reads the INI file in pieces of this buffer, as a C line read
 // does: at most 519 characters a piece.
 constexpr int kIniLineBufferSize = 520;
@@ -144,6 +145,10 @@ QByteArray CRegSettings::ReadString(const QByteArray &section, const QByteArray 
 bool CRegSettings::QueryText(const QByteArray &section, const QByteArray &valueName,
                              QByteArray &text) const
 {
+    if (const std::optional<QByteArray> pending = m_writer.Pending(m_strKey, section, valueName)) {
+        text = *pending;
+        return true;
+    }
     // Opening for reading never creates the section key.
     RegKey key;
     return key.Open(m_hRoot, m_strKey + '\\' + section) &&
@@ -153,8 +158,6 @@ bool CRegSettings::QueryText(const QByteArray &section, const QByteArray &valueN
 bool CRegSettings::WriteString(const QByteArray &section, const QByteArray &valueName,
                                const QByteArray &text)
 {
-    RegKey key;
-    if (!key.Create(m_hRoot, m_strKey + '\\' + section))
-        return false;
-    return key.SetValue(valueName, text);
+    // A missing section key is made in the same change as its value.
+    return m_writer.Write(m_hRoot, m_strKey, section, valueName, text);
 }

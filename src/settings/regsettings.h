@@ -1,12 +1,16 @@
 #pragma once
 
+#include <chrono>
+
 #include <QByteArray>
 
 #include "platform/registry.h"
+#include "settings/settingswriter.h"
 
 // The program's one persistent store of user settings: text values grouped in
 // sections below the program key, each operation opening the section's key,
-// doing one thing and closing it again. Nothing is cached.
+// doing one thing and closing it again. Nothing is cached but a value that
+// waits for another program to release the settings file.
 class CRegSettings
 {
 public:
@@ -22,17 +26,36 @@ public:
     // Fills the open program key once from Vantrel.INI in the system directory.
     void ImportIniFile(RegKey &key);
 
+    // A value reads back whole, whatever its length; a value waiting to be
+    // stored reads as it will be stored.
     int ReadInt(const QByteArray &section, const QByteArray &valueName, int defaultValue) const;
-    bool WriteInt(const QByteArray &section, const QByteArray &valueName, int value);
     QByteArray ReadString(const QByteArray &section, const QByteArray &valueName,
                           const QByteArray &defaultValue) const;
+    // True when the value is in the settings file now. A value that cannot be
+    // stored is told to the write listener; one that meets another program's
+    // lock waits as SetLockWait says, and is told only if it never gets in.
+    bool WriteInt(const QByteArray &section, const QByteArray &valueName, int value);
     bool WriteString(const QByteArray &section, const QByteArray &valueName,
                      const QByteArray &text);
+
+    // Who tells the user of a setting that could not be stored; null for none.
+    void SetWriteListener(SettingsWriteListener *listener) { m_writer.SetListener(listener); }
+    SettingsWriteListener *WriteListener() const { return m_writer.Listener(); }
+    // What a write does while another program holds the lock, and for how
+    // long at most. A window retries from the event loop (the default).
+    void SetLockWait(SettingsLockWait wait,
+                     std::chrono::milliseconds patience = SettingsWriter::kDefaultPatience)
+    {
+        m_writer.SetLockWait(wait, patience);
+    }
+    // Some value waits for another program to release the settings file.
+    bool HasPendingWrites() const { return m_writer.HasPending(); }
 
     QByteArray m_strKey;
     RegRoot m_hRoot = RegRoot::LocalMachine;
 
 private:
-    // Reads a value of a section through the bounded read buffer.
     bool QueryText(const QByteArray &section, const QByteArray &valueName, QByteArray &text) const;
+
+    SettingsWriter m_writer;
 };

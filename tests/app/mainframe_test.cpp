@@ -1,8 +1,10 @@
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include "app/windowplacement.h"
 #include "desktoptestsupport.h"
 #include "engine/ui/vantrelview.h"
+#include "support/filesizelimit.h"
 
 namespace {
 
@@ -144,6 +147,59 @@ TEST(WindowPlacementTest, TheWindowOpensWhereItWasAndRecordsEveryMoveButNotWhile
         EXPECT_EQ(desk.frame->pos(), QPoint(70, 80));
         EXPECT_EQ(desk.frame->size(), QSize(700, 400));
     }
+}
+
+// Closes every modal window as soon as it opens and keeps its text.
+class ModalRecorder
+{
+public:
+    ModalRecorder()
+    {
+        QObject::connect(&m_poll, &QTimer::timeout, &m_poll, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible())
+                return;
+            texts.append(ModalText(modal));
+            modal->close();
+        });
+        m_poll.start(10);
+    }
+    QStringList texts;
+
+private:
+    QTimer m_poll;
+};
+
+TEST(WindowPlacementTest, AFailedWriteIsToldOnceInOneMessageNamingTheSetting)
+{
+    DesktopHarness desk;
+    desk.frame->move(30, 40);
+    // A long remembered path makes the settings file larger than the limit.
+    ASSERT_TRUE(desk.settings->WriteString("FileSel", "Starter", QByteArray(5000, 'p')));
+    ModalRecorder boxes;
+    const auto dragAcrossAFullDisk = [&desk](int from) {
+        const FileSizeLimit limit(4096);
+        for (int x = from; x < from + 3; ++x)
+            desk.frame->move(x, 50);
+        WaitUntil([] { return false; }, std::chrono::milliseconds(300));
+    };
+    const QString notStored =
+        QStringLiteral("The setting \"%1\" in section \"Screen\" could not be "
+                       "stored: File too large");
+
+    dragAcrossAFullDisk(100);
+    EXPECT_EQ(boxes.texts, QStringList(notStored.arg(QLatin1Char('x')) + QLatin1Char('\n') +
+                                       notStored.arg(QLatin1Char('y'))));
+    EXPECT_EQ(desk.StoredInt("Screen", "x"), 30);
+
+    // Told again only after a write of the setting succeeded in between.
+    dragAcrossAFullDisk(200);
+    EXPECT_EQ(boxes.texts.size(), 1);
+    desk.frame->move(300, 50);
+    EXPECT_EQ(desk.StoredInt("Screen", "x"), 300);
+    dragAcrossAFullDisk(400);
+    EXPECT_EQ(boxes.texts.size(), 2);
+    EXPECT_EQ(boxes.texts.value(1), notStored.arg(QLatin1Char('x')));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "runcheck.h"
 #include "settings/regsettings.h"
 #include "settings/settingsstartup.h"
+#include "support/filesizelimit.h"
 #include "support/freeloopbackaddress.h"
 #include "support/loopbackserver.h"
 #include "support/temphome.h"
@@ -126,6 +127,30 @@ TEST_F(CheckRunTest, AReportThatCannotBeWrittenGivesStatus2)
     ASSERT_TRUE(full.waitForFinished(60000));
     EXPECT_EQ(full.exitCode(), 2);
     EXPECT_TRUE(full.readAllStandardError().contains("cannot write the report"));
+}
+
+TEST_F(CheckRunTest, AFilterResetThatCannotBeStoredIsToldAndGivesStatus2)
+{
+    const QByteArray page = Page("p.html", "<a href=\"http://127.0.0.1/ok\">ok</a>");
+    {
+        const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+        settings->WriteString("Settings", "Filter", "0101");
+        // A long remembered path makes the settings file larger than the limit.
+        settings->WriteString("FileSel", "Starter", QByteArray(5000, 'p'));
+    }
+    CheckResult result;
+    {
+        // Inherited by vantrel-check: the settings file cannot be rewritten.
+        const FileSizeLimit limit(4096);
+        result = RunCheck(Args({page}));
+    }
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, QByteArray("Setting Filter Codes to Safe Default\n"
+                                     "vantrel-check: The setting \"Filter\" in section "
+                                     "\"Settings\" could not be stored: File too large\n"));
+    EXPECT_TRUE(result.out.contains(">Results for " + page + ": URLs tested: 1. URL errors: 0."))
+        << "the run goes on under the safe default";
+    EXPECT_EQ(StartSettingsStore()->ReadString("Settings", "Filter", ""), "0101");
 }
 
 TEST_F(CheckRunTest, InterruptStopsTheRunLikeStopTest)
