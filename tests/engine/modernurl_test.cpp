@@ -97,7 +97,7 @@ TEST(ModernUrlTest, SplitsLinksOfTodaysWeb)
 
 TEST(ModernUrlTest, MalformedLinksAreBadAddresses)
 {
-    const char *const links[] = {
+    const QByteArray links[] = {
         "http://example.com:0/",
         "http://example.com:65536/",
         "http://example.com:99999999999/",
@@ -117,12 +117,21 @@ TEST(ModernUrlTest, MalformedLinksAreBadAddresses)
         "http:/example.com/",
         "http://exa mple.com/",
         "http://exa%00mple.com/",
+        // Nothing but the address in brackets: no control byte, no blank.
+        QByteArray("http://[::1\0\x07 x]:8080/", 25),
+        QByteArray("http://[::1\0]/", 14),
+        "http://[::1 ]/",
+        "http://[ ::1]/",
+        "http://[::1\t]/",
+        "http://[::1\r\nX: y]/",
+        "http://[::1\x7f]/",
     };
-    for (const char *link : links) {
+    for (const QByteArray &link : links) {
         ModernUrl url;
         url.asciiHost = "untouched";
-        EXPECT_EQ(SplitModernUrl(link, url), static_cast<int>(PROBE_ERR_BAD_ADDRESS)) << link;
-        EXPECT_EQ(url.asciiHost, QByteArray("untouched")) << link;
+        EXPECT_EQ(SplitModernUrl(link, url), static_cast<int>(PROBE_ERR_BAD_ADDRESS))
+            << link.toPercentEncoding().constData();
+        EXPECT_EQ(url.asciiHost, QByteArray("untouched")) << link.toPercentEncoding().constData();
     }
 }
 
