@@ -39,8 +39,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(certificates.isValid()) << certificates.errorText().constData();
-        for (LoopbackTlsServer *server : {&valid, &missing, &expired, &otherHost, &selfSigned,
-                                          &unknownIssuer, &plainOnHttps, &stalled})
+        for (LoopbackTlsServer *server : {&valid, &missing, &trickling, &expired, &otherHost,
+                                          &selfSigned, &unknownIssuer, &plainOnHttps, &stalled})
             ASSERT_TRUE(server->isListening()) << server->errorText().constData();
         ASSERT_TRUE(web.isListening()) << web.errorText().constData();
         ASSERT_TRUE(nameServer.isListening()) << nameServer.errorText().constData();
@@ -54,6 +54,9 @@ protected:
         std::vector<Row> rows = {
             {"https://localhost:" + Port(valid.port()) + "/ok", "*HTTP Code 200 OK"},
             {"https://127.0.0.1:" + Port(missing.port()) + "/gone",
+             "*Reason for Failure: HTTP Code 404 Not Found"},
+            // The status line spread over many small records is read whole.
+            {"https://localhost:" + Port(trickling.port()) + "/pieces",
              "*Reason for Failure: HTTP Code 404 Not Found"},
             {"HTTPS://localhost:" + Port(expired.port()) + "/",
              "*Reason for Failure: Certificate Expired or Not Yet Valid"},
@@ -112,6 +115,8 @@ protected:
     LoopbackTlsServer valid{certificates.identity(Kind::Valid)};
     LoopbackTlsServer missing{certificates.identity(Kind::Valid), Mode::Answer,
                               "HTTP/1.1 404 Not Found"};
+    LoopbackTlsServer trickling{certificates.identity(Kind::Valid), Mode::SmallRecords,
+                                "HTTP/1.1 404 Not Found"};
     LoopbackTlsServer expired{certificates.identity(Kind::Expired)};
     LoopbackTlsServer otherHost{certificates.identity(Kind::OtherHost)};
     LoopbackTlsServer selfSigned{certificates.identity(Kind::SelfSigned)};
