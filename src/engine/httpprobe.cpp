@@ -145,6 +145,7 @@ int CHttpProbe::SendRequest(const QByteArray &link)
     if (m_pSocket != nullptr)
         CloseConnection();
     OpenConnection();
+    ClearReply();
 
     m_bLackedResources = false;
     m_bWaitCursor = true;
@@ -197,7 +198,8 @@ void CHttpProbe::StartTodaysExchange()
         // around it, and nothing at all before the certificate is verified.
         TlsExchangeListener &listener = *this;
         m_pTls = std::make_unique<CTlsExchange>(listener, m_ports.mode->Tls(), m_pSocket->m_hSocket,
-                                                m_modernUrl.asciiHost, request, 512);
+                                                m_modernUrl.asciiHost, request, 512,
+                                                &StatusLineComplete);
         m_pTls->Start();
         m_ui.SetStatusPane(2, QString());
         return;
@@ -237,10 +239,41 @@ void CHttpProbe::OnTlsClosed()
     m_listener.OnClosedByHost();
 }
 
-void CHttpProbe::TakeReplyPiece(const char *data, int length)
+void CHttpProbe::ClearReply()
 {
     std::memset(m_szReply, 0, sizeof m_szReply);
     m_szReply[513] = '\n';
+    m_nReplyBytes = 0;
+}
+
+bool CHttpProbe::ReplyComplete() const
+{
+    if (m_nProtocol == PROTOCOL_FTP)
+        return m_nReplyBytes > 0;
+    return StatusLineComplete(m_szReply, m_nReplyBytes);
+}
+
+bool CHttpProbe::ReceiveReply()
+{
+    while (!ReplyComplete()) {
+        const int got = m_pSocket->Receive(m_szReply + m_nReplyBytes, 512 - m_nReplyBytes, 0);
+        if (got <= 0)
+            return false;
+        m_nReplyBytes += got;
+    }
+    char scratch[512];
+    for (int drained = 0; drained < kMaxDrainBytes;) {
+        const int got = m_pSocket->Receive(scratch, sizeof scratch, 0);
+        if (got <= 0)
+            break;
+        drained += got;
+    }
+    return true;
+}
+
+void CHttpProbe::TakeReplyPiece(const char *data, int length)
+{
+    ClearReply();
     m_nReplyBytes = std::clamp(length, 0, 512);
     if (m_nReplyBytes > 0)
         std::memcpy(m_szReply, data, static_cast<std::size_t>(m_nReplyBytes));
@@ -261,23 +294,22 @@ void CHttpProbe::OnSocketEvent(int, long event, int error)
         if (error >= static_cast<int>(kFirstFailureCode))
             m_listener.OnConnectFailed(static_cast<std::uint32_t>(error));
     } else if (event == FD_READ && m_pSocket != nullptr) {
-        m_ui.SetStatusPane(2, QStringLiteral("Host Reply Received"));
-        std::memset(m_szReply, 0, sizeof m_szReply);
-        m_szReply[513] = '\n';
-        m_nReplyBytes = std::max(0, m_pSocket->Receive(m_szReply, 512, 0));
-
-        char scratch[512];
-        for (int drained = 0; drained < kMaxDrainBytes;) {
-            const int got = m_pSocket->Receive(scratch, sizeof scratch, 0);
-            if (got <= 0)
-                break;
-            drained += got;
-        }
-        m_listener.OnReplyReceived();
+        if (m_nReplyBytes == 0)
+            m_ui.SetStatusPane(2, QStringLiteral("Host Reply Received"));
+        // A status line that came in part waits for its rest, the host's
+        // close or the time-out: the code it holds so far may be cut short.
+        if (ReceiveReply())
+            m_listener.OnReplyReceived();
     } else if (event == FD_CLOSE) {
+        // A host that closes in the middle of its status line has said all
+        // it will: the reply is what came.
+        const bool replied = m_nReplyBytes > 0;
         CloseConnection();
         m_ui.SetStatusPane(1, QStringLiteral("Connection Closed by Host"));
-        m_listener.OnClosedByHost();
+        if (replied)
+            m_listener.OnReplyReceived();
+        else
+            m_listener.OnClosedByHost();
     }
 }
 

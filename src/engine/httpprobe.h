@@ -42,7 +42,8 @@ class ReplyListener
 {
 public:
     virtual ~ReplyListener() = default;
-    // The first piece of the host's reply has arrived.
+    // The host's reply has arrived as far as its code needs: the whole status
+    // line, or what came of it before the host closed the connection.
     virtual void OnReplyReceived() = 0;
     // The connect failed: code is 10000 to 10004. The connection is closed.
     virtual void OnConnectFailed(std::uint32_t code) = 0;
@@ -52,8 +53,9 @@ public:
 };
 
 // Tests one link: connects to its host on the protocol's port, sends an
-// HTTP/1.0 GET request for its path (http only), and hands the first piece of
-// the reply to its listener. Name lookup and connect never block: both go on
+// HTTP/1.0 GET request for its path (http only), and hands the start of the
+// reply to its listener once its status line is complete (an ftp host's
+// greeting: its first bytes). Name lookup and connect never block: both go on
 // from the event loop. Keeps status panes 1 and 2 and the wait cursor up to date.
 class CHttpProbe final : public SocketEventSink, private TlsExchangeListener
 {
@@ -96,8 +98,8 @@ public:
     AsyncResolver &m_resolver;
     std::unique_ptr<CSocketWnd> m_pSocket;
     int m_nProtocol = 1;
-    // The first piece of the reply: up to 512 bytes, a zero byte at 512 and a
-    // line feed at 513.
+    // The start of the reply: up to 512 bytes, gathered over as many receives
+    // as its status line takes, a zero byte at 512 and a line feed at 513.
     char m_szReply[514] = {};
 
 private:
@@ -106,6 +108,14 @@ private:
     // The connection is up: sends the request (http) or starts the TLS
     // exchange (https) of today's web mode.
     void StartTodaysExchange();
+    // Empties the reply for the probe that starts.
+    void ClearReply();
+    // The reply received so far settles the outcome: for http its status line
+    // is complete, for ftp any greeting counts.
+    bool ReplyComplete() const;
+    // Reads what has arrived into the reply; true once it is complete, and
+    // then the rest that has arrived is thrown away.
+    bool ReceiveReply();
     void TakeReplyPiece(const char *data, int length);
     void OnTlsFailed(TlsClient::Outcome outcome) override;
     void OnTlsRequestSent() override;

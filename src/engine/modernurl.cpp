@@ -1,5 +1,6 @@
 #include "engine/modernurl.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
@@ -136,6 +137,15 @@ int SplitModernUrl(const QByteArray &link, ModernUrl &url)
         portText = rest.mid(1);
         split.host = authority.left(close + 1);
         split.asciiHost = authority.mid(1, close - 1).toLower();
+        // The address is read as C text and goes into the Host header as it
+        // stands: a zero byte would hide what follows it from the check.
+        const bool unprintable =
+            std::any_of(split.asciiHost.cbegin(), split.asciiHost.cend(), [](char c) {
+                const auto byte = static_cast<unsigned char>(c);
+                return byte <= 0x20 || byte == 0x7f;
+            });
+        if (unprintable)
+            return kBadAddress;
         in6_addr address{};
         if (inet_pton(AF_INET6, split.asciiHost.constData(), &address) != 1)
             return kBadAddress;

@@ -61,3 +61,20 @@ std::optional<std::uint32_t> ParseReplyCode(const char *reply, int length)
         return std::nullopt;
     return code;
 }
+
+bool StatusLineComplete(const char *reply, int length)
+{
+    if (length >= 512)
+        return true;
+    // Line feeds before the first line are skipped, as ParseReplyCode skips them.
+    bool inFirstLine = false;
+    for (int i = 0; i < length; ++i) {
+        if (reply[i] == '\0')
+            return true;
+        if (reply[i] != '\n')
+            inFirstLine = true;
+        else if (inFirstLine)
+            return true;
+    }
+    return false;
+}

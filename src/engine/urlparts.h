@@ -22,3 +22,9 @@ QByteArray GetUrlPath(const QByteArray &link, int protocol);
 // as an unsigned decimal number, as sscanf's "%s%u" reads it. Nothing when the
 // line holds no number there.
 std::optional<std::uint32_t> ParseReplyCode(const char *reply, int length);
+
+// Whether the reply bytes received so far settle the reply code, so that no
+// later byte can change it: 512 bytes are in, or the first line has ended
+// (a line feed after it, or a zero byte, which ends the text the code is read
+// from). A status line that comes in pieces is complete only then.
+bool StatusLineComplete(const char *reply, int length);

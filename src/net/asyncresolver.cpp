@@ -1,7 +1,10 @@
 #include "net/asyncresolver.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cstring>
+#include <memory>
+#include <netdb.h>
 #include <netinet/in.h>
 
 #include <ares.h>
@@ -34,6 +37,29 @@ int ChooseAddress(const ares_addrinfo *list, ConnectTarget &address, int *timeTo
         }
     }
     return kConnectHostNotFound;
+}
+
+// A name written with the root's trailing dot is the same name; the hosts
+// file writes its names without it, so there it is looked for without it.
+// The first IPv4 address, else the first IPv6 one, as for any lookup.
+bool FromHostsFile(ares_channel channel, const QByteArray &name, ConnectTarget &address)
+{
+    if (name.size() < 2 || !name.endsWith('.') || name.endsWith(".."))
+        return false;
+    const QByteArray bare = name.chopped(1);
+    for (const int family : {AF_INET, AF_INET6}) {
+        hostent *entry = nullptr;
+        if (ares_gethostbyname_file(channel, bare.constData(), family, &entry) != ARES_SUCCESS)
+            continue;
+        const std::unique_ptr<hostent, decltype(&ares_free_hostent)> owned(entry,
+                                                                           ares_free_hostent);
+        char text[INET6_ADDRSTRLEN] = {};
+        if (entry != nullptr && entry->h_addr_list != nullptr && entry->h_addr_list[0] != nullptr &&
+            inet_ntop(entry->h_addrtype, entry->h_addr_list[0], text, sizeof text) != nullptr &&
+            LiteralTarget(text, address))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -100,6 +126,12 @@ int AsyncResolver::Lookup(const QByteArray &name, ConnectTarget &address, Handle
     const auto kept = m_kept.constFind(name);
     if (kept != m_kept.constEnd() && std::chrono::steady_clock::now() < kept->until) {
         address = kept->address;
+        return kConnectOk;
+    }
+    // Elsewhere the name servers are asked for the name as written, which
+    // keeps the search domains off it.
+    if (FromHostsFile(m_channel, name, address)) {
+        Keep(name, address, 0);
         return kConnectOk;
     }
 

@@ -1,5 +1,6 @@
 #include "net/connecttarget.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <climits>
 #include <netinet/in.h>
@@ -75,12 +76,27 @@ bool IsNumericHost(const QByteArray &name)
     return !name.isEmpty() && IsAsciiDigit(name[0]);
 }
 
+bool ReadIpv4Number(const QByteArray &text, in_addr &address)
+{
+    QByteArray number = text;
+    if (number.endsWith('.') && !number.endsWith(".."))
+        number.chop(1);
+    // inet_aton stops at a blank and ignores what follows; a host is all number.
+    if (number.isEmpty() || !std::all_of(number.cbegin(), number.cend(), [](char c) {
+            return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
+                   c == 'x' || c == 'X' || c == '.';
+        }))
+        return false;
+    return inet_aton(number.constData(), &address) != 0;
+}
+
 ConnectTarget NumericTarget(const QByteArray &name)
 {
     ConnectTarget target;
     auto &ipv4 = reinterpret_cast<sockaddr_in &>(target.address);
     ipv4.sin_family = AF_INET;
-    ipv4.sin_addr.s_addr = inet_addr(name.constData());
+    if (!ReadIpv4Number(name, ipv4.sin_addr))
+        ipv4.sin_addr.s_addr = inet_addr(name.constData());
     target.length = sizeof(sockaddr_in);
     return target;
 }
@@ -90,7 +106,7 @@ bool LiteralTarget(const QByteArray &name, ConnectTarget &target)
     ConnectTarget literal;
     auto &ipv4 = reinterpret_cast<sockaddr_in &>(literal.address);
     auto &ipv6 = reinterpret_cast<sockaddr_in6 &>(literal.address);
-    if (inet_pton(AF_INET, name.constData(), &ipv4.sin_addr) == 1) {
+    if (ReadIpv4Number(name, ipv4.sin_addr)) {
         ipv4.sin_family = AF_INET;
         literal.length = sizeof(sockaddr_in);
     } else if (inet_pton(AF_INET6, name.constData(), &ipv6.sin6_addr) == 1) {

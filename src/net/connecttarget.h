@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <QByteArray>
@@ -36,13 +37,21 @@ int CheckConnectArguments(const QByteArray &host, const QByteArray &portText, QB
 // looked up by name.
 bool IsNumericHost(const QByteArray &name);
 
-// The target of a numeric host, taken with inet_addr and deliberately
-// unchecked: a malformed address becomes INADDR_NONE (the broadcast address),
-// which the connect then refuses.
+// An IPv4 address written as a number, read as inet_aton reads one: one to
+// four dot-separated parts, each decimal, octal (a leading 0) or hexadecimal
+// (0x), the last filling the bytes left (127.1, 0x7f.0.0.1, 2130706433,
+// 0177.0.0.1). The root's trailing dot may follow, as on a name. Nothing else
+// may stand in the text.
+bool ReadIpv4Number(const QByteArray &text, in_addr &address);
+
+// The target of a host that starts with a digit, in the classic way: the
+// address it writes as a number; failing that, inet_addr's reading, left
+// unchecked: a malformed address becomes INADDR_NONE (the broadcast
+// address), which the connect then refuses.
 ConnectTarget NumericTarget(const QByteArray &name);
 
-// The target of a host written as an IPv4 address (four dotted decimal
-// numbers) or an IPv6 address (without brackets); false for anything else,
+// The target of a host written as an IPv4 address (read as ReadIpv4Number
+// reads it) or an IPv6 address (without brackets); false for anything else,
 // which is then a name to look up.
 bool LiteralTarget(const QByteArray &name, ConnectTarget &target);
 

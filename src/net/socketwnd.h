@@ -33,8 +33,10 @@ public:
 class CSocketWnd
 {
 public:
-    // How a host that starts with a digit is read. Classic: as a dotted IPv4
-    // address, whatever follows. Exact: as an address only when it is a
+    // How a host that starts with a digit is read. Both read a number as
+    // inet_aton does (127.1 is 127.0.0.1) and allow the root's trailing dot.
+    // Classic: as an IPv4 address whatever follows, so that one that is no
+    // number fails at the connect. Exact: as an address only when it is a
     // whole IPv4 or IPv6 address, else as a name to look up.
     enum class HostRule
     {

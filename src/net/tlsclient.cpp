@@ -1,6 +1,5 @@
 #include "net/tlsclient.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +10,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
+
+#include "net/connecttarget.h"
 
 namespace {
 
@@ -74,11 +75,19 @@ std::unique_ptr<BIO_METHOD, BioMethodDeleter> NewSocketMethod()
     return nullptr;
 }
 
-bool IsIpAddress(const QByteArray &host)
+// The address a host writes, read as the connect reads it (127.1 is
+// 127.0.0.1), in network order; empty for a name.
+QByteArray AddressBytes(const QByteArray &host)
 {
-    unsigned char address[sizeof(in6_addr)];
-    return inet_pton(AF_INET, host.constData(), address) == 1 ||
-           inet_pton(AF_INET6, host.constData(), address) == 1;
+    ConnectTarget target;
+    if (!LiteralTarget(host, target))
+        return {};
+    if (target.address.ss_family == AF_INET6) {
+        const auto &ipv6 = reinterpret_cast<const sockaddr_in6 &>(target.address).sin6_addr;
+        return QByteArray(reinterpret_cast<const char *>(&ipv6), sizeof ipv6);
+    }
+    const auto &ipv4 = reinterpret_cast<const sockaddr_in &>(target.address).sin_addr;
+    return QByteArray(reinterpret_cast<const char *>(&ipv4), sizeof ipv4);
 }
 
 // The newest error of the thread's OpenSSL queue as text; the queue is emptied.
@@ -169,8 +178,11 @@ TlsClient::TlsClient(const Context &context, int socket, const QByteArray &host)
 
     X509_VERIFY_PARAM *param = SSL_get0_param(m_ssl.get());
     bool named = false;
-    if (IsIpAddress(name)) {
-        named = X509_VERIFY_PARAM_set1_ip_asc(param, name.constData()) == 1;
+    const QByteArray address = AddressBytes(name);
+    if (!address.isEmpty()) {
+        named = X509_VERIFY_PARAM_set1_ip(param,
+                                          reinterpret_cast<const unsigned char *>(address.data()),
+                                          static_cast<size_t>(address.size())) == 1;
     } else {
         X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
         named = SSL_set_tlsext_host_name(m_ssl.get(), name.constData()) == 1 &&

@@ -15,9 +15,9 @@ constexpr int kMaxDrainBytes = 64 * 1024;
 
 CTlsExchange::CTlsExchange(TlsExchangeListener &listener, const TlsClient::Context &context,
                            int socket, const QByteArray &host, QByteArray request,
-                           int replyCapacity)
+                           int replyCapacity, ReplyTest replyComplete)
     : m_listener(listener), m_nSocket(socket), m_tls(context, socket, host),
-      m_request(std::move(request)), m_nReplyCapacity(replyCapacity)
+      m_request(std::move(request)), m_nReplyCapacity(replyCapacity), m_replyComplete(replyComplete)
 {}
 
 CTlsExchange::~CTlsExchange()
@@ -82,14 +82,23 @@ void CTlsExchange::Step()
     }
     if (m_stage != Stage::Reading)
         return;
+    // A server may send its reply in records of a few bytes each: the reply
+    // is read on until it is complete, the server closes or the session breaks.
     std::vector<char> piece(static_cast<std::size_t>(m_nReplyCapacity));
-    const int got = m_tls.Read(piece.data(), m_nReplyCapacity);
-    if (got == TlsClient::kWouldBlock) {
-        Await(m_tls.Wants());
-        return;
+    while (m_reply.size() < m_nReplyCapacity &&
+           !m_replyComplete(m_reply.constData(), static_cast<int>(m_reply.size()))) {
+        const int got =
+            m_tls.Read(piece.data(), m_nReplyCapacity - static_cast<int>(m_reply.size()));
+        if (got == TlsClient::kWouldBlock) {
+            Await(m_tls.Wants());
+            return;
+        }
+        if (got <= 0)
+            break;
+        m_reply.append(piece.data(), got);
     }
     m_stage = Stage::Over;
-    if (got <= 0) {
+    if (m_reply.isEmpty()) {
         m_listener.OnTlsClosed();
         return;
     }
@@ -100,5 +109,7 @@ void CTlsExchange::Step()
             break;
         drained += more;
     }
-    m_listener.OnTlsReply(piece.data(), got);
+    // The listener may destroy this exchange, and the reply with it.
+    const QByteArray reply = m_reply;
+    m_listener.OnTlsReply(reply.constData(), static_cast<int>(reply.size()));
 }

@@ -7,6 +7,12 @@
 
 namespace {
 
+// All the bytes of a literal, zero bytes inside it too.
+template <std::size_t N> QByteArray Bytes(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+
 TEST(ModernUrlTest, SplitsLinksOfTodaysWeb)
 {
     const struct
@@ -97,7 +103,7 @@ TEST(ModernUrlTest, SplitsLinksOfTodaysWeb)
 
 TEST(ModernUrlTest, MalformedLinksAreBadAddresses)
 {
-    const char *const links[] = {
+    const QByteArray links[] = {
         "http://example.com:0/",
         "http://example.com:65536/",
         "http://example.com:99999999999/",
@@ -117,12 +123,19 @@ TEST(ModernUrlTest, MalformedLinksAreBadAddresses)
         "http:/example.com/",
         "http://exa mple.com/",
         "http://exa%00mple.com/",
+        // Nothing but the address in brackets: no control byte, no blank.
+        Bytes("http://[::1\0\x07 x]:8080/"),
+        Bytes("http://[::1\0]/"),
+        "http://[::1 ]/",
+        "http://[::1\r\nX: y]/",
+        "http://[::1\x7f]/",
     };
-    for (const char *link : links) {
+    for (const QByteArray &link : links) {
         ModernUrl url;
         url.asciiHost = "untouched";
-        EXPECT_EQ(SplitModernUrl(link, url), static_cast<int>(PROBE_ERR_BAD_ADDRESS)) << link;
-        EXPECT_EQ(url.asciiHost, QByteArray("untouched")) << link;
+        EXPECT_EQ(SplitModernUrl(link, url), static_cast<int>(PROBE_ERR_BAD_ADDRESS))
+            << link.toPercentEncoding().constData();
+        EXPECT_EQ(url.asciiHost, QByteArray("untouched")) << link.toPercentEncoding().constData();
     }
 }
 

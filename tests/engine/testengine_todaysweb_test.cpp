@@ -39,8 +39,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(certificates.isValid()) << certificates.errorText().constData();
-        for (LoopbackTlsServer *server : {&valid, &missing, &expired, &otherHost, &selfSigned,
-                                          &unknownIssuer, &plainOnHttps, &stalled})
+        for (LoopbackTlsServer *server : {&valid, &missing, &trickling, &expired, &otherHost,
+                                          &selfSigned, &unknownIssuer, &plainOnHttps, &stalled})
             ASSERT_TRUE(server->isListening()) << server->errorText().constData();
         ASSERT_TRUE(web.isListening()) << web.errorText().constData();
         ASSERT_TRUE(nameServer.isListening()) << nameServer.errorText().constData();
@@ -54,6 +54,9 @@ protected:
         std::vector<Row> rows = {
             {"https://localhost:" + Port(valid.port()) + "/ok", "*HTTP Code 200 OK"},
             {"https://127.0.0.1:" + Port(missing.port()) + "/gone",
+             "*Reason for Failure: HTTP Code 404 Not Found"},
+            // The status line spread over many small records is read whole.
+            {"https://localhost:" + Port(trickling.port()) + "/pieces",
              "*Reason for Failure: HTTP Code 404 Not Found"},
             {"HTTPS://localhost:" + Port(expired.port()) + "/",
              "*Reason for Failure: Certificate Expired or Not Yet Valid"},
@@ -112,6 +115,8 @@ protected:
     LoopbackTlsServer valid{certificates.identity(Kind::Valid)};
     LoopbackTlsServer missing{certificates.identity(Kind::Valid), Mode::Answer,
                               "HTTP/1.1 404 Not Found"};
+    LoopbackTlsServer trickling{certificates.identity(Kind::Valid), Mode::SmallRecords,
+                                "HTTP/1.1 404 Not Found"};
     LoopbackTlsServer expired{certificates.identity(Kind::Expired)};
     LoopbackTlsServer otherHost{certificates.identity(Kind::OtherHost)};
     LoopbackTlsServer selfSigned{certificates.identity(Kind::SelfSigned)};
@@ -184,6 +189,61 @@ TEST_F(TodaysWebRunTest, ManyLinksAtOnceGiveTheSameReport)
     EXPECT_TRUE(oneByOne.report.contains("/next\" >next<\r\n*HTTP Code 200 OK\r\n"))
         << oneByOne.report.constData();
     EXPECT_EQ(many.report.toStdString(), oneByOne.report.toStdString());
+}
+
+// Both modes read a host alike: numbers as inet_aton reads them, and the
+// root's trailing dot on an address or a name. Whatever the form, the link
+// reaches the same host, which gets the host as the link writes it; over
+// https the certificate is checked against the address the number stands for.
+TEST(HostFormsTest, BothModesReachTheHostTheLinkNames)
+{
+    TempHome home;
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.isValid()) << certificates.errorText().constData();
+    ScopedEnvironment certFile{"SSL_CERT_FILE", certificates.authorityFile()};
+    ScopedEnvironment certDir{"SSL_CERT_DIR", certificates.emptyDirectory()};
+    LoopbackServer web(LoopbackReply::Status("HTTP/1.0 404 Not Found"));
+    LoopbackTlsServer secure(certificates.identity(Kind::Valid), Mode::Answer,
+                             "HTTP/1.1 404 Not Found");
+    // Any name the hosts file does not hold is unknown.
+    LoopbackNameServer nameServer(LoopbackNameServer::Mode::NxDomain);
+    ASSERT_TRUE(web.isListening() && secure.isListening() && nameServer.isListening());
+
+    const QList<QByteArray> hosts = {"127.1",      "0x7f.0.0.1", "2130706433",
+                                     "0177.0.0.1", "127.0.0.1.", "localhost."};
+    QByteArray html;
+    for (const QByteArray &host : hosts)
+        html +=
+            "<a href=\"http://" + host + "/a\">h</a>\n<a href=\"https://" + host + "/s\">s</a>\n";
+    const QByteArray page = home.file("hosts.html");
+    WriteFileBytes(page, html);
+
+    for (const bool todaysWeb : {false, true}) {
+        SCOPED_TRACE(todaysWeb ? "today's web" : "classic");
+        RunShape shape;
+        shape.todaysWeb = todaysWeb;
+        const RunOutcome outcome =
+            RunWhole(page, false, ProbePorts(web.portText(), "1", Port(secure.port())),
+                     nameServer.serverText(), 1, shape);
+        ASSERT_TRUE(outcome.ended);
+        const QByteArray notFound = "*Reason for Failure: HTTP Code 404 Not Found\r\n";
+        QByteArray lines;
+        QList<QByteArray> requests;
+        for (const QByteArray &host : hosts) {
+            lines += "\"http://" + host + "/a\" >h<\r\n" + notFound;
+            if (todaysWeb)
+                lines += "\"https://" + host + "/s\" >s<\r\n" + notFound;
+            requests += todaysWeb ? Request("/a", host) : ClassicRequest("/a", host);
+        }
+        const QByteArray tested = QByteArray::number(lines.count(notFound));
+        EXPECT_EQ(outcome.report.toStdString(),
+                  ("Start of test " + QByteArray(kTestDate) + "\r\n\r\n<Testing: " + page + "\r\n" +
+                   lines + ">Results for " + page + ": URLs tested: " + tested +
+                   ". URL errors: " + tested + ".\r\n\r\nEnd of test: " + kTestDate + "\r\n\r\n")
+                      .toStdString());
+        EXPECT_EQ(web.requests().mid(todaysWeb ? hosts.size() : 0), requests);
+    }
+    EXPECT_EQ(secure.connections().size(), hosts.size());
 }
 
 // The classic mode selects and probes exactly as it always did, but every

@@ -160,7 +160,7 @@ LoopbackTlsServer::LoopbackTlsServer(const TlsIdentity &identity, Mode mode,
                                      const QByteArray &statusLine, const QByteArray &address)
     : m_mode(mode), m_statusLine(statusLine)
 {
-    if (mode == Mode::Answer) {
+    if (mode == Mode::Answer || mode == Mode::SmallRecords) {
         m_context.reset(SSL_CTX_new(TLS_server_method()));
         SSL_CTX *context = m_context.get();
         bool ready = context != nullptr && identity.certificate && identity.key &&
@@ -228,7 +228,7 @@ bool LoopbackTlsServer::waitUntil(std::chrono::milliseconds timeout, int count,
 
 void LoopbackTlsServer::serve(LoopbackFd connection, std::size_t index)
 {
-    if (m_mode == Mode::Answer) {
+    if (m_context) {
         Session session(*this, m_context.get(), connection.get());
         if (session.isValid())
             serveTls(session, connection.get(), index);
@@ -274,11 +274,18 @@ void LoopbackTlsServer::serveTls(Session &session, int fd, std::size_t index)
     const QByteArray body = kBody;
     const QByteArray reply = m_statusLine + "\r\nContent-Type: text/html\r\nContent-Length: " +
                              QByteArray::number(body.size()) + "\r\n\r\n" + body;
-    const auto write = [&reply](SSL *ssl) {
-        return SSL_write(ssl, reply.constData(), static_cast<int>(reply.size()));
-    };
-    if (session.Drive(write) <= 0)
-        return;
+    // Each write is a record of its own, sent before the next is written.
+    const qsizetype record = m_mode == Mode::SmallRecords ? 3 : reply.size();
+    for (qsizetype at = 0; at < reply.size(); at += record) {
+        const QByteArray piece = reply.mid(at, record);
+        const auto write = [&piece](SSL *ssl) {
+            return SSL_write(ssl, piece.constData(), static_cast<int>(piece.size()));
+        };
+        if (session.Drive(write) <= 0)
+            return;
+        if (m_mode == Mode::SmallRecords && !m_threads.waitFor(-1, 0, 10))
+            return;
+    }
     session.Drive([](SSL *ssl) { return SSL_shutdown(ssl) >= 0 ? 1 : 0; });
     // End our side and wait for the client to go, so that it reads everything.
     ::shutdown(fd, SHUT_WR);

@@ -29,6 +29,7 @@ public:
     enum class Mode
     {
         Answer,         // handshake, read the request to its blank line, answer the status line
+        SmallRecords,   // like Answer, but the reply goes out in records of 3 bytes, 10 ms apart
         StallHandshake, // read the client's hello and never answer, until the client goes
         NotTls,         // a plain web server: answers the hello with a plain HTTP status line
     };
