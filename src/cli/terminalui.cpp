@@ -73,7 +73,7 @@ void TerminalUi::SetStatusPane(int pane, const QString &text)
 
 void TerminalUi::MessageBeep(Beep)
 {
-    if (m_interactive) {
+    if (beep && m_errTerminal) {
         std::fputc('\a', m_err);
         std::fflush(m_err);
     }

@@ -40,6 +40,7 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
     }
 
     TerminalUi ui(out, err, isatty(fileno(err)) != 0);
+    ui.beep = options.beep;
     const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
     std::unique_ptr<CTestEngine> engine;
     QtTimerService timers([&engine](int id) {
