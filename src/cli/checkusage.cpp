@@ -107,8 +107,8 @@ QString CheckUsageText()
         "Settings and work files live in the system directory: $VANTREL_HOME, else\n"
         "$XDG_DATA_HOME/vantrel (normally ~/.local/share/vantrel). Runs that happen at\n"
         "the same time may share it: while one holds the work files there, each other\n"
-        "keeps its own in a private directory of its own (urltmp~.run.XXXXXX), removed\n"
-        "when it ends.\n"
+        "keeps its own in a private directory (urltmp~.run.XXXXXX), removed when it\n"
+        "ends.\n"
         "\n"
         "On a terminal, control characters that pages or file names carry are shown as\n"
         "\\xNN; into a file or a pipe the report and the link list go byte for byte.\n"
@@ -117,7 +117,7 @@ QString CheckUsageText()
         "\n"
         "Exit status: 0 when no link was reported (export: written; repair: all repairs\n"
         "completed), 1 when at least one was (repair: not all completed), 2 for bad usage,\n"
-        "a file that cannot be opened or written (export: also an existing OUT without\n"
-        "--force) or a page that could not be scanned for links (its name and the reason\n"
-        "go to standard error), 130 when stopped with Ctrl+C.\n");
+        "a file that cannot be opened or written (export: also an existing OUT\n"
+        "without --force) or a page that could not be scanned for links (its name and\n"
+        "the reason go to standard error), 130 when stopped with Ctrl+C.\n");
 }

@@ -88,8 +88,6 @@ void TerminalUi::MessageBox(const QString &text, Icon)
 
 bool TerminalUi::AskYesNo(const QString &text)
 {
-    if (presetAnswer)
-        return *presetAnswer;
     if (!m_interactive || !isatty(STDIN_FILENO))
         return false;
     ClearProgress();
