@@ -127,8 +127,9 @@ void CMainFrame::UpdateCommandStates()
     m_actions.stopTest->setEnabled(engine.CanStopTest());
     m_actions.retest->setEnabled(engine.CanRetestOrRepair());
     m_actions.repair->setEnabled(engine.CanRetestOrRepair());
-    m_actions.exportResults->setEnabled(engine.CanExportOrClear());
-    m_actions.clearWindow->setEnabled(engine.CanExportOrClear());
+    m_actions.exportResults->setEnabled(engine.CanExport());
+    m_actions.clearWindow->setEnabled(engine.CanClearWindow());
+    m_actions.newReport->setEnabled(!engine.m_bRunning);
     m_actions.openReport->setEnabled(!engine.m_bRunning);
 }
 

@@ -69,9 +69,9 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
             .arg(kCategoryCount)
             .arg(kClassicCategoryCount);
     if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
-                  !options.nameServer.isEmpty() || options.jobs || options.perHost))
+                  !options.nameServer.isEmpty() || options.jobs || options.perHost || options.beep))
         return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --jobs, --per-host, "
-                              "--name-server and --report go with a test run or --retest");
+                              "--name-server, --report and --beep go with a test run or --retest");
     if (!runs && options.command != Command::ListLinks && options.todaysWeb)
         return QStringLiteral("--modern goes with a test run, --retest or --list-links");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
@@ -129,7 +129,10 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
         } else if (argument == "--all-files") {
             options.allFiles = true;
         } else if (argument == "--recurse") {
+            // A whole tree is what --recurse asks for; without the directory's
+            // files it would take no file at all.
             options.recurse = true;
+            options.allFiles = true;
         } else if (argument == "--filter") {
             options.filter = walker.Value();
             if (!options.filter)
@@ -209,6 +212,8 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             else
                 return fail(QStringLiteral("--repair needs disable or replace"));
             commands.append(Command::Repair);
+        } else if (argument == "--beep") {
+            options.beep = true;
         } else if (argument == "--yes") {
             options.yes = true;
         } else if (argument == "--dry-run") {

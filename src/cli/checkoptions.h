@@ -29,6 +29,7 @@ struct CheckOptions
     QByteArray path;
 
     bool allFiles = false;
+    // Also every sub-directory; implies allFiles.
     bool recurse = false;
     // Overrides of the stored report filter and time-out, for this run only.
     std::optional<QByteArray> filter;
@@ -47,6 +48,8 @@ struct CheckOptions
     QByteArray nameServer;
     // Also write the report, byte for byte, to this file.
     QByteArray reportFile;
+    // Sound the terminal's bell where the desktop program beeps.
+    bool beep = false;
 
     ExportFormat exportFormat = ExportFormat::Text;
     QByteArray output;

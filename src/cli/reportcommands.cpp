@@ -4,6 +4,7 @@
 
 #include "cli/checkoptions.h"
 #include "cli/savedreport.h"
+#include "cli/terminaltext.h"
 #include "cli/terminalui.h"
 #include "discovery/workfiles.h"
 #include "engine/resultcategories.h"
@@ -22,22 +23,23 @@ int ExportSavedReport(const CheckOptions &options, std::FILE *err)
     const std::optional<QByteArray> report = ReadSavedReport(options.path, err);
     if (!report)
         return kExitBadInput;
-    TerminalUi ui(stdout, err, false);
-    ui.presetAnswer = options.force;
+    const auto refuse = [&options, err](const QByteArray &why) {
+        const QByteArray message = "vantrel-check: " + options.output + why;
+        std::fprintf(err, "%s\n", ForStream(err, message, true).constData());
+        return kExitBadInput;
+    };
+    // Without a terminal nobody could answer the question; an existing file
+    // is replaced only when the command line says so.
+    if (!options.force && ExportTargetExists(options.output))
+        return refuse(" already exists; use --force to replace it");
     ExportChoice choice;
     choice.path = options.output;
     choice.format = options.exportFormat == CheckOptions::ExportFormat::Html ? ExportChoice::Html
                                                                              : ExportChoice::Text;
-    switch (ExportReport(choice, *report, ui, nullptr)) {
-    case ExportOutcome::Written:
-        return 0;
-    case ExportOutcome::Declined:
-        std::fprintf(err, "%s\n", ReplaceQuestion(options.output).toLocal8Bit().constData());
-        return kExitNotDone;
-    case ExportOutcome::WriteError:
-        break;
-    }
-    return kExitNotDone;
+    QString why;
+    if (!WriteExport(choice, *report, &why))
+        return refuse(" cannot be written: " + why.toLocal8Bit());
+    return 0;
 }
 
 int RepairFromSavedReport(const CheckOptions &options, std::FILE *err)

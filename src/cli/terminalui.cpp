@@ -73,7 +73,7 @@ void TerminalUi::SetStatusPane(int pane, const QString &text)
 
 void TerminalUi::MessageBeep(Beep)
 {
-    if (m_interactive) {
+    if (beep && m_errTerminal) {
         std::fputc('\a', m_err);
         std::fflush(m_err);
     }
@@ -88,8 +88,6 @@ void TerminalUi::MessageBox(const QString &text, Icon)
 
 bool TerminalUi::AskYesNo(const QString &text)
 {
-    if (presetAnswer)
-        return *presetAnswer;
     if (!m_interactive || !isatty(STDIN_FILENO))
         return false;
     ClearProgress();

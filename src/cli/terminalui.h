@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <optional>
 
 #include <QByteArray>
 #include <QString>
@@ -49,8 +48,10 @@ public:
 
     // Called whenever the run, run-ended or has-text flags may have changed.
     std::function<void()> onStateChanged;
-    // Answers questions when there is no terminal to ask on.
-    std::optional<bool> presetAnswer;
+    // Sound the bell where the desktop program beeps (the end of a run, a
+    // reply code outside the table), on standard error while it is a
+    // terminal; else stay silent.
+    bool beep = false;
 
 private:
     // Redraws the progress line, at most every few hundredths of a second

@@ -40,6 +40,7 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
     }
 
     TerminalUi ui(out, err, isatty(fileno(err)) != 0);
+    ui.beep = options.beep;
     const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
     // No window to keep alive: a write waits its time for another program's
     // lock, and a setting that is not stored is told at once.

@@ -44,7 +44,7 @@ bool CWorkFiles::NewFile::MoveIntoPlace()
 
 QByteArray CWorkFiles::WorkFilePath(const QByteArray &suffix) const
 {
-    const QByteArray directory = GetSystemDirectory();
+    const QByteArray directory = m_place.Directory();
     if (directory.isEmpty())
         return {};
     return JoinPath(directory, m_strWorkFileBase + suffix);
@@ -52,13 +52,15 @@ QByteArray CWorkFiles::WorkFilePath(const QByteArray &suffix) const
 
 void CWorkFiles::CleanUp() const
 {
+    const QByteArray directory = m_place.DirectoryWithoutMaking();
+    if (directory.isEmpty())
+        return;
     for (const char *suffix : {"", "1", "2", "3"}) {
-        const QByteArray path = WorkFilePath(suffix);
-        if (path.isEmpty())
-            return;
+        const QByteArray path = JoinPath(directory, m_strWorkFileBase + suffix);
         if (OpenWorkFileForReading(path).IsValid())
             unlink(path.constData());
     }
+    m_place.RemovePrivate();
 }
 
 UniqueFd CreateWorkFile(const QByteArray &path)

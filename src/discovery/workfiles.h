@@ -4,12 +4,16 @@
 
 #include <QByteArray>
 
+#include "discovery/workfileplace.h"
 #include "platform/uniquefd.h"
 
 // The scratch files that carry data between the stages of a run and the
 // commands after it: urltmp~ (never written), urltmp~1 (re-test input),
 // urltmp~2 (split copy of the file being scanned, or the repair's report dump)
-// and urltmp~3 (re-test input while it is written), all in the system directory.
+// and urltmp~3 (re-test input while it is written). They lie in the system
+// directory, or, while another user holds the names there, in a directory of
+// this object's own (see WorkFilePlace): each engine reads, replaces and
+// deletes only its own.
 class CWorkFiles
 {
 public:
@@ -42,15 +46,21 @@ public:
         UniqueFd m_fd;
     };
 
-    // The path of the work file with the given suffix ("", "1", "2" or "3"),
-    // or an empty array when there is no system directory.
+    // The path of this object's work file with the given suffix ("", "1",
+    // "2" or "3"), or an empty array when there is no place for it.
     QByteArray WorkFilePath(const QByteArray &suffix) const;
 
-    // Removes every work file that can be opened for reading, in the order
-    // urltmp~, urltmp~1, urltmp~2, urltmp~3. Run when the results window goes.
+    // Removes every one of its work files that can be opened for reading, in
+    // the order urltmp~, urltmp~1, urltmp~2, urltmp~3, and its own directory.
+    // Run when the results window goes.
     void CleanUp() const;
 
     QByteArray m_strWorkFileBase = "urltmp~";
+
+private:
+    // Settled at the first use, which callers holding the work files
+    // read-only may make.
+    mutable WorkFilePlace m_place;
 };
 
 // Creates a work file afresh, already in its place, for writing and reading

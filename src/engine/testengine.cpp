@@ -483,6 +483,8 @@ void CTestEngine::AppendText(const QByteArray &text)
 
 void CTestEngine::OnClearWindow()
 {
+    if (m_bRunning)
+        return;
     m_report.clear();
     m_bHasText = false;
     m_bRunEnded = false;

@@ -95,7 +95,10 @@ public:
     bool CanSelectFiles() const { return !m_bRunning; }
     bool CanStopTest() const { return m_bRunning; }
     bool CanRetestOrRepair() const { return m_bRunEnded; }
-    bool CanExportOrClear() const { return m_bHasText; }
+    bool CanExport() const { return m_bHasText; }
+    // Never while a run lasts: the rest of the run would make a report without
+    // its "<Testing: " line, which no repair could follow.
+    bool CanClearWindow() const { return m_bHasText && !m_bRunning; }
 
     const QByteArray &ReportText() const { return m_report; }
     // Outcomes written into the report since the current run started.

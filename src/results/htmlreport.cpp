@@ -5,7 +5,13 @@
 
 #include <QList>
 
+#include "results/htmltext.h"
+
 namespace {
+
+constexpr char kStartLine[] = "Start of test ";
+constexpr char kEndLine[] = "End of test: ";
+constexpr char kStopLine[] = "Testing Stopped by User";
 
 // The lines of the report, cut at every CR and LF, empty ones left out.
 QList<QByteArray> ReportLines(const QByteArray &report)
@@ -22,76 +28,142 @@ QList<QByteArray> ReportLines(const QByteArray &report)
     return lines;
 }
 
-// A reported link line: a double quote, the URL, a double quote, " >", the
-// anchor text and "<". A line without its second double quote yields nothing.
-QByteArray LinkItem(const QByteArray &line)
+bool IsBlank(const QByteArray &text)
 {
-    const qsizetype closing = line.indexOf('"', 1);
-    if (closing < 0)
-        return {};
-    const QByteArray url = line.mid(1, closing - 1);
-    const qsizetype anchorStart = closing + 3;
-    const qsizetype anchorEnd = line.size() - 1;
-    const QByteArray anchor =
-        anchorStart < anchorEnd ? line.mid(anchorStart, anchorEnd - anchorStart) : QByteArray();
-    return "\n<li><a href=\"" + EscapeHtml(url) + "\">" + EscapeHtml(anchor) + "</a>";
+    return text.trimmed().isEmpty();
 }
 
-} // namespace
-
-QByteArray EscapeHtml(const QByteArray &text)
+// Writes the body, keeping every list balanced: a list opens with its file's
+// "Testing: " line (or with an item that comes without one) and closes before
+// whatever follows its items.
+class HtmlBody
 {
-    QByteArray escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
+public:
+    explicit HtmlBody(QByteArray &page) : m_page(page) {}
+
+    void Line(const QByteArray &line)
+    {
+        switch (line.at(0)) {
+        case '"':
+            Link(line);
+            break;
+        case '*':
+            Result(line.mid(1));
             break;
         case '<':
-            escaped += "&lt;";
+            CloseList();
+            m_page += "<hr>\n";
+            Paragraph({}, line.mid(1));
+            m_page += "<ul>\n";
+            m_bListOpen = true;
             break;
         case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
+            CloseList();
+            Paragraph({}, line.mid(1));
             break;
         default:
-            escaped += c;
+            RunLine(line);
         }
     }
-    return escaped;
-}
+
+    // A run's start, end or stop line, by its label.
+    void RunLine(const QByteArray &line)
+    {
+        if (line.startsWith(kStartLine)) {
+            CloseList();
+            Paragraph("Start of test: ", line.mid(sizeof kStartLine - 1));
+        } else if (line.startsWith(kEndLine)) {
+            CloseList();
+            Paragraph("End of test: ", line.mid(sizeof kEndLine - 1));
+        } else if (line == kStopLine) {
+            CloseList();
+            Paragraph({}, line);
+        }
+    }
+
+    void CloseList()
+    {
+        FlushItem();
+        if (m_bListOpen)
+            m_page += "</ul>\n";
+        m_bListOpen = false;
+    }
+
+private:
+    // A reported link line: a double quote, the URL, a double quote, " >",
+    // the anchor text and "<". A line without its second double quote yields
+    // nothing.
+    void Link(const QByteArray &line)
+    {
+        FlushItem();
+        const qsizetype closing = line.indexOf('"', 1);
+        if (closing < 0)
+            return;
+        const QByteArray url = line.mid(1, closing - 1);
+        const qsizetype anchorStart = closing + 3;
+        const qsizetype anchorEnd = line.size() - 1;
+        const QByteArray anchor =
+            anchorStart < anchorEnd ? line.mid(anchorStart, anchorEnd - anchorStart) : QByteArray();
+        m_item = "<li><a href=\"";
+        AppendPageAddress(m_item, url);
+        m_item += "\">";
+        // An empty link text would leave nothing to see or click.
+        AppendPageText(m_item, IsBlank(anchor) ? url : anchor);
+        m_item += "</a>";
+    }
+
+    void Result(const QByteArray &text)
+    {
+        if (m_item.isEmpty())
+            m_item = "<li>";
+        m_item += ' ';
+        AppendPageText(m_item, text);
+        FlushItem();
+    }
+
+    void FlushItem()
+    {
+        if (m_item.isEmpty())
+            return;
+        if (!m_bListOpen)
+            m_page += "<ul>\n";
+        m_bListOpen = true;
+        m_page += m_item + "</li>\n";
+        m_item.clear();
+    }
+
+    void Paragraph(const QByteArray &label, const QByteArray &text)
+    {
+        m_page += "<p>";
+        if (!label.isEmpty())
+            m_page += "<b>" + label + "</b>";
+        AppendPageText(m_page, text);
+        m_page += "</p>\n";
+    }
+
+    QByteArray &m_page;
+    QByteArray m_item;
+    bool m_bListOpen = false;
+};
+
+} // namespace
 
 QByteArray BuildHtmlReport(const QByteArray &report, const QByteArray &userName,
                            const QByteArray &dateTime)
 {
-    QByteArray page = "<HTML>\n<HEAD>\n<TITLE>Vantrel Results</TITLE>\n</HEAD>\n<BODY>\n<H3>"
-                      "<A HREF=\"" +
-                      QByteArray(kHomePageAddress) + "\">Vantrel</A> results for " +
-                      EscapeHtml(userName) + "</H3>\n<b>Start of test: </b>" +
-                      EscapeHtml(dateTime) + "\n";
-    for (const QByteArray &line : ReportLines(report)) {
-        const QByteArray rest = EscapeHtml(line.mid(1));
-        switch (line.at(0)) {
-        case '"':
-            page += LinkItem(line);
-            break;
-        case '*':
-            page += " " + rest + "\n";
-            break;
-        case '<':
-            page += "<hr>\n" + rest + "\n<ul>\n";
-            break;
-        case '>':
-            page += "</ul>\n" + rest + "\n";
-            break;
-        default:
-            break;
-        }
-    }
-    page += "\n</ul>\n<hr>\n\n</BODY>\n</HTML>\n";
+    const QList<QByteArray> lines = ReportLines(report);
+    QByteArray page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                      "<title>Vantrel Results</title>\n</head>\n<body>\n<h3><a href=\"" +
+                      QByteArray(kHomePageAddress) + "\">Vantrel</a> results for ";
+    AppendPageText(page, userName);
+    page += "</h3>\n";
+    HtmlBody body(page);
+    if (lines.isEmpty() || !lines.first().startsWith(kStartLine))
+        body.RunLine(kStartLine + dateTime);
+    for (const QByteArray &line : lines)
+        body.Line(line);
+    body.CloseList();
+    page += "<hr>\n</body>\n</html>\n";
     return page;
 }
 

@@ -8,40 +8,46 @@
 #include "results/htmlreport.h"
 #include "settings/regsettings.h"
 
-namespace {
-
-// Anything at the path counts, whether or not it can be read: a file that
-// cannot be opened, or a link to a file not made yet, is still asked about.
-bool FileExists(const QByteArray &path)
-{
-    struct stat info
-    {};
-    return lstat(path.constData(), &info) == 0;
-}
-
-} // namespace
-
 QString ReplaceQuestion(const QByteArray &path)
 {
     return QStringLiteral("%1\nThis file already exists\n\nReplace existing file?")
         .arg(QString::fromLocal8Bit(path));
 }
 
+bool ExportTargetExists(const QByteArray &path)
+{
+    struct stat info
+    {};
+    return lstat(path.constData(), &info) == 0;
+}
+
+bool WriteExport(const ExportChoice &choice, const QByteArray &report, QString *why)
+{
+    if (choice.path.isEmpty()) {
+        *why = QStringLiteral("no file named");
+        return false;
+    }
+    const QByteArray content = choice.format == ExportChoice::Text
+                                   ? report
+                                   : BuildHtmlReport(report, UserDisplayName(), LongDateTimeText());
+    AtomicFileWriter file(choice.path);
+    if (file.Open() && file.Write(content) && file.Commit())
+        return true;
+    *why = file.ErrorString();
+    return false;
+}
+
 ExportOutcome ExportReport(const ExportChoice &choice, const QByteArray &report, EngineUi &ui,
                            CRegSettings *remember)
 {
-    if (FileExists(choice.path) && !ui.AskYesNo(ReplaceQuestion(choice.path)))
+    if (ExportTargetExists(choice.path) && !ui.AskYesNo(ReplaceQuestion(choice.path)))
         return ExportOutcome::Declined;
     if (remember != nullptr) {
         remember->WriteString("XportSel", "Starter", choice.path);
         remember->WriteInt("XportSel", "Text", choice.format);
     }
-
-    const QByteArray content = choice.format == ExportChoice::Text
-                                   ? report
-                                   : BuildHtmlReport(report, UserDisplayName(), LongDateTimeText());
-    AtomicFileWriter file(choice.path);
-    if (choice.path.isEmpty() || !file.Open() || !file.Write(content) || !file.Commit()) {
+    QString why;
+    if (!WriteExport(choice, report, &why)) {
         ui.MessageBox(QStringLiteral("file write error"), EngineUi::Icon::None);
         return ExportOutcome::WriteError;
     }

@@ -29,6 +29,15 @@ enum class ExportOutcome
 // The question asked before an existing file is replaced.
 QString ReplaceQuestion(const QByteArray &path);
 
+// Anything at the path counts, whether or not it can be read: a file that
+// cannot be opened, or a link to a file not made yet, is still asked about.
+bool ExportTargetExists(const QByteArray &path);
+
+// Writes the report in the chosen form over whatever is at the path, at once,
+// so a failure half-way leaves the old file whole. False with the reason in
+// why when the file cannot be written.
+bool WriteExport(const ExportChoice &choice, const QByteArray &report, QString *why);
+
 // Writes the report as the choice says: the text report is the report byte
 // for byte; any other format is the HTML page. An existing file is replaced
 // only when the user says yes, and then at once, so a failure half-way leaves

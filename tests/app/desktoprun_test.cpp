@@ -6,10 +6,12 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
 #include "app/framestatusbar.h"
+#include "app/vantreldoc.h"
 #include "desktoptestsupport.h"
 #include "discovery/ui/progressdlg.h"
 #include "engine/ui/reporttext.h"
@@ -81,6 +83,16 @@ TEST(DesktopRunTest, RunFromSelectFilesShowsTheTerminalsReportAndMovesTheCommand
     EXPECT_FALSE(actions.selectFiles->isEnabled());
     EXPECT_TRUE(actions.stopTest->isEnabled());
     EXPECT_FALSE(actions.retest->isEnabled());
+    // Clearing now would leave the rest of the run without its "<Testing: "
+    // line: Clear Window is grey in the menu and on the toolbar, and Ctrl+N
+    // leaves the report as it is.
+    EXPECT_FALSE(actions.clearWindow->isEnabled());
+    EXPECT_FALSE(
+        desk.frame->findChild<QToolBar *>()->widgetForAction(actions.clearWindow)->isEnabled());
+    const QByteArray soFar = view->Engine().ReportText();
+    ASSERT_TRUE(soFar.startsWith("Start of test "));
+    desk.frame->Document().OnNewDocument();
+    EXPECT_TRUE(view->Engine().ReportText().startsWith(soFar));
     ASSERT_NE(view->ProgressDialog(), nullptr);
     EXPECT_TRUE(view->ProgressDialog()->isVisible());
     QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
@@ -95,6 +107,7 @@ TEST(DesktopRunTest, RunFromSelectFilesShowsTheTerminalsReportAndMovesTheCommand
     EXPECT_TRUE(actions.retest->isEnabled());
     EXPECT_TRUE(actions.repair->isEnabled());
     EXPECT_TRUE(actions.exportResults->isEnabled());
+    EXPECT_TRUE(actions.clearWindow->isEnabled());
     EXPECT_EQ(desk.frame->StatusBar()->PaneText(1), QStringLiteral("Search Complete"));
     // Two replies without a known code (203 and garbage), then the end of the run.
     EXPECT_EQ(beeps, (QList<EngineUi::Beep>{EngineUi::Beep::Exclamation,

@@ -194,6 +194,24 @@ TEST_F(CheckRunTest, ProgressLineShowsOnlyOnATerminal)
     EXPECT_TRUE(piped.err.isEmpty()) << piped.err.constData();
 }
 
+TEST_F(CheckRunTest, TheBellRingsOnlyWhenAskedFor)
+{
+    server.setReply(LoopbackReply::Status("HTTP/1.1 418 Teapot"));
+    const QByteArray page = Page("p.html", "<a href=\"http://127.0.0.1/odd\">odd</a>");
+    for (const bool beep : {false, true}) {
+        QList<QByteArray> arguments = Args({page});
+        if (beep)
+            arguments.prepend("--beep");
+        CheckProcess check(arguments, {});
+        ASSERT_TRUE(check.Started());
+        EXPECT_EQ(check.WaitForExit(), 1);
+        // Where the desktop program beeps: a reply code outside the table,
+        // and the end of the run.
+        EXPECT_EQ(check.Terminal().count('\a'), beep ? 2 : 0)
+            << (beep ? "--beep" : "silent") << check.Terminal().constData();
+    }
+}
+
 TEST(CheckEndToEndTest, RunAgainstHostsOnThePortsOfTheWeb)
 {
     // Addresses whose port 80 or 21 nothing else on the machine holds.

@@ -1,5 +1,8 @@
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -43,9 +46,24 @@ TEST_F(ReportCommandsTest, ExportReplacesAnExistingFileOnlyWithForce)
 
     WriteFileBytes(out, "keep me");
     const CheckResult refused = RunCheck({"--export", "html", "--output", out, reportPath});
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.err, out + "\nThis file already exists\n\nReplace existing file?\n");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err,
+              "vantrel-check: " + out + " already exists; use --force to replace it\n");
     EXPECT_EQ(ReadFileBytes(out), QByteArray("keep me"));
+
+    // An export that cannot be written names the path and the reason.
+    const std::pair<QByteArray, QByteArray> unwritable[] = {
+        {home.file("no-dir/out.html"), "No such file or directory"},
+        {home.path(), ""},
+    };
+    for (const auto &[path, reason] : unwritable) {
+        const CheckResult failed =
+            RunCheck({"--export", "html", "--output", path, "--force", reportPath});
+        EXPECT_EQ(failed.exitCode, 2) << path.constData();
+        EXPECT_TRUE(failed.err.startsWith("vantrel-check: " + path + " cannot be written: "))
+            << failed.err.constData();
+        EXPECT_TRUE(failed.err.endsWith(reason + "\n")) << failed.err.constData();
+    }
 
     const CheckResult forced =
         RunCheck({"--export", "html", "--output", out, "--force", reportPath});
@@ -174,6 +192,45 @@ TEST_F(ReportCommandsTest, RetestProbesTheReportedLinksAgain)
     EXPECT_EQ(server.requests(),
               QList<QByteArray>{"GET /gone HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"});
     EXPECT_EQ(RunCheck({"--retest", home.file("none.txt")}).exitCode, 2);
+}
+
+TEST_F(ReportCommandsTest, RetestsAtOnceInOneSystemDirectoryKeepTheirOwnWorkFiles)
+{
+    LoopbackServer server(LoopbackReply::Status("HTTP/1.0 404 Not Found"));
+    ASSERT_TRUE(server.isListening());
+    const auto reportOf = [this](const QByteArray &name) {
+        const QByteArray path = home.file(name + ".txt");
+        WriteFileBytes(path, "\"http://127.0.0.1/" + name + "\" >" + name +
+                                 "<\r\n*Reason for Failure: HTTP Code 404 Not Found\r\n");
+        return QString::fromLocal8Bit(path);
+    };
+    // The first re-test writes its input and waits a while before it scans
+    // it; the second one comes, runs and ends meanwhile.
+    QProcess first;
+    first.start(QStringLiteral(VANTREL_CHECK_PATH),
+                {QStringLiteral("--poll-ms"), QStringLiteral("700"), QStringLiteral("--http-port"),
+                 QString::fromLatin1(server.portText()), QStringLiteral("--retest"),
+                 reportOf("first")});
+    const QString firstInput = QString::fromLocal8Bit(home.file("urltmp~1"));
+    for (int wait = 0; wait < 1000 && !QFile::exists(firstInput); ++wait)
+        usleep(10000);
+    ASSERT_TRUE(QFile::exists(firstInput));
+    const CheckResult second =
+        RunCheck({"--http-port", server.portText(), "--retest", reportOf("second").toLocal8Bit()});
+    ASSERT_TRUE(first.waitForFinished(30000));
+
+    const QByteArray firstOut = first.readAllStandardOutput();
+    EXPECT_EQ(first.exitCode(), 1) << first.readAllStandardError().constData();
+    EXPECT_TRUE(firstOut.contains("\"http://127.0.0.1/first\" >first<")) << firstOut.constData();
+    EXPECT_FALSE(firstOut.contains("second"));
+    EXPECT_EQ(second.exitCode, 1) << second.err.constData();
+    EXPECT_TRUE(second.out.contains("\"http://127.0.0.1/second\" >second<"))
+        << second.out.constData();
+    EXPECT_FALSE(second.out.contains("first"));
+    EXPECT_TRUE(QDir(QString::fromLocal8Bit(home.path()))
+                    .entryList({QStringLiteral("urltmp~*")}, QDir::AllEntries | QDir::Hidden)
+                    .isEmpty())
+        << "each removes its own work files when it ends";
 }
 
 } // namespace

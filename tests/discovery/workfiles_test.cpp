@@ -1,5 +1,6 @@
 #include "discovery/workfiles.h"
 
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +95,52 @@ TEST(WorkFilesTest, NewFilesAreWrittenApartAndMovedIntoPlaceWhole)
     EXPECT_EQ(QDir(QString::fromLocal8Bit(home.path())).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("urltmp~2")})
         << "a file never moved into place is removed";
+}
+
+// Names in the system directory that belong to the work files.
+QStringList WorkFileEntries(const TempHome &home)
+{
+    return QDir(QString::fromLocal8Bit(home.path()))
+        .entryList({QStringLiteral("urltmp~*")}, QDir::AllEntries | QDir::Hidden | QDir::System);
+}
+
+TEST(WorkFilesTest, UsersSharingTheSystemDirectoryNeverTouchEachOthersFiles)
+{
+    TempHome home;
+    // The directory of a program that was killed before it could remove it.
+    const QByteArray abandoned = home.file("urltmp~.run.Dead01");
+    ASSERT_EQ(mkdir(abandoned.constData(), 0700), 0);
+    WriteFileBytes(abandoned + "/urltmp~1", "left behind");
+
+    auto first = std::make_unique<CWorkFiles>();
+    EXPECT_EQ(first->WorkFilePath("1"), home.file("urltmp~1")) << "the first keeps the names";
+    EXPECT_NE(access(abandoned.constData(), F_OK), 0) << "an abandoned directory is removed";
+    WriteFileBytes(first->WorkFilePath("1"), "first");
+
+    CWorkFiles second;
+    const QByteArray own = second.WorkFilePath("1");
+    ASSERT_TRUE(own.startsWith(home.file("urltmp~.run."))) << own.constData();
+    EXPECT_EQ(second.WorkFilePath("3"), own.chopped(1) + "3") << "one directory for all of them";
+    struct stat info
+    {};
+    ASSERT_EQ(stat(own.chopped(9).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    WriteFileBytes(own, "second");
+    {
+        CWorkFiles third;
+        EXPECT_FALSE(third.WorkFilePath("1").startsWith(own.chopped(9)));
+        WriteFileBytes(third.WorkFilePath("2"), "third");
+        EXPECT_EQ(WorkFileEntries(home).size(), 3);
+    }
+    EXPECT_EQ(WorkFileEntries(home).size(), 2) << "a private directory goes with its user";
+
+    second.CleanUp();
+    EXPECT_EQ(ReadFileBytes(home.file("urltmp~1")), QByteArray("first"));
+    EXPECT_EQ(WorkFileEntries(home), QStringList{QStringLiteral("urltmp~1")});
+    first->CleanUp();
+    first.reset();
+    EXPECT_TRUE(WorkFileEntries(home).isEmpty());
+    EXPECT_EQ(CWorkFiles().WorkFilePath("2"), home.file("urltmp~2")) << "free again";
 }
 
 TEST(WorkFilesTest, SystemDirectoryIsCreatedPrivate)

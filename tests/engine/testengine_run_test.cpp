@@ -198,12 +198,12 @@ TEST(TestEngineRunTest, ClearWindowEmptiesTheReportAndDisablesItsCommands)
     EngineHarness h;
     h.engine->StartTest(h.Html("a.txt", ""), false, true);
     h.Tick();
-    EXPECT_TRUE(h.engine->CanExportOrClear());
+    EXPECT_TRUE(h.engine->CanExport());
     EXPECT_TRUE(h.engine->CanRetestOrRepair());
     h.engine->OnClearWindow();
     EXPECT_TRUE(h.engine->ReportText().isEmpty());
     EXPECT_TRUE(h.ui.report.isEmpty());
-    EXPECT_FALSE(h.engine->CanExportOrClear());
+    EXPECT_FALSE(h.engine->CanExport());
     EXPECT_FALSE(h.engine->CanRetestOrRepair());
 }
 

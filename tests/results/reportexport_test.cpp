@@ -46,7 +46,7 @@ TEST_F(ReportExportTest, TextReportIsTheReportToItsLastByteAndTheChoiceIsRemembe
     EXPECT_EQ(settings->ReadInt("XportSel", "Text", -1), 0);
 
     EXPECT_EQ(Export(path, ExportChoice::Html), ExportOutcome::Written);
-    EXPECT_TRUE(ReadFileBytes(path).startsWith("<HTML>\n<HEAD>\n<TITLE>Vantrel Results</TITLE>"));
+    EXPECT_TRUE(ReadFileBytes(path).startsWith("<!DOCTYPE html>\n"));
     EXPECT_EQ(settings->ReadInt("XportSel", "Text", -1), 1);
 }
 

@@ -146,7 +146,7 @@ void CVantrelView::OnRetestFailedLinks()
 
 void CVantrelView::OnExportResults()
 {
-    if (!m_engine->CanExportOrClear())
+    if (!m_engine->CanExport())
         return;
     CExportDlg dialog(window());
     dialog.m_strPath = m_settings.ReadString("XportSel", "Starter", "results.txt");
