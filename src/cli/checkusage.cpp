@@ -123,12 +123,8 @@ QString CheckUsageText()
         "\n"
         "Exit status: 0 when no link was reported (export: written; repair: all repairs\n"
         "completed), 1 when at least one was (repair: not all completed), 2 for bad usage,\n"
-        "a file that cannot be opened or written (export: also an existing OUT
-"
-        "without --force), a setting that could not be stored (such as the reset of a
-"
-        "damaged filter) or a page that could not be scanned for links (its name and
-"
-        "the reason go to standard error), 130 when stopped with Ctrl+C.
-");
+        "a file that cannot be opened or written (export: also an existing OUT\n"
+        "without --force), a setting that could not be stored (such as the reset of a\n"
+        "damaged filter) or a page that could not be scanned for links (its name and\n"
+        "the reason go to standard error), 130 when stopped with Ctrl+C.\n");
 }
