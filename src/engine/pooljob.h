@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
 class CProbeSlot;
@@ -27,6 +28,8 @@ struct ProbeOutcome
     std::optional<std::uint32_t> replyCode;
     // Otherwise the failure code, 10000 to 10005.
     std::uint32_t failureCode = 0;
+    // From the probe's start to its outcome.
+    qint64 elapsedMs = 0;
 };
 
 // The probe of one link in the pool, from the moment it is queued until the
@@ -43,6 +46,7 @@ struct PoolJob
     // Counts the starts: a probe put back for want of descriptors starts
     // again, with a display of its own.
     int attempt = 0;
+    QElapsedTimer started;
     bool done = false;
     ProbeOutcome outcome;
 

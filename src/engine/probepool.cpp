@@ -141,6 +141,7 @@ void CProbePool::Start(PoolJob &job)
     ++m_nRunning;
     ++job.attempt;
     job.display.clear();
+    job.started.start();
     // The time-out bounds lookup, connect and reply together, from this start.
     m_timers.SetTimer(slot.TimerId(), m_nTimeoutMs);
     const int result = slot.Begin(job);
@@ -156,6 +157,7 @@ void CProbePool::Finish(PoolJob &job, const ProbeOutcome &outcome)
 {
     job.done = true;
     job.outcome = outcome;
+    job.outcome.elapsedMs = job.started.isValid() ? job.started.elapsed() : 0;
     job.stepsBeforeOutcome = job.display.size();
     CProbeSlot &slot = *job.slot;
     slot.End();

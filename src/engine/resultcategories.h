@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "records/resultcategory.h"
+
 class CRegSettings;
 class EngineUi;
 
@@ -58,8 +60,12 @@ public:
     static void StoreFilter(CRegSettings &settings, const QByteArray &filter);
 
     bool IsReported(std::uint32_t code) const;
+    bool IsReported(ResultCategory category) const;
     // Sets m_bUnknownCode and beeps for a code outside the table.
     QByteArray GetCategoryText(std::uint32_t code);
+    // A link of the category is reported: for a reply outside the table,
+    // sets m_bUnknownCode and beeps, as GetCategoryText does.
+    void NoteReported(ResultCategory category);
 
     // The category's index in the filter, or -1 for an unknown code.
     static int CategoryIndex(std::uint32_t code);

@@ -8,7 +8,6 @@
 #include "discovery/linkextractor.h"
 #include "engine/engineui.h"
 #include "engine/joblimits.h"
-#include "engine/reportlines.h"
 #include "engine/runahead.h"
 #include "engine/timerservice.h"
 #include "engine/urlparts.h"
@@ -26,15 +25,6 @@ constexpr std::uint32_t kNoStatusCode = 0;
 // breathe: a window that shows every line stays responsive.
 constexpr int kStepsAtOnce = 256;
 
-// The line that stands in the report for a file that could not be scanned, in
-// place of its file line and summary: such a file is not one without links.
-// Its first character marks no other kind of line, so re-test, repair and
-// export pass over it.
-QByteArray NotScannedLine(const QByteArray &path, const QString &why)
-{
-    return "Could not scan " + path + " for links: " + why.toLocal8Bit() + "\r\n\r\n";
-}
-
 // The options with the mode that every probe of the engine shares.
 EngineOptions WithProbeMode(EngineOptions options)
 {
@@ -48,7 +38,8 @@ EngineOptions WithProbeMode(EngineOptions options)
 CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                          EngineOptions options)
     : m_ui(ui), m_timers(timers), m_options(WithProbeMode(std::move(options))), m_categories(ui),
-      m_probe(ui, *this, m_options.ports, m_options.resolver)
+      m_probe(ui, *this, m_options.ports, m_options.resolver),
+      m_reportWriter([this](const QByteArray &text) { AppendText(text); })
 {
     if (!m_options.dateTime)
         m_options.dateTime = LongDateTimeText;
@@ -58,6 +49,13 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
     SetJobs(settings.ReadInt("Settings", "Jobs", kDefaultDesktopJobs),
             settings.ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost));
     SetTodaysWeb(settings.ReadInt("Settings", "TodaysWeb", 0) != 0);
+}
+
+template <typename Call> void CTestEngine::Tell(const Call &call)
+{
+    call(m_reportWriter);
+    for (RunListener *listener : m_runListeners)
+        call(*listener);
 }
 
 CTestEngine::~CTestEngine()
@@ -118,7 +116,9 @@ void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool al
         m_bActivityCreated = true;
         m_ui.ShowActivity(0);
     }
-    AppendText(ReportLine::Start(DateTime()));
+    Tell([this](RunListener &listener) {
+        listener.RunStarted({QDateTime::currentDateTimeUtc(), DateTime(), TodaysWeb()});
+    });
 
     m_bRunning = true;
     ArmPoll();
@@ -182,8 +182,8 @@ void CTestEngine::EndRun()
 {
     StopRun();
     if (std::exchange(m_bSummaryDue, false))
-        AppendText(ReportLine::Summary(m_strCurrentFile, m_nUrlsInFile, m_nUrlErrors));
-    AppendText(ReportLine::End(DateTime()));
+        TellPageEnded();
+    TellRunEnded(false);
     m_ui.SetStatusPane(1, QStringLiteral("Search Complete"));
     m_ui.SetStatusPane(2, QString());
     m_ui.MessageBeep(EngineUi::Beep::Default);
@@ -195,7 +195,7 @@ void CTestEngine::EndRun()
 void CTestEngine::TakeUpNextFile()
 {
     if (std::exchange(m_bSummaryDue, false))
-        AppendText(ReportLine::Summary(m_strCurrentFile, m_nUrlsInFile, m_nUrlErrors));
+        TellPageEnded();
     m_strCurrentFile = m_listFiles.first();
     if (m_pProgressDlg) {
         m_pProgressDlg->m_strFileName = m_strCurrentFile;
@@ -216,12 +216,15 @@ void CTestEngine::TakeUpNextFile()
         m_listAnchors.clear();
         m_nUrlsInFile = 0;
         const QByteArray path = m_strCurrentFile;
-        AppendText(NotScannedLine(path, why));
+        Tell([&path, &why](RunListener &listener) {
+            listener.PageStarted({path, why});
+            listener.PageEnded({path, 0, 0, why});
+        });
         m_listFiles.removeFirst();
         m_ui.ScanFailed(path, why);
         return;
     }
-    AppendText(ReportLine::File(m_strCurrentFile));
+    Tell([this](RunListener &listener) { listener.PageStarted({m_strCurrentFile, std::nullopt}); });
     m_bSummaryDue = true;
     m_listFiles.removeFirst();
     if (!m_listUrls.isEmpty()) {
@@ -254,6 +257,7 @@ void CTestEngine::StartProbe()
     ShowHeadLink(link);
 
     // The time-out bounds lookup, connect and reply together.
+    m_headClock.start();
     m_bTimeoutArmed = true;
     m_timers.SetTimer(TIMER_TIMEOUT, m_nTimeoutMs);
 
@@ -282,10 +286,11 @@ void CTestEngine::TakeReply()
     if (!m_bAwaitingReply || m_listUrls.isEmpty())
         return;
     m_bAwaitingReply = false;
-    const std::uint32_t code = m_probe.ReplyCode().value_or(kNoStatusCode);
-    // An ftp host's greeting only shows that it is there; it is not classified.
-    if (m_probe.m_nProtocol == PROTOCOL_HTTP)
-        ReportOutcome(code, code != 200);
+    ProbeOutcome outcome;
+    outcome.replied = true;
+    outcome.replyCode = m_probe.ReplyCode();
+    outcome.elapsedMs = m_headClock.elapsed();
+    TakeOutcome(outcome);
     FinishHeadLink();
 }
 
@@ -293,20 +298,66 @@ void CTestEngine::RecordFailure(std::uint32_t code)
 {
     if (m_listUrls.isEmpty())
         return;
-    ReportOutcome(code, true);
+    ProbeOutcome outcome;
+    outcome.failureCode = code;
+    outcome.elapsedMs = m_headClock.isValid() ? m_headClock.elapsed() : 0;
+    TakeOutcome(outcome);
     FinishHeadLink();
     m_bAwaitingReply = false;
 }
 
-void CTestEngine::ReportOutcome(std::uint32_t code, bool failureWording)
+void CTestEngine::TakeOutcome(const ProbeOutcome &outcome)
 {
-    if (!m_categories.IsReported(code))
-        return;
-    const QByteArray categoryText = m_categories.GetCategoryText(code);
-    AppendText(ReportLine::Link(m_listUrls.first(), m_listAnchors.first()));
-    AppendText(ReportLine::Result(failureWording, categoryText));
-    ++m_nUrlErrors;
-    ++m_nReportedInRun;
+    LinkRecord link;
+    link.page = m_strCurrentFile;
+    link.url = m_listUrls.first();
+    link.target = link.url;
+    link.text = m_listAnchors.first();
+    link.elapsedMs = outcome.elapsedMs;
+    if (!outcome.replied) {
+        link.category = CategoryOfCode(outcome.failureCode);
+    } else if (m_probe.m_nProtocol != PROTOCOL_HTTP) {
+        // An ftp host's greeting only shows that it is there; it is not classified.
+        link.category = ResultCategory::FtpAnswered;
+    } else {
+        // A reply whose first line holds no number is in no category either.
+        link.category = CategoryOfReply(outcome.replyCode.value_or(kNoStatusCode));
+        if (outcome.replyCode)
+            link.code = static_cast<int>(*outcome.replyCode);
+    }
+    link.reported =
+        link.category != ResultCategory::FtpAnswered && m_categories.IsReported(link.category);
+    if (link.reported) {
+        m_categories.NoteReported(link.category);
+        ++m_nUrlErrors;
+        ++m_nReportedInRun;
+    }
+    Tell([&link](RunListener &listener) { listener.LinkTested(link); });
+}
+
+void CTestEngine::TellPageEnded()
+{
+    Tell([this](RunListener &listener) {
+        listener.PageEnded({m_strCurrentFile, m_nUrlsInFile, m_nUrlErrors, std::nullopt});
+    });
+}
+
+void CTestEngine::TellRunEnded(bool stopped)
+{
+    const QByteArray ended = stopped ? QByteArray() : DateTime();
+    Tell([&ended, stopped](RunListener &listener) {
+        listener.RunEnded({QDateTime::currentDateTimeUtc(), ended, stopped});
+    });
+}
+
+void CTestEngine::AddRunListener(RunListener *listener)
+{
+    m_runListeners.push_back(listener);
+}
+
+void CTestEngine::RemoveRunListener(RunListener *listener)
+{
+    std::erase(m_runListeners, listener);
 }
 
 void CTestEngine::FinishHeadLink()
@@ -354,7 +405,7 @@ void CTestEngine::ResetRun(bool restorePanes)
 void CTestEngine::OnStopTest()
 {
     StopRun();
-    AppendText(ReportLine::Stopped());
+    TellRunEnded(true);
     m_ui.StateChanged();
     if (m_nHttpsLeftOut > 0)
         m_ui.HttpsNotTested(m_nHttpsLeftOut);
@@ -434,13 +485,7 @@ void CTestEngine::ShowPoolHead(const PoolJob &head)
 void CTestEngine::TakePoolHead(const PoolJob &head)
 {
     m_bAwaitingReply = false;
-    const ProbeOutcome &outcome = head.outcome;
-    if (!outcome.replied) {
-        ReportOutcome(outcome.failureCode, true);
-    } else if (m_probe.m_nProtocol == PROTOCOL_HTTP) {
-        const std::uint32_t code = outcome.replyCode.value_or(kNoStatusCode);
-        ReportOutcome(code, code != 200);
-    }
+    TakeOutcome(head.outcome);
     RemoveHeadLink();
     // What the probe showed while its connection closed, after the outcome.
     m_pRunAhead->ShowHeadDisplay(m_ui, true);

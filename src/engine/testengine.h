@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -15,6 +16,8 @@
 #include "engine/probepool.h"
 #include "engine/progressmodel.h"
 #include "engine/resultcategories.h"
+#include "records/reporttextwriter.h"
+#include "records/runlistener.h"
 
 class CRegSettings;
 class CRunAhead;
@@ -68,6 +71,11 @@ public:
     void OnReplyReceived() override;
     void OnConnectFailed(std::uint32_t code) override;
     void OnHeadDone() override;
+
+    // Listeners told of every run as it goes, after the report text. The
+    // engine does not own them; each stays until it is removed.
+    void AddRunListener(RunListener *listener);
+    void RemoveRunListener(RunListener *listener);
 
     // Scans the file into the link and anchor queues; false, with why, when it
     // could not be scanned.
@@ -142,8 +150,13 @@ private:
     // The head link's probe starts: its number and text in the progress window.
     void ShowHeadLink(const QByteArray &link);
     void TakeReply();
-    // Writes the head link and its result when the filter admits the outcome.
-    void ReportOutcome(std::uint32_t code, bool failureWording);
+    // Records the head link's outcome: its record goes to the report (when
+    // the filter admits it) and to every listener.
+    void TakeOutcome(const ProbeOutcome &outcome);
+    // Tells the report writer, then every listener.
+    template <typename Call> void Tell(const Call &call);
+    void TellPageEnded();
+    void TellRunEnded(bool stopped);
     // The head link's outcome is recorded: it leaves the queue and its probe ends.
     void FinishHeadLink();
     // The head link leaves the queue and the link bar steps.
@@ -176,6 +189,10 @@ private:
     bool m_bTakePosted = false;
     std::optional<ProgressModel> m_pProgressDlg;
     QByteArray m_report;
+    CReportTextWriter m_reportWriter;
+    std::vector<RunListener *> m_runListeners;
+    // The head link's probe, one link at a time: how long it takes.
+    QElapsedTimer m_headClock;
     int m_nReportedInRun = 0;
     bool m_bPollPosted = false;
     // The current file was scanned and its summary line is still to come.

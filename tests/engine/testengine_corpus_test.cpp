@@ -2,10 +2,12 @@
 
 #include "engine/qttimerservice.h"
 #include "enginetestsupport.h"
+#include "records/reporttextreader.h"
 #include "settings/settingsstartup.h"
 #include "support/loopbacknameserver.h"
 #include "support/loopbackserver.h"
 #include "support/loopbackstalledhost.h"
+#include "support/runrecorder.h"
 
 namespace {
 
@@ -39,6 +41,7 @@ protected:
             engine->OnTimer(id);
         });
         engine = std::make_unique<CTestEngine>(ui, timers, *settings, options);
+        engine->AddRunListener(&records);
         engine->StartTest(file, false, false);
         ASSERT_TRUE(SpinUntil([this] { return !engine->m_bRunning; }, std::chrono::seconds(60)));
         report = engine->ReportText();
@@ -50,6 +53,7 @@ protected:
     LoopbackNameServer nameServer{LoopbackNameServer::Mode::NxDomain};
     std::unique_ptr<CRegSettings> settings;
     RecordingUi ui;
+    RunRecorder records;
     std::unique_ptr<CTestEngine> engine;
     QByteArray report;
     // How many probes their time-out ended.
@@ -145,6 +149,39 @@ TEST_F(EngineCorpusTest, ReportIsExactForEveryKindOfOutcome)
                 ". URL errors: " + QByteArray::number(reported) +
                 ".\r\n\r\nEnd of test: " + kTestDate + "\r\n\r\n";
     EXPECT_EQ(report, expected);
+
+    // One record for every link tested, in the page's order; the report is
+    // made of them, and reads back into the reported ones.
+    ASSERT_EQ(records.links.size(), qsizetype(probes.size()));
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+        const LinkRecord &link = records.links[qsizetype(i)];
+        EXPECT_EQ(link.page, file);
+        EXPECT_EQ(link.url, probes[i].url);
+        EXPECT_EQ(link.text, "link " + QByteArray::number(i + 1));
+        EXPECT_EQ(link.reported, !probes[i].result.isEmpty()) << probes[i].url.constData();
+        if (link.reported) {
+            EXPECT_TRUE(probes[i].result.endsWith(CategoryText(link.category))) << i;
+        } else {
+            EXPECT_EQ(link.category, ResultCategory::FtpAnswered);
+        }
+        if (i < 15) {
+            EXPECT_EQ(link.code, std::optional<int>(codes[i]));
+        }
+    }
+    EXPECT_EQ(records.ReportText(), report);
+    RunRecorder read;
+    ReadReportText(report, read);
+    EXPECT_EQ(read.ReportText(), report);
+    ASSERT_EQ(read.links.size(), reported);
+    for (const LinkRecord &link : read.links) {
+        const auto same =
+            std::find_if(records.links.begin(), records.links.end(), [&link](const LinkRecord &r) {
+                return r.reported && r.url == link.url && r.text == link.text;
+            });
+        ASSERT_NE(same, records.links.end()) << link.url.constData();
+        EXPECT_EQ(link.category, same->category) << link.url.constData();
+        EXPECT_EQ(link.page, file);
+    }
     EXPECT_EQ(timeOuts, 3)
         << "only the silent and the closing host, and the unfinished line, wait for the time-out";
 

@@ -38,4 +38,9 @@ QByteArray Stopped()
     return "Testing Stopped by User\r\n";
 }
 
+QByteArray NotScanned(const QByteArray &path, const QString &why)
+{
+    return "Could not scan " + path + " for links: " + why.toLocal8Bit() + "\r\n\r\n";
+}
+
 } // namespace ReportLine

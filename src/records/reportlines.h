@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // The lines of the report text. Every line ends with CR LF; the first
 // character of a line tells its kind ("S" start, "<" file, a double quote a
@@ -18,5 +19,9 @@ QByteArray Result(bool failureWording, const QByteArray &categoryText);
 QByteArray Summary(const QByteArray &path, int urlsTested, int urlErrors);
 QByteArray End(const QByteArray &dateTime);
 QByteArray Stopped();
+// Stands in for a page that could not be scanned, in place of its file line
+// and summary: such a page is not one without links. Its first character
+// marks no other kind of line, so re-test, repair and export pass over it.
+QByteArray NotScanned(const QByteArray &path, const QString &why);
 
 } // namespace ReportLine

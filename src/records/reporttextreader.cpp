@@ -1,0 +1,150 @@
+#include "reporttextreader.h"
+
+#include "platform/byteview.h"
+#include "records/runlistener.h"
+
+namespace {
+
+constexpr char kStart[] = "Start of test ";
+constexpr char kFile[] = "<Testing: ";
+constexpr char kSummary[] = ">Results for ";
+constexpr char kEnd[] = "End of test: ";
+constexpr char kStopped[] = "Testing Stopped by User";
+constexpr char kNotScanned[] = "Could not scan ";
+constexpr char kNotScannedWhy[] = " for links: ";
+constexpr char kFailure[] = "*Reason for Failure: ";
+
+// The report's lines, without their endings (CR LF, LF or a lone CR).
+QList<QByteArray> LinesOf(const QByteArray &report)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    while (start < report.size()) {
+        qsizetype end = start;
+        while (end < report.size() && report[end] != '\r' && report[end] != '\n')
+            ++end;
+        lines.append(report.mid(start, end - start));
+        if (end + 1 < report.size() && report[end] == '\r' && report[end + 1] == '\n')
+            ++end;
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The number after text in line, as the summary line writes it.
+int NumberAfter(const QByteArray &line, const char *text)
+{
+    const qsizetype at = line.lastIndexOf(text);
+    if (at < 0)
+        return 0;
+    qsizetype end = at + qsizetype(qstrlen(text));
+    qsizetype digits = end;
+    while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9')
+        ++digits;
+    return line.mid(end, digits - end).toInt();
+}
+
+class Reader
+{
+public:
+    explicit Reader(RunListener &listener) : m_listener(listener) {}
+
+    void Line(const QByteArray &line, const QByteArray &next)
+    {
+        if (line.startsWith(kStart)) {
+            EndRun({{}, {}, true}, false);
+            m_listener.RunStarted({{}, line.mid(qsizetype(qstrlen(kStart))), false});
+            m_inRun = true;
+        } else if (line.startsWith(kFile)) {
+            StartRunIfNone();
+            m_page = line.mid(qsizetype(qstrlen(kFile)));
+            m_pageOpen = true;
+            m_listener.PageStarted({m_page, std::nullopt});
+        } else if (line.startsWith('"')) {
+            Link(line, next);
+        } else if (line.startsWith(kSummary)) {
+            StartRunIfNone();
+            const qsizetype colon = line.lastIndexOf(": URLs tested: ");
+            const QByteArray path =
+                line.mid(qsizetype(qstrlen(kSummary)), colon - qsizetype(qstrlen(kSummary)));
+            m_listener.PageEnded({colon < 0 ? m_page : path, NumberAfter(line, "URLs tested: "),
+                                  NumberAfter(line, "URL errors: "), std::nullopt});
+            m_pageOpen = false;
+        } else if (line.startsWith(kEnd)) {
+            EndRun({{}, line.mid(qsizetype(qstrlen(kEnd))), false}, true);
+        } else if (line == kStopped) {
+            EndRun({{}, {}, true}, true);
+        } else if (line.startsWith(kNotScanned) && line.contains(kNotScannedWhy)) {
+            StartRunIfNone();
+            const qsizetype why = line.lastIndexOf(kNotScannedWhy);
+            const QByteArray path =
+                line.mid(qsizetype(qstrlen(kNotScanned)), why - qsizetype(qstrlen(kNotScanned)));
+            const QString reason =
+                QString::fromLocal8Bit(line.mid(why + qsizetype(qstrlen(kNotScannedWhy))));
+            m_listener.PageStarted({path, reason});
+            m_listener.PageEnded({path, 0, 0, reason});
+        }
+    }
+
+    // A report that ends inside a run (cut short, or a run still going when
+    // it was saved) ends it as stopped.
+    void Finish() { EndRun({{}, {}, true}, false); }
+
+private:
+    void Link(const QByteArray &line, const QByteArray &next)
+    {
+        const qsizetype closing = line.indexOf('"', 1);
+        if (closing < 0)
+            return;
+        StartRunIfNone();
+        LinkRecord link;
+        link.page = m_pageOpen ? m_page : QByteArray();
+        link.url = line.mid(1, closing - 1);
+        // The anchor text runs from after `" >` to the line's last character,
+        // the "<" that ends it.
+        link.text = line.mid(closing + 3, line.size() - closing - 4);
+        link.reported = true;
+        QByteArray result = next.startsWith(kFailure) ? next.mid(qsizetype(qstrlen(kFailure)))
+                            : next.startsWith('*')    ? next.mid(1)
+                                                      : QByteArray();
+        if (!CategoryFromText(result, &link.category))
+            link.category = ResultCategory::UnknownReply;
+        if (link.category <= ResultCategory::Http503)
+            link.code = CategoryText(link.category).mid(10, 3).toInt();
+        m_listener.LinkTested(link);
+    }
+
+    void StartRunIfNone()
+    {
+        if (!m_inRun) {
+            m_listener.RunStarted({});
+            m_inRun = true;
+        }
+    }
+
+    void EndRun(const RunEnd &end, bool evenWithoutStart)
+    {
+        if (!m_inRun && !evenWithoutStart)
+            return;
+        StartRunIfNone();
+        m_listener.RunEnded(end);
+        m_inRun = false;
+        m_pageOpen = false;
+    }
+
+    RunListener &m_listener;
+    bool m_inRun = false;
+    bool m_pageOpen = false;
+    QByteArray m_page;
+};
+
+} // namespace
+
+void ReadReportText(const QByteArray &report, RunListener &listener)
+{
+    const QList<QByteArray> lines = LinesOf(report);
+    Reader reader(listener);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        reader.Line(lines[i], i + 1 < lines.size() ? lines[i + 1] : QByteArray());
+    reader.Finish();
+}

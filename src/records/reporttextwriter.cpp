@@ -1,0 +1,33 @@
+#include "reporttextwriter.h"
+
+#include "records/reportlines.h"
+
+void CReportTextWriter::RunStarted(const RunStart &start)
+{
+    m_append(ReportLine::Start(start.startedText));
+}
+
+void CReportTextWriter::PageStarted(const PageStart &page)
+{
+    m_append(page.scanError ? ReportLine::NotScanned(page.path, *page.scanError)
+                            : ReportLine::File(page.path));
+}
+
+void CReportTextWriter::LinkTested(const LinkRecord &link)
+{
+    if (!link.reported)
+        return;
+    m_append(ReportLine::Link(link.url, link.text));
+    m_append(ReportLine::Result(HasFailureWording(link.category), CategoryText(link.category)));
+}
+
+void CReportTextWriter::PageEnded(const PageEnd &page)
+{
+    if (!page.scanError)
+        m_append(ReportLine::Summary(page.path, page.tested, page.errors));
+}
+
+void CReportTextWriter::RunEnded(const RunEnd &end)
+{
+    m_append(end.stopped ? ReportLine::Stopped() : ReportLine::End(end.endedText));
+}
