@@ -85,13 +85,8 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
     };
 
     if (retest) {
-        QString why;
-        const QByteArray input = MakeRetestInput(*savedReport, engine->WorkFiles(), &why);
-        if (input.isEmpty()) {
-            std::fprintf(err, "%s\n", why.toLocal8Bit().constData());
-            return kExitBadInput;
-        }
-        engine->StartTest(input, false, false);
+        engine->StartRetest(RetestPages(*savedReport, engine->TodaysWeb() ? LinkRule::TodaysWeb
+                                                                          : LinkRule::Classic));
     } else {
         engine->StartTest(options.path, options.recurse, options.allFiles);
     }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -62,7 +63,13 @@ struct ScannedFile
     QList<QByteArray> urls;
     QList<QByteArray> anchors;
     int httpsLeftOut = 0;
+    // The links were given (a re-test's), not scanned: there is no split copy.
+    bool given = false;
 };
+
+// The links given for pages of a run instead of a scan of the page (a
+// re-test's), by the page's path.
+using GivenLinks = QHash<QByteArray, ScannedFile>;
 
 // Scans the file as ExtractLinks does, with the same checks and reasons, but
 // keeps the split copy in memory instead of writing it; a file longer than

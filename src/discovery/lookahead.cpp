@@ -9,7 +9,10 @@ bool CLookAhead::ScanNext(const QList<QByteArray> &queue)
     const qint64 room = m_nBudget - m_nHeldBytes;
     if (room <= 0)
         return false;
-    ScannedFile scan = ScanLinksInMemory(queue.at(Held()), room, m_rule);
+    const QByteArray &path = queue.at(Held());
+    ScannedFile scan = m_given != nullptr && m_given->contains(path)
+                           ? m_given->value(path)
+                           : ScanLinksInMemory(path, room, m_rule);
     if (scan.result == ScannedFile::Result::TooBig) {
         // Longer than the whole budget: it is scanned at its turn, as always.
         // Otherwise it fits once the files before it have been taken up.

@@ -24,6 +24,9 @@ public:
 
     // The rule the files are scanned by from now on.
     void SetRule(LinkRule rule) { m_rule = rule; }
+    // Pages whose links are given are not scanned: their given links are
+    // taken. The caller keeps them for as long as the look-ahead is used.
+    void SetGivenLinks(const GivenLinks *given) { m_given = given; }
 
     // Scans the first file of queue that is not held yet (queue is the files
     // still to be taken up, head first). False when none can be scanned now:
@@ -39,6 +42,7 @@ public:
 private:
     qint64 m_nBudget;
     LinkRule m_rule = LinkRule::Classic;
+    const GivenLinks *m_given = nullptr;
     qint64 m_nHeldBytes = 0;
     std::deque<ScannedFile> m_files;
     // The next file to scan was found too long to hold: it waits for its turn.

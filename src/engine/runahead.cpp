@@ -25,6 +25,12 @@ void CRunAhead::Begin(int protocol, LinkRule rule)
     m_nProtocol = protocol;
 }
 
+void CRunAhead::SetGivenLinks(const GivenLinks *given)
+{
+    m_given = given;
+    m_lookAhead.SetGivenLinks(given);
+}
+
 void CRunAhead::Clear()
 {
     m_pool.Clear();
@@ -71,6 +77,14 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
             // The files changed under the look-ahead: start afresh from here.
             Clear();
         }
+        if (m_given != nullptr && m_given->contains(path)) {
+            const ScannedFile &given = (*m_given)[path];
+            urls += given.urls;
+            anchors += given.anchors;
+            if (httpsLeftOut != nullptr)
+                *httpsLeftOut += given.httpsLeftOut;
+            return true;
+        }
         return ExtractLinks(path, splitCopyPath, urls, anchors, why, m_rule, httpsLeftOut);
     }
     const int fed = m_fed.front();
@@ -80,7 +94,7 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
     bool scanned = scan->result == ScannedFile::Result::Scanned;
     if (!scanned && why != nullptr)
         *why = scan->why;
-    if (scanned)
+    if (scanned && !scan->given)
         scanned = StoreSplitCopy(scan->splitCopy, splitCopyPath, why);
     if (!scanned) {
         for (int i = 0; i < fed; ++i)

@@ -34,6 +34,9 @@ public:
     void Begin(int protocol, LinkRule rule);
     // Ends every probe and forgets everything scanned ahead.
     void Clear();
+    // Pages whose links are given rather than scanned (a re-test's); the
+    // caller keeps them while the run lasts.
+    void SetGivenLinks(const GivenLinks *given);
 
     // Fills the pool up to its window. current: the links of the current file
     // that the driver has not taken yet, head first; files: the files still to
@@ -75,6 +78,7 @@ private:
     int m_nCurrentFed = 0;
     int m_nProtocol = 1;
     LinkRule m_rule = LinkRule::Classic;
+    const GivenLinks *m_given = nullptr;
     int m_nWindow = kMinWindow;
     // What of the head has been shown: its start, and the steps of its
     // display of which attempt.

@@ -94,7 +94,33 @@ void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool al
     // The commands that start a run are disabled while one lasts.
     if (m_bRunning)
         return;
+    m_givenLinks.clear();
     m_listFiles += QueueRunFiles(path, subDirectories, allFiles);
+    BeginRun();
+}
+
+void CTestEngine::StartRetest(const QList<ScannedFile> &pages)
+{
+    if (m_bRunning)
+        return;
+    m_givenLinks.clear();
+    // A page named twice is tested once, with the links of both places.
+    for (const ScannedFile &page : pages) {
+        if (!m_givenLinks.contains(page.path))
+            m_listFiles.append(page.path);
+        ScannedFile &given = m_givenLinks[page.path];
+        given.path = page.path;
+        given.result = ScannedFile::Result::Scanned;
+        given.given = true;
+        given.urls += page.urls;
+        given.anchors += page.anchors;
+        given.httpsLeftOut += page.httpsLeftOut;
+    }
+    BeginRun();
+}
+
+void CTestEngine::BeginRun()
+{
     m_nFileCount = static_cast<int>(m_listFiles.size());
 
     m_pProgressDlg.emplace();
@@ -437,6 +463,7 @@ void CTestEngine::BeginConcurrent()
                                                   m_options.ports, TIMER_FIRST_PROBE);
         m_pRunAhead->SetLimits(m_nJobs, m_nJobsPerHost);
         m_pRunAhead->SetTimeout(m_nTimeoutMs);
+        m_pRunAhead->SetGivenLinks(&m_givenLinks);
     }
     m_pRunAhead->Begin(m_probe.m_nProtocol, m_runRule);
     m_bConcurrent = true;
@@ -504,6 +531,14 @@ bool CTestEngine::ExtractLinks(const QByteArray &path, QString *why)
 {
     const QByteArray splitCopyPath = m_workFiles.WorkFilePath("2");
     int httpsLeftOut = 0;
+    const auto given = m_givenLinks.constFind(path);
+    if (!m_bConcurrent && given != m_givenLinks.cend()) {
+        m_listUrls += given->urls;
+        m_listAnchors += given->anchors;
+        m_nHttpsLeftOut += given->httpsLeftOut;
+        m_nUrlsInFile = static_cast<int>(m_listUrls.size());
+        return true;
+    }
     const bool scanned = m_bConcurrent
                              ? m_pRunAhead->TakeUpFile(path, splitCopyPath, m_listUrls,
                                                        m_listAnchors, why, &httpsLeftOut)

@@ -62,6 +62,9 @@ public:
     // Starts a run over the path alone, or over the HTML files of its
     // directory (allFiles), and of all its sub-directories (subDirectories too).
     void StartTest(const QByteArray &path, bool subDirectories, bool allFiles);
+    // Starts a run over pages whose links are given, not scanned (a
+    // re-test): each page is reported under its own path, in the order given.
+    void StartRetest(const QList<ScannedFile> &pages);
     void OnTimer(int id);
     void PollStep();
     void ProcessUrl(bool reply);
@@ -137,6 +140,8 @@ public:
     int m_nActivityTick = 0;
 
 private:
+    // Starts a run over the queued files.
+    void BeginRun();
     // Stops both timers and ends whatever is in flight, restoring the panes.
     void StopRun();
     void ArmPoll();
@@ -197,6 +202,8 @@ private:
     bool m_bPollPosted = false;
     // The current file was scanned and its summary line is still to come.
     bool m_bSummaryDue = false;
+    // The links of the current run's pages that are given, not scanned.
+    GivenLinks m_givenLinks;
     // The rule the current run selects its links by.
     LinkRule m_runRule = LinkRule::Classic;
     int m_nHttpsLeftOut = 0;

@@ -1,80 +1,71 @@
 #include "retestinput.h"
 
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
+#include <algorithm>
 
-#include "discovery/workfiles.h"
-#include "engine/engineui.h"
 #include "engine/testengine.h"
-#include "platform/piecereader.h"
+#include "platform/byteview.h"
+#include "records/reporttextreader.h"
+#include "records/runlistener.h"
 
 namespace {
 
-QString Failure(const QByteArray &path, const char *what)
+constexpr char kNoPage[] = "(no page)";
+
+// Gathers the reported links of a report by page.
+class PageCollector final : public RunListener
 {
-    return QStringLiteral("The links cannot be re-tested: the work file %1 %2 (%3).")
-        .arg(QString::fromLocal8Bit(path), QString::fromLatin1(what),
-             QString::fromLocal8Bit(std::strerror(errno)));
-}
+public:
+    explicit PageCollector(LinkRule rule) : m_rule(rule) {}
+
+    void RunStarted(const RunStart &) override {}
+    void PageStarted(const PageStart &) override {}
+    void PageEnded(const PageEnd &) override {}
+    void RunEnded(const RunEnd &) override {}
+
+    void LinkTested(const LinkRecord &link) override
+    {
+        const QByteArray path = link.page.isEmpty() ? QByteArray(kNoPage) : link.page;
+        auto page = std::find_if(pages.begin(), pages.end(),
+                                 [&path](const ScannedFile &p) { return p.path == path; });
+        if (page == pages.end()) {
+            pages.append(ScannedFile{});
+            page = pages.end() - 1;
+            page->path = path;
+            page->result = ScannedFile::Result::Scanned;
+            page->given = true;
+        }
+        // The link line read as the anchor line it came from.
+        const QByteArray line = '"' + link.url + "\" >" + link.text + '<';
+        if (const std::optional<FoundLink> found = SelectLinkInPiece(View(line), m_rule)) {
+            page->urls.append(found->url);
+            page->anchors.append(found->anchor);
+        } else if (m_rule == LinkRule::Classic &&
+                   SelectLinkInPiece(View(line), LinkRule::TodaysWeb)) {
+            ++page->httpsLeftOut;
+        }
+    }
+
+    QList<ScannedFile> pages;
+
+private:
+    LinkRule m_rule;
+};
 
 } // namespace
 
-QByteArray MakeRetestInput(const QByteArray &report, const CWorkFiles &workFiles, QString *why)
+QList<ScannedFile> RetestPages(const QByteArray &report, LinkRule rule)
 {
-    const QByteArray dumpPath = workFiles.WorkFilePath("1");
-    const QByteArray inputPath = workFiles.WorkFilePath("3");
-    if (dumpPath.isEmpty()) {
-        *why = QStringLiteral("The links cannot be re-tested: there is no system directory for "
-                              "the work files.");
-        return {};
-    }
-    UniqueFd dump = CreateWorkFile(dumpPath);
-    if (!dump.IsValid() ||
-        !WriteAll(dump.Get(), report.constData(), static_cast<std::size_t>(report.size()))) {
-        *why = Failure(dumpPath, "cannot be written");
-        return {};
-    }
-    UniqueFd input = CreateWorkFile(inputPath);
-    if (!input.IsValid() || lseek(dump.Get(), 0, SEEK_SET) != 0) {
-        *why = Failure(inputPath, "cannot be created");
-        return {};
-    }
-
-    QByteArray converted;
-    converted.reserve(report.size() + report.count('"'));
-    PieceReader reader(dump.Get());
-    std::string_view piece;
-    while (reader.Next(piece, kReportPieceChars)) {
-        if (!piece.empty() && piece.front() == '"')
-            converted += "<A";
-        converted.append(piece.data(), static_cast<qsizetype>(piece.size()));
-    }
-    if (reader.Failed() ||
-        !WriteAll(input.Get(), converted.constData(), static_cast<std::size_t>(converted.size()))) {
-        *why = Failure(inputPath, "cannot be written");
-        return {};
-    }
-    dump.Reset();
-    input.Reset();
-    unlink(dumpPath.constData());
-    if (rename(inputPath.constData(), dumpPath.constData()) != 0) {
-        *why = Failure(dumpPath, "cannot take the place of urltmp~3");
-        return {};
-    }
-    return dumpPath;
+    PageCollector collector(rule);
+    ReadReportText(report, collector);
+    return collector.pages;
 }
 
 void OnRetestFailedLinks(CTestEngine &engine)
 {
     if (!engine.CanRetestOrRepair() || engine.m_bRunning)
         return;
-    QString why;
-    const QByteArray input = MakeRetestInput(engine.ReportText(), engine.WorkFiles(), &why);
-    if (input.isEmpty()) {
-        engine.Ui().MessageBox(why, EngineUi::Icon::None);
-        return;
-    }
+    const QList<ScannedFile> pages = RetestPages(
+        engine.ReportText(), engine.TodaysWeb() ? LinkRule::TodaysWeb : LinkRule::Classic);
     engine.OnClearWindow();
-    engine.StartTest(input, false, false);
+    engine.StartRetest(pages);
 }

@@ -1,22 +1,22 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
+#include <QList>
+
+#include "discovery/linkextractor.h"
 
 class CTestEngine;
-class CWorkFiles;
 
-// The longest piece of a report dump handled at once by re-test and repair.
-inline constexpr int kReportPieceChars = 511;
-
-// Turns a report into the re-test input: the report is written to urltmp~1,
-// copied piece by piece to urltmp~3 with "<A" put before every piece that
-// begins with a double quote (so that each reported link reads as an anchor),
-// and urltmp~3 is renamed to urltmp~1. Returns the path of the input, or an
-// empty array with the reason in why when a work file cannot be made.
-QByteArray MakeRetestInput(const QByteArray &report, const CWorkFiles &workFiles, QString *why);
+// The links a report lists, to be probed again: one entry per page in the
+// order the report first names it, each with the links listed under it in
+// report order (duplicates too), taken from each link line as the link
+// extractor takes a link from an anchor line, by rule. A link the classic
+// rule passes over that today's web rule would take is counted in the
+// page's httpsLeftOut. Links the report lists before any page come under the
+// page "(no page)".
+QList<ScannedFile> RetestPages(const QByteArray &report, LinkRule rule);
 
 // The Re-test command: probes again every link the report lists, under the
-// same anchor text. The window is cleared and the run started only once the
-// input stands; otherwise the user is told why and nothing changes.
+// same anchor text and the same page. The window is cleared and the run
+// started at once.
 void OnRetestFailedLinks(CTestEngine &engine);

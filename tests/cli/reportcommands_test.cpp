@@ -182,12 +182,11 @@ TEST_F(ReportCommandsTest, RetestProbesTheReportedLinksAgain)
     ASSERT_TRUE(server.isListening());
     const CheckResult result = RunCheck({"--retest", reportPath, "--http-port", server.portText()});
     EXPECT_EQ(result.exitCode, 1) << result.err.constData();
-    const QByteArray input = home.file("urltmp~1");
     EXPECT_TRUE(
-        result.out.contains("<Testing: " + input +
+        result.out.contains("<Testing: " + page +
                             "\r\n\"http://127.0.0.1/gone\" >Gone &<\r\n"
                             "*Reason for Failure: HTTP Code 404 Not Found\r\n>Results for " +
-                            input + ": URLs tested: 1. URL errors: 1.\r\n"))
+                            page + ": URLs tested: 1. URL errors: 1.\r\n"))
         << result.out.constData();
     EXPECT_EQ(server.requests(),
               QList<QByteArray>{"GET /gone HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"});
@@ -204,17 +203,14 @@ TEST_F(ReportCommandsTest, RetestsAtOnceInOneSystemDirectoryKeepTheirOwnWorkFile
                                  "<\r\n*Reason for Failure: HTTP Code 404 Not Found\r\n");
         return QString::fromLocal8Bit(path);
     };
-    // The first re-test writes its input and waits a while before it scans
-    // it; the second one comes, runs and ends meanwhile.
+    // The first re-test starts and waits a while before its first step; the
+    // second one comes, runs and ends meanwhile.
     QProcess first;
     first.start(QStringLiteral(VANTREL_CHECK_PATH),
                 {QStringLiteral("--poll-ms"), QStringLiteral("700"), QStringLiteral("--http-port"),
                  QString::fromLatin1(server.portText()), QStringLiteral("--retest"),
                  reportOf("first")});
-    const QString firstInput = QString::fromLocal8Bit(home.file("urltmp~1"));
-    for (int wait = 0; wait < 1000 && !QFile::exists(firstInput); ++wait)
-        usleep(10000);
-    ASSERT_TRUE(QFile::exists(firstInput));
+    ASSERT_TRUE(first.waitForReadyRead(10000)) << "its start line";
     const CheckResult second =
         RunCheck({"--http-port", server.portText(), "--retest", reportOf("second").toLocal8Bit()});
     ASSERT_TRUE(first.waitForFinished(30000));

@@ -7,51 +7,50 @@
 
 namespace {
 
-TEST(ResultCommandsTest, RetestClearsTheWindowAndRunsTheReportedLinksAgain)
+// A re-test reports each link under its own page, in the order of the
+// report, and a repair after it repairs those pages.
+TEST(ResultCommandsTest, RetestKeepsThePagesAndARepairAfterItRepairsThem)
 {
     LoopbackServer server(LoopbackReply::Status("HTTP/1.0 404 Not Found"));
     ASSERT_TRUE(server.isListening());
     EngineHarness h({server.portText(), server.portText()});
-    const QByteArray page = h.Html("a.html", "<a href=\"http://127.0.0.1/x\">X</a>"
-                                             "<a href=\"http://127.0.0.1/y\">Y</a>.");
-    h.engine->StartTest(page, false, false);
+    const QByteArray a = h.Html("a.html", "<a href=\"http://127.0.0.1/x\">X</a>"
+                                          "<a href=\"http://127.0.0.1/y\">Y</a>.\n");
+    const QByteArray b = h.Html("b.html", "<p><a href=\"http://127.0.0.1/z\">Z</a></p>\n");
+    h.engine->StartTest(a, false, true);
     h.RunToEnd();
-    ASSERT_EQ(h.engine->ReportText().count("HTTP Code 404"), 2);
+    const QByteArray first = h.engine->ReportText();
+    ASSERT_EQ(first.count("HTTP Code 404"), 3);
 
     OnRetestFailedLinks(*h.engine);
     EXPECT_TRUE(h.engine->m_bRunning);
     EXPECT_FALSE(h.engine->CanRetestOrRepair()) << "disabled until the new run ends";
     h.RunToEnd();
-    const QByteArray input = h.home.file("urltmp~1");
-    EXPECT_TRUE(h.engine->ReportText().startsWith("Start of test ")) << "the window was cleared";
-    EXPECT_EQ(h.engine->ReportText().count("Start of test "), 1);
-    EXPECT_TRUE(h.engine->ReportText().contains(
-        "<Testing: " + input +
-        "\r\n\"http://127.0.0.1/x\" >X<\r\n*Reason for Failure: HTTP Code 404 "
-        "Not Found\r\n\"http://127.0.0.1/y\" >Y<\r\n*Reason for Failure: HTTP Code 404 Not "
-        "Found\r\n"
-        ">Results for " +
-        input + ": URLs tested: 2. URL errors: 2.\r\n"));
+    // The pages come in the order of the report it re-tests (the order the
+    // directory gave).
+    const QByteArray link = "*Reason for Failure: HTTP Code 404 Not Found\r\n";
+    const QByteArray pageA = "<Testing: " + a + "\r\n\"http://127.0.0.1/x\" >X<\r\n" + link +
+                             "\"http://127.0.0.1/y\" >Y<\r\n" + link + ">Results for " + a +
+                             ": URLs tested: 2. URL errors: 2.\r\n\r\n";
+    const QByteArray pageB = "<Testing: " + b + "\r\n\"http://127.0.0.1/z\" >Z<\r\n" + link +
+                             ">Results for " + b + ": URLs tested: 1. URL errors: 1.\r\n\r\n";
+    const bool aFirst = first.indexOf("<Testing: " + a) < first.indexOf("<Testing: " + b);
+    const QByteArray date = kTestDate;
+    EXPECT_EQ(h.engine->ReportText().toStdString(),
+              ("Start of test " + date + "\r\n\r\n" + (aFirst ? pageA + pageB : pageB + pageA) +
+               "End of test: " + date + "\r\n\r\n")
+                  .toStdString());
 
     OnRetestFailedLinks(*h.engine);
     h.RunToEnd();
-    EXPECT_EQ(h.engine->ReportText().count("HTTP Code 404"), 2) << "a re-test of a re-test";
-    EXPECT_EQ(server.requests().size(), 6);
-}
+    EXPECT_EQ(h.engine->ReportText().count("HTTP Code 404"), 3) << "a re-test of a re-test";
+    EXPECT_EQ(server.requests().size(), 9);
 
-TEST(ResultCommandsTest, RetestThatCannotWriteItsInputChangesNothing)
-{
-    EngineHarness h;
-    h.engine->StartTest(h.Html("a.txt", ""), false, true);
-    h.RunToEnd();
-    const QByteArray before = h.engine->ReportText();
-    qputenv("VANTREL_HOME", h.home.file("a.txt"));
-    OnRetestFailedLinks(*h.engine);
-    EXPECT_EQ(h.engine->ReportText(), before);
-    EXPECT_FALSE(h.engine->m_bRunning);
-    ASSERT_EQ(h.ui.messages.size(), 1);
-    EXPECT_TRUE(h.ui.messages.first().startsWith(QStringLiteral("The links cannot be re-tested")));
-    qputenv("VANTREL_HOME", h.home.path());
+    EXPECT_TRUE(
+        OnRepairFailedLinks(*h.engine, [] { return std::optional<int>(REPAIR_DISABLE_LINE); }));
+    EXPECT_EQ(ReadFileBytes(a), QByteArray("<!--<a href=\"http://127.0.0.1/x\">X</a>--><!--<a "
+                                           "href=\"http://127.0.0.1/y\">Y</a>-->.\n"));
+    EXPECT_EQ(ReadFileBytes(b), QByteArray("<p><!--<a href=\"http://127.0.0.1/z\">Z</a>--></p>\n"));
 }
 
 TEST(ResultCommandsTest, RepairAfterAnUnknownCodeAsksFirst)
