@@ -26,14 +26,15 @@ void DescribeArguments(QCommandLineParser &parser)
 }
 
 // True when an option before "--" asks for the help text or the version.
+// --help-all is left to the window system's start, which adds its own options.
 bool AsksForTextOnly(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--")
             return false;
-        if (argument == "-h" || argument == "-?" || argument == "--help" ||
-            argument == "--help-all" || argument == "-v" || argument == "--version")
+        if (argument == "-h" || argument == "-?" || argument == "--help" || argument == "-v" ||
+            argument == "--version")
             return true;
     }
     return false;
