@@ -96,6 +96,7 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
     QList<QByteArray> positional;
     QList<Command> commands;
     bool help = false;
+    bool version = false;
     bool optionsEnded = false;
     int filterChoices = 0;
     bool filterGiven = false;
@@ -124,6 +125,8 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             optionsEnded = true;
         } else if (argument == "--help" || argument == "-h") {
             help = true;
+        } else if (argument == "--version") {
+            version = true;
         } else if (argument == "--list-links") {
             commands.append(Command::ListLinks);
         } else if (argument == "--all-files") {
@@ -227,6 +230,10 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
 
     if (help) {
         options.command = Command::Help;
+        return parsed;
+    }
+    if (version) {
+        options.command = Command::Version;
         return parsed;
     }
     if (commands.size() > 1)

@@ -12,6 +12,7 @@ struct CheckOptions
     enum class Command
     {
         Help,
+        Version,
         Run,
         ListLinks,
         Retest,

@@ -6,6 +6,7 @@
 #include "cli/listlinks.h"
 #include "cli/reportcommands.h"
 #include "cli/testrun.h"
+#include "vantrelversion.h"
 
 int main(int argc, char **argv)
 {
@@ -29,6 +30,9 @@ int main(int argc, char **argv)
     switch (parsed.options.command) {
     case CheckOptions::Command::Help:
         std::fputs(CheckUsageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CheckOptions::Command::Version:
+        std::fputs("vantrel-check " VANTREL_VERSION "\n", stdout);
         return 0;
     case CheckOptions::Command::ListLinks:
         return ListLinks(parsed.options, stdout, stderr);

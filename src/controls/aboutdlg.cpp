@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "controls/staticlink.h"
+#include "vantrelversion.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ QWidget *CAboutDlg::CreateHeader()
     icon->setPixmap(AboutIcon().pixmap(QSize(ICON_SIZE, ICON_SIZE), devicePixelRatioF()));
     icon->setFixedSize(ICON_SIZE, ICON_SIZE);
 
-    auto *title = new QLabel(QStringLiteral("Vantrel Version 2.0"), header);
+    auto *title = new QLabel(QStringLiteral("Vantrel Version " VANTREL_VERSION), header);
     title->setTextFormat(Qt::PlainText);
     QFont titleFont = title->font();
     titleFont.setBold(true);

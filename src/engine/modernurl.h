@@ -4,8 +4,11 @@
 
 #include <QByteArray>
 
+#include "vantrelversion.h"
+
 // What today's web mode sends to name itself to servers.
-inline constexpr char kUserAgent[] = "Vantrel/2.0 (+https://vantrel.kestrine.example/)";
+inline constexpr char kUserAgent[] =
+    "Vantrel/" VANTREL_VERSION " (+https://vantrel.kestrine.example/)";
 
 enum class LinkScheme
 {

@@ -1,0 +1,46 @@
+# bash completion for vantrel-check
+
+_vantrel_check()
+{
+    local cur prev words cword
+    if declare -F _init_completion >/dev/null; then
+        _init_completion -s || return
+    else
+        cur=${COMP_WORDS[COMP_CWORD]}
+        prev=${COMP_WORDS[COMP_CWORD - 1]}
+    fi
+
+    case $prev in
+    --export)
+        mapfile -t COMPREPLY < <(compgen -W 'text html' -- "$cur")
+        return
+        ;;
+    --repair)
+        mapfile -t COMPREPLY < <(compgen -W 'disable replace' -- "$cur")
+        return
+        ;;
+    --report | --output)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+        return
+        ;;
+    --filter | --timeout | --jobs | --per-host | --poll-ms | --http-port | --ftp-port | \
+        --name-server)
+        # A value of the user's own: nothing to offer.
+        return
+        ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        mapfile -t COMPREPLY < <(compgen -W '--modern --all-files --recurse --filter --hawk
+            --one-eye --timeout --jobs --per-host --poll-ms --report --beep --http-port --ftp-port
+            --name-server --list-links --retest --export --output --force --repair --dry-run
+            --yes --help --version' -- "$cur")
+        return
+    fi
+
+    # The page to test or the saved report.
+    compopt -o filenames 2>/dev/null
+    mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+} &&
+    complete -F _vantrel_check vantrel-check
