@@ -251,6 +251,8 @@ void CTestEngine::TakeUpNextFile()
         return;
     }
     Tell([this](RunListener &listener) { listener.PageStarted({m_strCurrentFile, std::nullopt}); });
+    // The page is read for its links' places when its first outcome comes.
+    m_locator.reset();
     m_bSummaryDue = true;
     m_listFiles.removeFirst();
     if (!m_listUrls.isEmpty()) {
@@ -340,6 +342,13 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome)
     link.target = link.url;
     link.text = m_listAnchors.first();
     link.elapsedMs = outcome.elapsedMs;
+    if (!link.page.isEmpty()) {
+        if (!m_locator)
+            m_locator.emplace(CLinkLocator::ForPage(link.page));
+        const CLinkLocator::Place place = m_locator->Locate(link.url);
+        link.line = place.line;
+        link.column = place.column;
+    }
     if (!outcome.replied) {
         link.category = CategoryOfCode(outcome.failureCode);
     } else if (m_probe.m_nProtocol != PROTOCOL_HTTP) {

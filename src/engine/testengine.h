@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "discovery/linkextractor.h"
+#include "discovery/linklocator.h"
 #include "discovery/workfiles.h"
 #include "engine/httpprobe.h"
 #include "engine/probemode.h"
@@ -202,6 +203,8 @@ private:
     bool m_bPollPosted = false;
     // The current file was scanned and its summary line is still to come.
     bool m_bSummaryDue = false;
+    // Where the current page's links stand in it.
+    std::optional<CLinkLocator> m_locator;
     // The links of the current run's pages that are given, not scanned.
     GivenLinks m_givenLinks;
     // The rule the current run selects its links by.

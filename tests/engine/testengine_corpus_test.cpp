@@ -158,6 +158,7 @@ TEST_F(EngineCorpusTest, ReportIsExactForEveryKindOfOutcome)
         EXPECT_EQ(link.page, file);
         EXPECT_EQ(link.url, probes[i].url);
         EXPECT_EQ(link.text, "link " + QByteArray::number(i + 1));
+        EXPECT_EQ(std::make_pair(link.line, link.column), std::make_pair(int(i) + 2, 10));
         EXPECT_EQ(link.reported, !probes[i].result.isEmpty()) << probes[i].url.constData();
         if (link.reported) {
             EXPECT_TRUE(probes[i].result.endsWith(CategoryText(link.category))) << i;

@@ -1,0 +1,79 @@
+#include "linklocator.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "discovery/linkextractor.h"
+#include "platform/longpath.h"
+#include "platform/uniquefd.h"
+#include "platform/wholefile.h"
+
+namespace {
+
+// Pages larger than this are not read again for their links' places.
+constexpr qint64 kLargestLocatedPage = qint64{256} << 20;
+
+} // namespace
+
+CLinkLocator::CLinkLocator(QByteArray page) : m_page(std::move(page))
+{
+    m_cursor = NextAnchor(0);
+}
+
+CLinkLocator CLinkLocator::ForPage(const QByteArray &path)
+{
+    const UniqueFd fd(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
+    struct stat info
+    {};
+    QByteArray page;
+    if (!fd.IsValid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        !ReadWholeFile(fd.Get(), page, kLargestLocatedPage))
+        page.clear();
+    return CLinkLocator(std::move(page));
+}
+
+CLinkLocator::Place CLinkLocator::Locate(const QByteArray &link)
+{
+    if (link.isEmpty())
+        return {};
+    // An occurrence that runs into the next anchor line is not the link:
+    // the scan never takes a link across an anchor start.
+    for (qsizetype at = m_page.indexOf(link, m_cursor); at >= 0;
+         at = m_page.indexOf(link, at + 1)) {
+        const qsizetype end = NextAnchor(at + 1);
+        if (at + link.size() <= end) {
+            // The scan takes one link from each piece of an anchor line: the
+            // next link comes from the next anchor line, unless this one is
+            // long enough to be taken in several pieces.
+            const qsizetype start = m_page.lastIndexOf("<a", at);
+            const qsizetype startUpper = m_page.lastIndexOf("<A", at);
+            const qsizetype lineLength = end - std::max(start, startUpper);
+            m_cursor = lineLength > kSplitCopyPieceChars ? at + link.size() : end;
+            return PlaceOf(at);
+        }
+    }
+    return {};
+}
+
+qsizetype CLinkLocator::NextAnchor(qsizetype from) const
+{
+    for (qsizetype at = m_page.indexOf('<', from); at >= 0; at = m_page.indexOf('<', at + 1)) {
+        if (at + 1 < m_page.size() && (m_page[at + 1] == 'a' || m_page[at + 1] == 'A'))
+            return at;
+    }
+    return m_page.size();
+}
+
+CLinkLocator::Place CLinkLocator::PlaceOf(qsizetype offset)
+{
+    for (; m_counted < offset; ++m_counted) {
+        const char c = m_page[m_counted];
+        if (c == '\n' ||
+            (c == '\r' && (m_counted + 1 >= m_page.size() || m_page[m_counted + 1] != '\n'))) {
+            ++m_line;
+            m_lineStart = m_counted + 1;
+        }
+    }
+    return {m_line, static_cast<int>(offset - m_lineStart + 1)};
+}

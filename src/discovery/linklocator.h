@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+
+// Finds where the links that a scan took from a page stand in it: the line
+// and column of each, asked for in the order of the page. A link is looked
+// for from where the one before was found, within the anchor lines the scan
+// cuts the page into (the text from one "<a" to the next): the first
+// occurrence of its text after the anchor start is its place. A link that
+// does not stand in the page as it was taken (its text broken over lines, or
+// the page changed since) has no known place, and moves nothing.
+class CLinkLocator
+{
+public:
+    struct Place
+    {
+        int line = 0;   // from 1; 0 when unknown
+        int column = 0; // in bytes, from 1
+    };
+
+    explicit CLinkLocator(QByteArray page);
+    // Reads the page; one that cannot be read (or is not a regular file)
+    // leaves every place unknown.
+    static CLinkLocator ForPage(const QByteArray &path);
+
+    Place Locate(const QByteArray &link);
+
+private:
+    // The next anchor start ("<a" in either case) at or after from, or the
+    // page's length.
+    qsizetype NextAnchor(qsizetype from) const;
+    // The place of offset, counting lines on from the last place asked for.
+    Place PlaceOf(qsizetype offset);
+
+    QByteArray m_page;
+    qsizetype m_cursor = 0;
+    qsizetype m_counted = 0; // lines are counted up to here
+    int m_line = 1;
+    qsizetype m_lineStart = 0;
+};
