@@ -129,8 +129,8 @@ void CMainFrame::UpdateCommandStates()
     m_actions.repair->setEnabled(engine.CanRetestOrRepair());
     m_actions.exportResults->setEnabled(engine.CanExport());
     m_actions.clearWindow->setEnabled(engine.CanClearWindow());
-    m_actions.newReport->setEnabled(!engine.m_bRunning);
-    m_actions.openReport->setEnabled(!engine.m_bRunning);
+    m_actions.newReport->setEnabled(!engine.IsRunning());
+    m_actions.openReport->setEnabled(!engine.IsRunning());
 }
 
 void CMainFrame::ShowHelp(const QString &page)

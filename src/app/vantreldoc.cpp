@@ -41,7 +41,7 @@ void CVantrelDoc::OnNewDocument()
 
 void CVantrelDoc::OnOpenDocument()
 {
-    if (m_view.Engine().m_bRunning)
+    if (m_view.Engine().IsRunning())
         return;
     const QString path = m_chooseOpen(m_view.window(), QFileInfo(m_strLastPath).path());
     if (!path.isEmpty())

@@ -76,11 +76,11 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
                      engine->Jobs(), jobs);
 
     InterruptWatcher interrupt([&engine] {
-        if (engine->m_bRunning)
+        if (engine->IsRunning())
             engine->OnStopTest();
     });
     ui.onStateChanged = [&engine] {
-        if (!engine->m_bRunning && engine->m_bRunEnded)
+        if (!engine->IsRunning() && engine->CanRetestOrRepair())
             QCoreApplication::exit(0);
     };
 

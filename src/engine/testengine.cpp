@@ -570,6 +570,19 @@ void CTestEngine::AppendText(const QByteArray &text)
         m_ui.StateChanged();
 }
 
+bool CTestEngine::LoadReport(const QByteArray &report)
+{
+    if (m_bRunning)
+        return false;
+    OnClearWindow();
+    if (!report.isEmpty())
+        AppendText(report);
+    m_bRunEnded = !report.isEmpty();
+    m_categories.m_bUnknownCode = report.contains(kUnknownReasonText);
+    m_ui.StateChanged();
+    return true;
+}
+
 void CTestEngine::OnClearWindow()
 {
     if (m_bRunning)

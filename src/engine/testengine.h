@@ -123,22 +123,24 @@ public:
     // The pool's side of a concurrent run, or null before the first one.
     const CRunAhead *RunAhead() const { return m_pRunAhead.get(); }
 
-    QList<QByteArray> m_listFiles;
-    QList<QByteArray> m_listUrls;
-    QList<QByteArray> m_listAnchors;
-    int m_nUrlsInFile = 0;
-    QByteArray m_strCurrentFile;
-    int m_nFileCount = 0;
-    int m_nUrlErrors = -1;
-    bool m_bRunning = false;
-    bool m_bTimeoutArmed = false;
-    int m_nTimeoutSec = 15;
-    int m_nTimeoutMs = 15000;
-    bool m_bRunEnded = false;
-    bool m_bAwaitingReply = false;
-    bool m_bHasText = false;
-    bool m_bActivityCreated = false;
-    int m_nActivityTick = 0;
+    bool IsRunning() const { return m_bRunning; }
+    // The current link's reply (or outcome, with many at once) is awaited.
+    bool AwaitingReply() const { return m_bAwaitingReply; }
+    bool HasText() const { return m_bHasText; }
+    int TimeoutSeconds() const { return m_nTimeoutSec; }
+    // Files of the current or last run, and those still to be taken up.
+    int FileCount() const { return m_nFileCount; }
+    const QList<QByteArray> &QueuedFiles() const { return m_listFiles; }
+    // Links of the current page still to be taken.
+    bool HasQueuedLinks() const { return !m_listUrls.isEmpty(); }
+    // Links of the current page reported so far (-1 before the first page).
+    int UrlErrors() const { return m_nUrlErrors; }
+
+    // Puts a saved report in the window in place of what it held, as if its
+    // run had just ended: it can be exported, re-tested and repaired, and the
+    // repair asks first when it shows an unknown reply code. False (and
+    // nothing changes) while a run lasts.
+    bool LoadReport(const QByteArray &report);
 
 private:
     // Starts a run over the queued files.
@@ -194,6 +196,22 @@ private:
     bool m_bAdvancing = false;
     bool m_bTakePosted = false;
     std::optional<ProgressModel> m_pProgressDlg;
+    QList<QByteArray> m_listFiles;
+    QList<QByteArray> m_listUrls;
+    QList<QByteArray> m_listAnchors;
+    int m_nUrlsInFile = 0;
+    QByteArray m_strCurrentFile;
+    int m_nFileCount = 0;
+    int m_nUrlErrors = -1;
+    bool m_bRunning = false;
+    bool m_bTimeoutArmed = false;
+    int m_nTimeoutSec = 15;
+    int m_nTimeoutMs = 15000;
+    bool m_bRunEnded = false;
+    bool m_bAwaitingReply = false;
+    bool m_bHasText = false;
+    bool m_bActivityCreated = false;
+    int m_nActivityTick = 0;
     QByteArray m_report;
     CReportTextWriter m_reportWriter;
     std::vector<RunListener *> m_runListeners;

@@ -267,7 +267,7 @@ void CLinkRepair::Step()
 
 bool OnRepairFailedLinks(CTestEngine &engine, const std::function<std::optional<int>()> &chooseType)
 {
-    if (!engine.CanRetestOrRepair() || engine.m_bRunning)
+    if (!engine.CanRetestOrRepair() || engine.IsRunning())
         return false;
     if (engine.Categories().m_bUnknownCode && !engine.Ui().AskYesNo(UnknownCodeQuestion()))
         return false;

@@ -62,7 +62,7 @@ QList<ScannedFile> RetestPages(const QByteArray &report, LinkRule rule)
 
 void OnRetestFailedLinks(CTestEngine &engine)
 {
-    if (!engine.CanRetestOrRepair() || engine.m_bRunning)
+    if (!engine.CanRetestOrRepair() || engine.IsRunning())
         return;
     const QList<ScannedFile> pages = RetestPages(
         engine.ReportText(), engine.TodaysWeb() ? LinkRule::TodaysWeb : LinkRule::Classic);

@@ -79,7 +79,7 @@ TEST(DesktopRunTest, RunFromSelectFilesShowsTheTerminalsReportAndMovesTheCommand
 
     ChooseFile(page);
     Give(actions.selectFiles);
-    ASSERT_TRUE(view->Engine().m_bRunning);
+    ASSERT_TRUE(view->Engine().IsRunning());
     EXPECT_FALSE(actions.selectFiles->isEnabled());
     EXPECT_TRUE(actions.stopTest->isEnabled());
     EXPECT_FALSE(actions.retest->isEnabled());
@@ -100,7 +100,7 @@ TEST(DesktopRunTest, RunFromSelectFilesShowsTheTerminalsReportAndMovesTheCommand
         [&] { return view->ProgressDialog()->m_strUrlIndex->text() == QStringLiteral("2"); }));
     view->ProgressDialog()->grab().save(QStringLiteral(SCREENSHOT_DIR "/progress.png"));
 
-    ASSERT_TRUE(WaitUntil([&] { return !view->Engine().m_bRunning; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(WaitUntil([&] { return !view->Engine().IsRunning(); }, std::chrono::seconds(20)));
     EXPECT_EQ(view->ProgressDialog(), nullptr);
     EXPECT_TRUE(actions.selectFiles->isEnabled());
     EXPECT_FALSE(actions.stopTest->isEnabled());
@@ -138,7 +138,7 @@ TEST(DesktopRunTest, StopDuringAProbeOfASilentHostEndsTheRunAtOnce)
 
     ChooseFile(page);
     Give(desk.frame->Actions().selectFiles);
-    ASSERT_TRUE(WaitUntil([&] { return view->Engine().m_bAwaitingReply; }));
+    ASSERT_TRUE(WaitUntil([&] { return view->Engine().AwaitingReply(); }));
 
     // The window keeps working while the probe waits.
     int ticks = 0;
@@ -146,11 +146,11 @@ TEST(DesktopRunTest, StopDuringAProbeOfASilentHostEndsTheRunAtOnce)
     QObject::connect(&repaint, &QTimer::timeout, &repaint, [&ticks] { ++ticks; });
     repaint.start(10);
     ASSERT_TRUE(WaitUntil([&] { return ticks >= 5; }));
-    EXPECT_TRUE(view->Engine().m_bRunning);
+    EXPECT_TRUE(view->Engine().IsRunning());
     EXPECT_TRUE(desk.frame->Actions().stopTest->isEnabled());
 
     Give(desk.frame->Actions().stopTest);
-    EXPECT_FALSE(view->Engine().m_bRunning);
+    EXPECT_FALSE(view->Engine().IsRunning());
     EXPECT_TRUE(view->Engine().ReportText().endsWith("<Testing: " + page +
                                                      "\r\nTesting Stopped by User\r\n"));
     EXPECT_EQ(view->ProgressDialog(), nullptr);
@@ -165,7 +165,7 @@ TEST(DesktopRunTest, ClosingTheWindowDuringARunRemovesTheWorkFiles)
     const QByteArray page = desk->Html("a.html", "<a href=\"http://127.0.0.1/\">A</a>.");
     ChooseFile(page);
     Give(desk->frame->Actions().selectFiles);
-    ASSERT_TRUE(WaitUntil([&] { return desk->frame->View()->Engine().m_bAwaitingReply; }));
+    ASSERT_TRUE(WaitUntil([&] { return desk->frame->View()->Engine().AwaitingReply(); }));
     const QByteArray splitCopy = desk->home.file("urltmp~2");
     ASSERT_TRUE(QFile::exists(QString::fromLocal8Bit(splitCopy)));
 
@@ -187,7 +187,7 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
     const QByteArray page = desk.Html("slow.html", "<a href=\"http://127.0.0.1/\">Slow</a>.");
     ChooseFile(page);
     Give(desk.frame->Actions().selectFiles);
-    ASSERT_TRUE(WaitUntil([&] { return view->Engine().m_bAwaitingReply; }));
+    ASSERT_TRUE(WaitUntil([&] { return view->Engine().AwaitingReply(); }));
     ASSERT_TRUE(desk.frame->Actions().settings->isEnabled());
 
     WhenModal([](QWidget *dialog) {
@@ -197,7 +197,7 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
     });
     EXPECT_FALSE(view->Engine().TodaysWeb());
     Give(desk.frame->Actions().settings);
-    EXPECT_TRUE(view->Engine().m_bRunning);
+    EXPECT_TRUE(view->Engine().IsRunning());
     // In memory the https failures follow the 21 classic categories; the
     // stored filter keeps its 21 characters and they are stored apart.
     EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("0000000111100000010001111"));
@@ -213,7 +213,7 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
     Give(desk.frame->Actions().settings);
     EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("0000000111100000010001111"));
     EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
-    EXPECT_TRUE(view->Engine().m_bRunning);
+    EXPECT_TRUE(view->Engine().IsRunning());
     Give(desk.frame->Actions().stopTest);
 }
 
@@ -233,7 +233,7 @@ TEST(DesktopRunTest, StatusBarTellsOfHttpsLinksLeftUntested)
                                                     "<a href=\"HTTPS://127.0.0.1/t\">T</a>\n");
     ChooseFile(page);
     Give(desk.frame->Actions().selectFiles);
-    ASSERT_TRUE(WaitUntil([&] { return !view->Engine().m_bRunning; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(WaitUntil([&] { return !view->Engine().IsRunning(); }, std::chrono::seconds(20)));
     EXPECT_EQ(desk.frame->StatusBar()->currentMessage(),
               QStringLiteral("2 https links were not tested; turn on Test Today's Web in Settings "
                              "to test them"));

@@ -82,7 +82,7 @@ TEST(SelectFilesDialogTest, RemembersTheChoiceCouplesTheBoxesAndBrowsesFromTheLa
     });
     Give(desk.frame->Actions().selectFiles);
     EXPECT_EQ(browseStart, QString::fromLocal8Bit(desk.home.file("site")));
-    ASSERT_TRUE(WaitUntil([&] { return !desk.frame->View()->Engine().m_bRunning; }));
+    ASSERT_TRUE(WaitUntil([&] { return !desk.frame->View()->Engine().IsRunning(); }));
     EXPECT_EQ(desk.StoredInt("FileSel", "Recurse"), 1);
     EXPECT_EQ(desk.StoredInt("FileSel", "AllFiles"), 1);
     EXPECT_TRUE(desk.frame->View()->Engine().ReportText().contains(
@@ -104,9 +104,9 @@ TEST(SelectFilesDialogTest, AMissingFileIsRefusedAndNothingIsStored)
     });
     Give(desk.frame->Actions().selectFiles);
     EXPECT_EQ(message, QStringLiteral("The chosen file does not exist"));
-    EXPECT_FALSE(desk.frame->View()->Engine().m_bRunning);
+    EXPECT_FALSE(desk.frame->View()->Engine().IsRunning());
     EXPECT_EQ(desk.StoredString("FileSel", "Starter"), QByteArray("<none>"));
-    EXPECT_FALSE(desk.frame->View()->Engine().m_bHasText);
+    EXPECT_FALSE(desk.frame->View()->Engine().HasText());
 }
 
 TEST(ExportDialogTest, TheFormatSwitchesTheExtensionAndTheChoiceIsRemembered)

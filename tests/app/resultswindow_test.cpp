@@ -130,7 +130,7 @@ TEST(ResultsWindowTest, AFileThatIsNotAReportIsRefusedWithoutStallingTheWindow)
     });
     EXPECT_FALSE(desk.frame->Document().OpenFile(QString::fromLocal8Bit(fifo)));
     EXPECT_TRUE(message.contains(QStringLiteral("not a file"))) << message.toStdString();
-    EXPECT_FALSE(desk.frame->View()->Engine().m_bHasText);
+    EXPECT_FALSE(desk.frame->View()->Engine().HasText());
 }
 
 } // namespace

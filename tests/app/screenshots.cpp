@@ -146,9 +146,9 @@ int main(int argc, char **argv)
         Press(dialog, QStringLiteral("OK"));
     });
     Give(actions.selectFiles);
-    WaitUntil([&] { return frame.View()->Engine().m_nUrlErrors >= 1; });
+    WaitUntil([&] { return frame.View()->Engine().UrlErrors() >= 1; });
     Shoot(QStringLiteral("testing-progress"));
-    WaitUntil([&] { return !frame.View()->Engine().m_bRunning; }, std::chrono::seconds(60));
+    WaitUntil([&] { return !frame.View()->Engine().IsRunning(); }, std::chrono::seconds(60));
     Shoot(QStringLiteral("mainframe-after-run"));
     Shoot(QStringLiteral("main-window"), &frame);
 

@@ -51,7 +51,7 @@ RunOutcome RunWhole(const QByteArray &path, bool allFiles, const ProbePorts &por
     if (spoil)
         spoil();
     RunOutcome outcome;
-    outcome.ended = SpinUntil([&engine] { return !engine->m_bRunning; }, std::chrono::seconds(60));
+    outcome.ended = SpinUntil([&engine] { return !engine->IsRunning(); }, std::chrono::seconds(60));
     outcome.report = engine->ReportText();
     outcome.trace = ui.trace;
     outcome.httpsNotTested = ui.httpsNotTested;

@@ -33,13 +33,13 @@ EngineHarness::EngineHarness(ProbePorts ports, int pollMs, const QByteArray &nam
 void EngineHarness::Tick()
 {
     engine->OnTimer(TIMER_POLL);
-    SpinUntil([this] { return !engine->m_bAwaitingReply || engine->m_listUrls.isEmpty(); },
+    SpinUntil([this] { return !engine->AwaitingReply() || !engine->HasQueuedLinks(); },
               std::chrono::seconds(5));
 }
 
 void EngineHarness::RunToEnd(int maxTicks)
 {
-    for (int tick = 0; tick < maxTicks && engine->m_bRunning; ++tick)
+    for (int tick = 0; tick < maxTicks && engine->IsRunning(); ++tick)
         Tick();
 }
 

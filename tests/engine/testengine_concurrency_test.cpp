@@ -368,7 +368,7 @@ TEST(ConcurrentRunTest, ProbesThatFindNoDescriptorWaitForOthersInsteadOfFailing)
         close(fillers.back());
         fillers.pop_back();
     }
-    const bool ended = SpinUntil([&] { return !engine->m_bRunning; });
+    const bool ended = SpinUntil([&] { return !engine->IsRunning(); });
     for (const int fd : fillers)
         close(fd);
     ASSERT_TRUE(ended);

@@ -43,7 +43,7 @@ protected:
         engine = std::make_unique<CTestEngine>(ui, timers, *settings, options);
         engine->AddRunListener(&records);
         engine->StartTest(file, false, false);
-        ASSERT_TRUE(SpinUntil([this] { return !engine->m_bRunning; }, std::chrono::seconds(60)));
+        ASSERT_TRUE(SpinUntil([this] { return !engine->IsRunning(); }, std::chrono::seconds(60)));
         report = engine->ReportText();
         engine.reset();
     }

@@ -74,7 +74,7 @@ TEST(TestEngineProbeTest, NamesAreLookedUpWithoutTheNetwork)
         h.Tick();
         EXPECT_EQ(h.ui.report, kStart + "<Testing: " + page + "\r\n\"" + link + "\" >x<\r\n" +
                                    c.result + "\r\n");
-        EXPECT_FALSE(h.engine->m_bAwaitingReply);
+        EXPECT_FALSE(h.engine->AwaitingReply());
         EXPECT_FALSE(h.timers.IsArmed(TIMER_TIMEOUT)) << "recorded without waiting for it";
         EXPECT_TRUE(h.ui.statusChanges.contains(
             QStringLiteral("1:Connected to %1").arg(QString::fromLatin1(c.host))));
@@ -131,13 +131,13 @@ TEST(TestEngineProbeTest, ProbeInFlightEndsCleanlyWhicheverWayItEnds)
         Heartbeat heartbeat;
 
         h.engine->OnTimer(TIMER_POLL);
-        ASSERT_TRUE(h.engine->m_bAwaitingReply);
+        ASSERT_TRUE(h.engine->AwaitingReply());
         if (c.link.contains("www")) {
             ASSERT_TRUE(silent.waitForQueries(++queries));
         }
         ASSERT_TRUE(heartbeat.Wait()) << "the event loop turns while the probe is in flight";
         h.engine->OnTimer(TIMER_POLL);
-        EXPECT_TRUE(h.engine->m_bAwaitingReply) << "ticks do nothing meanwhile";
+        EXPECT_TRUE(h.engine->AwaitingReply()) << "ticks do nothing meanwhile";
         EXPECT_NE(h.engine->Probe().m_pSocket, nullptr);
         EXPECT_EQ(h.ui.report, testing);
         EXPECT_EQ(h.ui.waitCursorChanges, QList<bool>{true});
@@ -146,14 +146,14 @@ TEST(TestEngineProbeTest, ProbeInFlightEndsCleanlyWhicheverWayItEnds)
         case End::Stop:
             h.engine->OnStopTest();
             EXPECT_EQ(h.ui.report, testing + "Testing Stopped by User\r\n");
-            EXPECT_FALSE(h.engine->m_bRunning);
+            EXPECT_FALSE(h.engine->IsRunning());
             break;
         case End::TimeOut:
             h.engine->OnTimer(TIMER_TIMEOUT);
             EXPECT_EQ(h.ui.report, testing + "\"" + c.link +
                                        "\" >x<\r\n*Reason for Failure: Host Took Too Long to "
                                        "Respond\r\n");
-            EXPECT_TRUE(h.engine->m_bRunning) << "the run goes on with the next link";
+            EXPECT_TRUE(h.engine->IsRunning()) << "the run goes on with the next link";
             break;
         case End::Close:
             h.engine.reset();
@@ -164,7 +164,7 @@ TEST(TestEngineProbeTest, ProbeInFlightEndsCleanlyWhicheverWayItEnds)
         EXPECT_EQ(CSocketWnd::s_nInstances, 0);
         if (h.engine) {
             EXPECT_EQ(h.engine->Probe().m_pSocket, nullptr);
-            EXPECT_FALSE(h.engine->m_bAwaitingReply);
+            EXPECT_FALSE(h.engine->AwaitingReply());
             EXPECT_EQ(h.engine->Probe().m_resolver.PendingLookups(), 0);
         }
         EXPECT_EQ(OpenSocketCount(), sockets) << "no socket of the probe is left";

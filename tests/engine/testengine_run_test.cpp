@@ -18,14 +18,14 @@ TEST(TestEngineRunTest, DirectoryWithoutHtmlFilesEndsAtTheFirstTick)
     EngineHarness h;
     const QByteArray named = h.Html("notes.txt", "no html here");
     h.engine->StartTest(named, false, true);
-    EXPECT_TRUE(h.engine->m_bRunning);
+    EXPECT_TRUE(h.engine->IsRunning());
     EXPECT_TRUE(h.timers.IsArmed(TIMER_POLL));
     EXPECT_EQ(h.timers.armed[TIMER_POLL], 100);
     EXPECT_EQ(h.ui.report, kStart);
 
     h.Tick();
-    EXPECT_FALSE(h.engine->m_bRunning);
-    EXPECT_TRUE(h.engine->m_bRunEnded);
+    EXPECT_FALSE(h.engine->IsRunning());
+    EXPECT_TRUE(h.engine->CanRetestOrRepair());
     EXPECT_FALSE(h.timers.IsArmed(TIMER_POLL));
     EXPECT_EQ(h.ui.report, kStart + kEnd);
     EXPECT_EQ(h.ui.panes[1], QStringLiteral("Search Complete"));
@@ -39,7 +39,7 @@ TEST(TestEngineRunTest, SubDirectoriesWithoutAllFilesQueueNothing)
     EngineHarness h;
     const QByteArray named = h.Html("a.html", "<a href=\"http://x/\">x</a>.");
     h.engine->StartTest(named, true, false);
-    EXPECT_EQ(h.engine->m_nFileCount, 0);
+    EXPECT_EQ(h.engine->FileCount(), 0);
     h.Tick();
     EXPECT_EQ(h.ui.report, kStart + kEnd);
 }
@@ -82,7 +82,7 @@ TEST(TestEngineRunTest, StopWhileAReplyIsAwaitedClosesTheConnectionQuietly)
     const QByteArray file = h.Html("a.html", "<a href=\"http://127.0.0.1/slow\">slow</a>.");
     h.engine->StartTest(file, false, false);
     h.engine->OnTimer(TIMER_POLL);
-    ASSERT_TRUE(h.engine->m_bAwaitingReply);
+    ASSERT_TRUE(h.engine->AwaitingReply());
     // The request goes out once the connect has completed, from the event loop.
     ASSERT_TRUE(
         SpinUntil([&h] { return h.ui.panes[2] == QStringLiteral("GET method sent to host"); }));
@@ -125,7 +125,7 @@ TEST(TestEngineRunTest, ReplyAtTheLastMomentIsRecordedOnceAndTheNextProbeGetsAFr
 
     h.engine->OnTimer(TIMER_POLL);
     EXPECT_EQ(h.timers.armed[TIMER_TIMEOUT], 2000) << "re-armed for the next link";
-    SpinUntil([&h] { return !h.engine->m_bAwaitingReply; });
+    SpinUntil([&h] { return !h.engine->AwaitingReply(); });
     EXPECT_EQ(h.ui.report.count("HTTP Code 404 Not Found"), 2);
 }
 
@@ -139,7 +139,7 @@ TEST(TestEngineRunTest, HostThatClosesWithoutAnswerEndsAtTheTimeOut)
     h.engine->OnTimer(TIMER_POLL);
     ASSERT_TRUE(SpinUntil([&h] { return h.engine->Probe().m_pSocket == nullptr; }));
     EXPECT_EQ(h.ui.panes[1], QStringLiteral("Connection Closed by Host"));
-    EXPECT_TRUE(h.engine->m_bAwaitingReply) << "the link still waits for its outcome";
+    EXPECT_TRUE(h.engine->AwaitingReply()) << "the link still waits for its outcome";
 
     h.engine->OnTimer(TIMER_POLL);
     EXPECT_FALSE(h.ui.report.contains("\"http://127.0.0.1/\"")) << "ticks do nothing meanwhile";
@@ -170,7 +170,7 @@ TEST(TestEngineRunTest, ProgressFollowsFilesAndLinks)
     EXPECT_EQ(h.ui.progress.m_ctlUrlProgress.upper, 2);
 
     int lastFilePosition = 0;
-    while (h.engine->m_bRunning) {
+    while (h.engine->IsRunning()) {
         lastFilePosition = h.ui.progress.m_ctlFileProgress.pos;
         h.Tick();
     }
@@ -181,13 +181,14 @@ TEST(TestEngineRunTest, ProgressFollowsFilesAndLinks)
 
 TEST(TestEngineRunTest, ActivityBarBlinksEverySecondOfTicks)
 {
-    EngineHarness h;
-    h.engine->StartTest(h.Html("a.txt", ""), false, true);
-    h.engine->m_listFiles.append("never taken up");
-    h.engine->m_listUrls.append("http://x/");
-    h.engine->m_listAnchors.append("x");
-    h.engine->m_bAwaitingReply = true;
-    for (int tick = 0; tick < 30; ++tick)
+    // A host that takes the request and never answers keeps the run waiting.
+    LoopbackServer silent(LoopbackReply::Of(LoopbackReply::Kind::Silent));
+    ASSERT_TRUE(silent.isListening());
+    EngineHarness h({silent.portText(), silent.portText()});
+    h.engine->StartTest(h.Html("a.html", "<a href=\"http://127.0.0.1/\">x</a>."), false, false);
+    h.engine->OnTimer(TIMER_POLL);
+    ASSERT_TRUE(SpinUntil([&h] { return h.engine->AwaitingReply(); }, std::chrono::seconds(5)));
+    for (int tick = 1; tick < 30; ++tick)
         h.engine->OnTimer(TIMER_POLL);
     EXPECT_EQ(h.ui.activity, (QList<int>{0, 1, 0, 1})) << "created empty, full at 10, empty at 20";
     h.engine->OnStopTest();
@@ -215,7 +216,7 @@ TEST(TestEngineRunTest, ClosingTheEngineEndsTheRunAndRemovesTheWorkFiles)
     const QByteArray page = h.Html("a.html", "<a href=\"http://no-such-host.invalid/\">x</a>.");
     h.engine->StartTest(page, false, false);
     h.engine->StartTest(page, false, false);
-    EXPECT_EQ(h.engine->m_nFileCount, 1) << "a second start during a run is refused";
+    EXPECT_EQ(h.engine->FileCount(), 1) << "a second start during a run is refused";
     h.Tick();
     for (const char *name : {"urltmp~", "urltmp~1", "urltmp~3"})
         WriteFileBytes(h.home.file(name), "left over");
@@ -239,7 +240,7 @@ TEST(TestEngineRunTest, ImmediatePaceTakesTheNextStepWithoutAPeriod)
     EXPECT_EQ(h.timers.posted, std::vector<int>{TIMER_POLL}) << "the next file, at once";
     h.timers.posted.clear();
     h.engine->OnTimer(TIMER_POLL);
-    EXPECT_FALSE(h.engine->m_bRunning);
+    EXPECT_FALSE(h.engine->IsRunning());
     EXPECT_TRUE(h.timers.posted.empty()) << "nothing more after the end";
 }
 
@@ -252,14 +253,14 @@ TEST(TestEngineRunTest, ImmediatePaceGoesOnAfterAConnectFailure)
                         false);
     h.timers.posted.clear();
     h.engine->OnTimer(TIMER_POLL);
-    ASSERT_TRUE(h.engine->m_bAwaitingReply) << "the lookup is under way";
+    ASSERT_TRUE(h.engine->AwaitingReply()) << "the lookup is under way";
     EXPECT_TRUE(h.timers.posted.empty()) << "no step while the connect is pending";
-    ASSERT_TRUE(SpinUntil([&h] { return !h.engine->m_bAwaitingReply; }));
+    ASSERT_TRUE(SpinUntil([&h] { return !h.engine->AwaitingReply(); }));
     EXPECT_TRUE(h.ui.report.endsWith("*Reason for Failure: Can't Find Named Host\r\n"));
     EXPECT_EQ(h.timers.posted, std::vector<int>{TIMER_POLL}) << "the next step, at once";
     h.timers.posted.clear();
     h.engine->OnTimer(TIMER_POLL);
-    EXPECT_FALSE(h.engine->m_bRunning);
+    EXPECT_FALSE(h.engine->IsRunning());
 }
 
 } // namespace

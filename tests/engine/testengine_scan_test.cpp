@@ -59,7 +59,7 @@ TEST(TestEngineScanTest, APageThatCannotBeScannedIsNamedAndTheRunGoesOn)
         for (const char *name : {"site/a.html", "site/b.html", "site/c.html"})
             h.Html(name, kLink);
         h.engine->StartTest(h.home.file("site/a.html"), false, true);
-        const QList<QByteArray> files = h.engine->m_listFiles;
+        const QList<QByteArray> files = h.engine->QueuedFiles();
         ASSERT_EQ(files.size(), 3);
         std::vector<int> keep;
         c.spoil(files[1], keep);
@@ -98,7 +98,7 @@ TEST(TestEngineScanTest, AWorkFileThatCannotTakeItsPlaceFailsTheScanAndLeavesNoT
               kStart + "Could not scan " + page + " for links: " + why + "\r\n\r\n" + kEnd);
     EXPECT_EQ(h.ui.scanFailures, QList<QByteArray>{page + ": " + why});
     EXPECT_TRUE(h.ui.messages.isEmpty()) << "the window decides how to show it";
-    EXPECT_FALSE(h.engine->m_bRunning);
+    EXPECT_FALSE(h.engine->IsRunning());
     EXPECT_EQ(h.engine->ReportedInRun(), 0);
     struct stat info
     {};

@@ -45,7 +45,8 @@ TEST(ResultsWindowJobsTest, LinksTestedAtOnceApplyToTheRunUnderWayAndToTheNextSt
     EXPECT_EQ(view->Engine().Jobs(), 6);
     EXPECT_EQ(desk.StoredInt("Settings", "Jobs"), 6);
 
-    ASSERT_TRUE(WaitUntil([view] { return !view->Engine().m_bRunning; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(
+        WaitUntil([view] { return !view->Engine().IsRunning(); }, std::chrono::seconds(20)));
     EXPECT_GT(server.peakWaiting(), 1) << "the rest went several at once";
     const QByteArray date(kDesktopTestDate);
     EXPECT_EQ(view->Engine().ReportText(),

@@ -27,12 +27,12 @@ TEST(ResultsWindowScanTest, PagesThatCannotBeScannedAreNamedInOneBoxAfterTheStep
     WhenModal([&](QWidget *box) {
         ++boxes;
         // Files that fail while the box is open join it.
-        EXPECT_TRUE(WaitUntil([view] { return !view->Engine().m_bRunning; }));
+        EXPECT_TRUE(WaitUntil([view] { return !view->Engine().IsRunning(); }));
         seen = ModalText(box);
         Press(box, QStringLiteral("OK"));
     });
     view->Engine().StartTest(desk.home.file("site/a.html"), false, true);
-    const QList<QByteArray> files = view->Engine().m_listFiles;
+    const QList<QByteArray> files = view->Engine().QueuedFiles();
     ASSERT_EQ(files.size(), 3);
     view->Engine().OnTimer(TIMER_POLL);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "no box inside the engine's step";

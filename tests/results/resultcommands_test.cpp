@@ -23,7 +23,7 @@ TEST(ResultCommandsTest, RetestKeepsThePagesAndARepairAfterItRepairsThem)
     ASSERT_EQ(first.count("HTTP Code 404"), 3);
 
     OnRetestFailedLinks(*h.engine);
-    EXPECT_TRUE(h.engine->m_bRunning);
+    EXPECT_TRUE(h.engine->IsRunning());
     EXPECT_FALSE(h.engine->CanRetestOrRepair()) << "disabled until the new run ends";
     h.RunToEnd();
     // The pages come in the order of the report it re-tests (the order the

@@ -212,7 +212,7 @@ void CVantrelView::OnClearWindow()
 void CVantrelView::OnSettings()
 {
     CResultCategories &categories = m_engine->Categories();
-    const ViewSettings current{m_crBackColor, m_engine->m_nTimeoutSec, categories.m_strFilter,
+    const ViewSettings current{m_crBackColor, m_engine->TimeoutSeconds(), categories.m_strFilter,
                                m_engine->Jobs(), m_engine->TodaysWeb()};
     const std::optional<ViewSettings> chosen =
         RunSettingsDialog(window(), m_settings, categories.m_strCategory, current);
