@@ -19,6 +19,8 @@ int main(int argc, char **argv)
     qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vantrel-check"));
+    if (QCoreApplication::applicationVersion().isEmpty())
+        QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
 
     const ParsedCheckOptions parsed = ParseCheckOptions(arguments);
     if (!parsed.error.isEmpty()) {
