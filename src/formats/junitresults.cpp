@@ -80,7 +80,6 @@ void CJUnitResultsWriter::LinkTested(const LinkRecord &link)
 {
     Open();
     m_tally.LinkTested(link);
-    ++m_caseCount;
     m_elapsedMs += link.elapsedMs;
     m_cases += "<testcase name=\"" + Attribute(link.url) + "\" classname=\"" +
                Attribute(link.page) + "\" time=\"" + Seconds(link.elapsedMs) + '"';
@@ -88,7 +87,6 @@ void CJUnitResultsWriter::LinkTested(const LinkRecord &link)
         m_cases += "/>\n";
         return;
     }
-    ++m_failureCount;
     const QByteArray category = Attribute(CategoryText(link.category));
     m_cases += ">\n<failure message=\"" + category + "\" type=\"" + category +
                "\">Link: " + Content(link.url) + "\nText: " + Content(link.text);
@@ -102,17 +100,15 @@ void CJUnitResultsWriter::LinkTested(const LinkRecord &link)
 
 void CJUnitResultsWriter::WriteSuite(const PageEnd &page)
 {
-    QByteArray suite =
-        "<testsuite name=\"" + Attribute(page.path) + "\" tests=\"" +
-        QByteArray::number(m_caseCount) + "\" failures=\"" + QByteArray::number(m_failureCount) +
-        "\" errors=\"0\" skipped=\"0\" time=\"" + Seconds(m_elapsedMs) + "\">\n" + m_cases;
+    QByteArray suite = "<testsuite name=\"" + Attribute(page.path) + "\" tests=\"" +
+                       QByteArray::number(page.tested) + "\" failures=\"" +
+                       QByteArray::number(page.errors) + "\" errors=\"0\" skipped=\"0\" time=\"" +
+                       Seconds(m_elapsedMs) + "\">\n" + m_cases;
     if (page.scanError)
         suite += "<system-err>Could not scan " + Content(page.path) +
                  " for links: " + Escaped(*page.scanError, false) + "</system-err>\n";
     m_output(suite + "</testsuite>\n");
     m_cases.clear();
-    m_caseCount = 0;
-    m_failureCount = 0;
     m_elapsedMs = 0;
 }
 

@@ -6,8 +6,10 @@
 
 // The results as JUnit XML, the test report CI servers show: one testsuite
 // per page, one testcase per tested link, with a failure for each reported
-// link. A testsuite's counts come before its cases, so one page's cases are
-// held until the page is over; nothing more stays in memory.
+// link. A testsuite's counts (the page's tested and reported links, which a
+// saved report's summary tells though it lists only the reported ones) come
+// before its cases, so one page's cases are held until the page is over;
+// nothing more stays in memory.
 class CJUnitResultsWriter final : public ResultsFormatter
 {
 public:
@@ -29,9 +31,7 @@ private:
     FormatOutput m_output;
     ResultTally m_tally;
     bool m_opened = false;
-    // The open page's test cases.
+    // The open page's test cases and the time they took.
     QByteArray m_cases;
-    int m_caseCount = 0;
-    int m_failureCount = 0;
     qint64 m_elapsedMs = 0;
 };
