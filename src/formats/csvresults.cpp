@@ -6,7 +6,7 @@ namespace {
 
 QByteArray Field(const QByteArray &bytes)
 {
-    const QByteArray text = FieldText(bytes).toUtf8();
+    const QByteArray text = bytes.isValidUtf8() ? bytes : FieldText(bytes).toUtf8();
     if (!text.contains(',') && !text.contains('"') && !text.contains('\r') && !text.contains('\n'))
         return text;
     QByteArray quoted = text;

@@ -5,6 +5,15 @@ QString FieldText(const QByteArray &bytes)
     return bytes.isValidUtf8() ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
 }
 
+bool IsPlainUtf8(const QByteArray &bytes, std::string_view special)
+{
+    for (const char byte : bytes) {
+        if (static_cast<unsigned char>(byte) < 0x20 || special.find(byte) != special.npos)
+            return false;
+    }
+    return bytes.isValidUtf8();
+}
+
 QString ShownCharacter(QChar character)
 {
     const char16_t code = character.unicode();

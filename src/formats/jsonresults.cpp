@@ -28,6 +28,8 @@ QByteArray Quoted(const QString &text)
 
 QByteArray Quoted(const QByteArray &bytes)
 {
+    if (IsPlainUtf8(bytes, "\"\\"))
+        return '"' + bytes + '"';
     return Quoted(FieldText(bytes));
 }
 

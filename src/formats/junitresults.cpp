@@ -1,5 +1,7 @@
 #include "junitresults.h"
 
+#include <string_view>
+
 #include "formats/fieldtext.h"
 
 namespace {
@@ -39,14 +41,17 @@ QByteArray Escaped(const QString &text, bool attribute)
     return escaped.toUtf8();
 }
 
+// Bytes of U+FFFE and U+FFFF begin with 0xEF: a field with one is escaped.
+constexpr std::string_view kXmlSpecial = "&<>\"\xEF";
+
 QByteArray Attribute(const QByteArray &bytes)
 {
-    return Escaped(FieldText(bytes), true);
+    return IsPlainUtf8(bytes, kXmlSpecial) ? bytes : Escaped(FieldText(bytes), true);
 }
 
 QByteArray Content(const QByteArray &bytes)
 {
-    return Escaped(FieldText(bytes), false);
+    return IsPlainUtf8(bytes, kXmlSpecial) ? bytes : Escaped(FieldText(bytes), false);
 }
 
 QByteArray Seconds(qint64 milliseconds)

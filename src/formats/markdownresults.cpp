@@ -8,10 +8,11 @@ namespace {
 
 // Characters that would be read as Markdown (emphasis, code, links, HTML,
 // entities, strike-through, maths) or that end a table cell.
+constexpr std::string_view kMarkup = "\\`*_[]<>&|~$";
+
 bool IsMarkup(char16_t code)
 {
-    return code < 0x80 &&
-           std::string_view("\\`*_[]<>&|~$").find(char(code)) != std::string_view::npos;
+    return code < 0x80 && kMarkup.find(char(code)) != std::string_view::npos;
 }
 
 bool IsControl(char16_t code)
@@ -42,6 +43,9 @@ QByteArray Cell(const QString &text)
 
 QByteArray Cell(const QByteArray &bytes)
 {
+    // C1 controls begin with 0xC2 in UTF-8: a field with one is escaped.
+    if (IsPlainUtf8(bytes, kMarkup) && !bytes.contains('\x7F') && !bytes.contains('\xC2'))
+        return bytes;
     return Cell(FieldText(bytes));
 }
 
