@@ -12,7 +12,11 @@ _vantrel_check()
 
     case $prev in
     --export)
-        mapfile -t COMPREPLY < <(compgen -W 'text html' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'text html json csv junit markdown' -- "$cur")
+        return
+        ;;
+    --format)
+        mapfile -t COMPREPLY < <(compgen -W 'text json csv junit markdown' -- "$cur")
         return
         ;;
     --repair)
@@ -33,7 +37,7 @@ _vantrel_check()
 
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--modern --all-files --recurse --filter --hawk
-            --one-eye --timeout --jobs --per-host --poll-ms --report --beep --http-port --ftp-port
+            --one-eye --timeout --jobs --per-host --poll-ms --format --report --beep --http-port --ftp-port
             --name-server --list-links --retest --export --output --force --repair --dry-run
             --yes --help --version' -- "$cur")
         return

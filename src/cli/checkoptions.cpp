@@ -22,6 +22,20 @@ std::optional<int> PositiveNumber(const QByteArray &text, int highest)
     return value;
 }
 
+std::optional<CheckOptions::ExportFormat> ExportFormatNamed(const std::optional<QByteArray> &name)
+{
+    using Format = CheckOptions::ExportFormat;
+    const std::pair<const char *, Format> names[] = {
+        {"text", Format::Text}, {"html", Format::Html},   {"json", Format::Json},
+        {"csv", Format::Csv},   {"junit", Format::JUnit}, {"markdown", Format::Markdown},
+    };
+    for (const auto &[text, format] : names) {
+        if (name == QByteArray(text))
+            return format;
+    }
+    return std::nullopt;
+}
+
 // Walks the arguments; an option's value is the next argument or follows "=".
 class ArgumentWalker
 {
@@ -56,7 +70,7 @@ private:
     std::optional<QByteArray> m_inlineValue;
 };
 
-QString Validate(const CheckOptions &options, bool filterGiven, int filterChoices)
+QString Validate(const CheckOptions &options, bool filterGiven, int filterChoices, bool formatGiven)
 {
     using Command = CheckOptions::Command;
     const bool runs = options.command == Command::Run || options.command == Command::Retest;
@@ -69,9 +83,11 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
             .arg(kCategoryCount)
             .arg(kClassicCategoryCount);
     if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
-                  !options.nameServer.isEmpty() || options.jobs || options.perHost || options.beep))
+                  !options.nameServer.isEmpty() || options.jobs || options.perHost ||
+                  options.beep || formatGiven))
         return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --jobs, --per-host, "
-                              "--name-server, --report and --beep go with a test run or --retest");
+                              "--name-server, --report, --format and --beep go with a test run "
+                              "or --retest");
     if (!runs && options.command != Command::ListLinks && options.todaysWeb)
         return QStringLiteral("--modern goes with a test run, --retest or --list-links");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
@@ -100,6 +116,7 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
     bool optionsEnded = false;
     int filterChoices = 0;
     bool filterGiven = false;
+    bool formatGiven = false;
 
     const auto fail = [&parsed](const QString &error) {
         parsed.error = error;
@@ -190,14 +207,19 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             options.reportFile = *file;
         } else if (argument == "--retest") {
             commands.append(Command::Retest);
-        } else if (argument == "--export") {
+        } else if (argument == "--format") {
             const std::optional<QByteArray> format = value();
             if (format == QByteArray("text"))
-                options.exportFormat = CheckOptions::ExportFormat::Text;
-            else if (format == QByteArray("html"))
-                options.exportFormat = CheckOptions::ExportFormat::Html;
-            else
-                return fail(QStringLiteral("--export needs text or html"));
+                options.format.reset();
+            else if (!format || !(options.format = ResultFormatNamed(*format)))
+                return fail(QStringLiteral("--format needs text, json, csv, junit or markdown"));
+            formatGiven = true;
+        } else if (argument == "--export") {
+            const std::optional<CheckOptions::ExportFormat> format = ExportFormatNamed(value());
+            if (!format)
+                return fail(QStringLiteral("--export needs text, html, json, csv, junit or "
+                                           "markdown"));
+            options.exportFormat = *format;
             commands.append(Command::Export);
         } else if (argument == "--output") {
             const std::optional<QByteArray> file = value();
@@ -244,7 +266,7 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
                                          : QStringLiteral("more than one file named"));
     }
     options.path = positional.first();
-    parsed.error = Validate(options, filterGiven, filterChoices);
+    parsed.error = Validate(options, filterGiven, filterChoices, formatGiven);
     // A classic filter leaves the https failures reported.
     if (parsed.error.isEmpty() && options.filter && options.filter->size() == kClassicCategoryCount)
         *options.filter += kTlsFilterDefault;

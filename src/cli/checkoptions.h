@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include "formats/resultformat.h"
+
 // What one invocation of vantrel-check asks for, parsed from its arguments.
 struct CheckOptions
 {
@@ -22,7 +24,11 @@ struct CheckOptions
     enum class ExportFormat
     {
         Text,
-        Html
+        Html,
+        Json,
+        Csv,
+        JUnit,
+        Markdown
     };
 
     Command command = Command::Help;
@@ -49,6 +55,9 @@ struct CheckOptions
     QByteArray nameServer;
     // Also write the report, byte for byte, to this file.
     QByteArray reportFile;
+    // What standard output carries of a run: the report (unset) or a
+    // machine-readable format.
+    std::optional<ResultFormat> format;
     // Sound the terminal's bell where the desktop program beeps.
     bool beep = false;
 

@@ -20,6 +20,8 @@ int main(int argc, char **argv)
     qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vantrel-check"));
+    // Named in the machine-readable formats the program writes.
+    QCoreApplication::setApplicationVersion(QStringLiteral(VANTREL_VERSION));
 
     const ParsedCheckOptions parsed = ParseCheckOptions(arguments);
     if (!parsed.error.isEmpty()) {

@@ -16,6 +16,25 @@ namespace {
 constexpr int kExitNotDone = 1;
 constexpr int kExitBadInput = 2;
 
+ExportChoice::Format ExportChoiceFormat(CheckOptions::ExportFormat format)
+{
+    switch (format) {
+    case CheckOptions::ExportFormat::Text:
+        return ExportChoice::Text;
+    case CheckOptions::ExportFormat::Html:
+        return ExportChoice::Html;
+    case CheckOptions::ExportFormat::Json:
+        return ExportChoice::Json;
+    case CheckOptions::ExportFormat::Csv:
+        return ExportChoice::Csv;
+    case CheckOptions::ExportFormat::JUnit:
+        return ExportChoice::JUnit;
+    case CheckOptions::ExportFormat::Markdown:
+        break;
+    }
+    return ExportChoice::Markdown;
+}
+
 } // namespace
 
 int ExportSavedReport(const CheckOptions &options, std::FILE *err)
@@ -34,8 +53,7 @@ int ExportSavedReport(const CheckOptions &options, std::FILE *err)
         return refuse(" already exists; use --force to replace it");
     ExportChoice choice;
     choice.path = options.output;
-    choice.format = options.exportFormat == CheckOptions::ExportFormat::Html ? ExportChoice::Html
-                                                                             : ExportChoice::Text;
+    choice.format = ExportChoiceFormat(options.exportFormat);
     QString why;
     if (!WriteExport(choice, *report, &why))
         return refuse(" cannot be written: " + why.toLocal8Bit());

@@ -41,6 +41,12 @@ TerminalUi::TerminalUi(std::FILE *out, std::FILE *err, bool interactive)
 
 void TerminalUi::AppendText(const QByteArray &text)
 {
+    if (reportOnOutput)
+        WriteOutput(text);
+}
+
+void TerminalUi::WriteOutput(const QByteArray &text)
+{
     ClearProgress();
     const QByteArray shown = m_outTerminal ? ShowControlBytes(text, true) : text;
     if (std::fwrite(shown.constData(), 1, shown.size(), m_out) != std::size_t(shown.size()))

@@ -11,7 +11,8 @@
 #include "engine/engineui.h"
 #include "settings/settingswriter.h"
 
-// The engine shown on a terminal: the report goes to standard output as it
+// The engine shown on a terminal: the report (or, in its place, a
+// machine-readable format of the results) goes to standard output as it
 // grows; messages and, while standard error is a terminal, a one-line progress
 // display go to standard error. On a terminal the control bytes of pages and
 // file names are shown visibly; into a file or a pipe the report goes byte for
@@ -40,12 +41,17 @@ public:
     int ScanFailures() const { return m_nScanFailures; }
     // Settings the run wrote that did not reach the settings file.
     int SettingFailures() const { return m_nSettingFailures; }
-    // Writes out what the report has buffered; done after every pass of the
+    // Writes to standard output: what a page brings is shown visibly on a
+    // terminal, and the writes of one pass of the event loop go out together.
+    void WriteOutput(const QByteArray &bytes);
+    // Writes out what the output has buffered; done after every pass of the
     // event loop.
     void FlushOutput();
     // A write of the report to standard output failed (flush first).
     bool OutputFailed() const { return m_bOutputFailed; }
 
+    // The report goes to standard output; false when a format takes its place.
+    bool reportOnOutput = true;
     // Called whenever the run, run-ended or has-text flags may have changed.
     std::function<void()> onStateChanged;
     // Sound the bell where the desktop program beeps (the end of a run, a

@@ -14,6 +14,7 @@
 #include "engine/joblimits.h"
 #include "engine/qttimerservice.h"
 #include "engine/testengine.h"
+#include "formats/resultformat.h"
 #include "results/retestinput.h"
 #include "settings/regsettings.h"
 #include "settings/settingsstartup.h"
@@ -41,6 +42,12 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
 
     TerminalUi ui(out, err, isatty(fileno(err)) != 0);
     ui.beep = options.beep;
+    std::unique_ptr<ResultsFormatter> formatter;
+    if (options.format) {
+        ui.reportOnOutput = false;
+        formatter = MakeResultsFormatter(*options.format, RunningTool(),
+                                         [&ui](const QByteArray &text) { ui.WriteOutput(text); });
+    }
     const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
     // No window to keep alive: a write waits its time for another program's
     // lock, and a setting that is not stored is told at once.
@@ -57,6 +64,8 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
     engineOptions.ports.ftp = options.ftpPort;
     engineOptions.resolver.nameServer = options.nameServer;
     engine = std::make_unique<CTestEngine>(ui, timers, *settings, engineOptions);
+    if (formatter)
+        engine->AddRunListener(formatter.get());
     if (options.filter)
         engine->Categories().m_strFilter = *options.filter;
     if (options.timeoutSeconds)
@@ -91,6 +100,8 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
         engine->StartTest(options.path, options.recurse, options.allFiles);
     }
     QCoreApplication::exec();
+    if (formatter)
+        formatter->Finish();
     ui.FlushOutput();
 
     int status = engine->ReportedInRun() > 0 ? kExitReported : 0;

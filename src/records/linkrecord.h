@@ -39,12 +39,14 @@ struct LinkRecord
     bool reported = false;
 };
 
-// A run begins: when, and the text its report's start line gives the time as.
+// A run begins: when, and the text its report's start line gives the time as;
+// whether it tests today's web. A run read back from its report text has no
+// start time (the text is in the user's locale) and no mode.
 struct RunStart
 {
     QDateTime started;
     QByteArray startedText;
-    bool todaysWeb = false;
+    std::optional<bool> todaysWeb;
 };
 
 // A page of the run is taken up. A page that could not be scanned has a

@@ -53,7 +53,7 @@ public:
     {
         if (line.startsWith(kStart)) {
             EndRun({{}, {}, true}, false);
-            m_listener.RunStarted({{}, line.mid(qsizetype(qstrlen(kStart))), false});
+            m_listener.RunStarted({{}, line.mid(qsizetype(qstrlen(kStart))), std::nullopt});
             m_inRun = true;
         } else if (line.startsWith(kFile)) {
             StartRunIfNone();
@@ -100,6 +100,8 @@ private:
         LinkRecord link;
         link.page = m_pageOpen ? m_page : QByteArray();
         link.url = line.mid(1, closing - 1);
+        // A reported link was tested at its address as written.
+        link.target = link.url;
         // The anchor text runs from after `" >` to the line's last character,
         // the "<" that ends it.
         link.text = line.mid(closing + 3, line.size() - closing - 4);

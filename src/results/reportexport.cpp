@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "engine/engineui.h"
+#include "formats/resultformat.h"
 #include "platform/atomicfile.h"
 #include "platform/clock.h"
 #include "results/htmlreport.h"
@@ -21,15 +22,35 @@ bool ExportTargetExists(const QByteArray &path)
     return lstat(path.constData(), &info) == 0;
 }
 
+namespace {
+
+QByteArray ExportContent(int format, const QByteArray &report)
+{
+    switch (format) {
+    case ExportChoice::Text:
+        return report;
+    case ExportChoice::Json:
+        return FormatReportText(ResultFormat::Json, report, RunningTool());
+    case ExportChoice::Csv:
+        return FormatReportText(ResultFormat::Csv, report, RunningTool());
+    case ExportChoice::JUnit:
+        return FormatReportText(ResultFormat::JUnit, report, RunningTool());
+    case ExportChoice::Markdown:
+        return FormatReportText(ResultFormat::Markdown, report, RunningTool());
+    default:
+        return BuildHtmlReport(report, UserDisplayName(), LongDateTimeText());
+    }
+}
+
+} // namespace
+
 bool WriteExport(const ExportChoice &choice, const QByteArray &report, QString *why)
 {
     if (choice.path.isEmpty()) {
         *why = QStringLiteral("no file named");
         return false;
     }
-    const QByteArray content = choice.format == ExportChoice::Text
-                                   ? report
-                                   : BuildHtmlReport(report, UserDisplayName(), LongDateTimeText());
+    const QByteArray content = ExportContent(choice.format, report);
     AtomicFileWriter file(choice.path);
     if (file.Open() && file.Write(content) && file.Commit())
         return true;

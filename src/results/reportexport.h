@@ -6,13 +6,19 @@
 class CRegSettings;
 class EngineUi;
 
-// What the Export dialog collects: where to write and in which form.
+// What the Export dialog collects: where to write and in which form. The
+// number of a form is what the settings store keeps for the next export.
 struct ExportChoice
 {
     enum Format
     {
         Text = 0,
-        Html = 1
+        Html = 1,
+        Json = 2,
+        Csv = 3,
+        // Offered by vantrel-check only.
+        JUnit = 4,
+        Markdown = 5
     };
 
     QByteArray path;
@@ -39,7 +45,8 @@ bool ExportTargetExists(const QByteArray &path);
 bool WriteExport(const ExportChoice &choice, const QByteArray &report, QString *why);
 
 // Writes the report as the choice says: the text report is the report byte
-// for byte; any other format is the HTML page. An existing file is replaced
+// for byte; JSON, CSV, JUnit and Markdown are the report's runs, pages and
+// reported links in that format; any other number is the HTML page. An existing file is replaced
 // only when the user says yes, and then at once, so a failure half-way leaves
 // the old file whole. A file the user could not have written, or one behind
 // another user's link in a shared directory, is never replaced: that is a

@@ -2,6 +2,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -119,6 +122,10 @@ TEST(ExportDialogTest, TheFormatSwitchesTheExtensionAndTheChoiceIsRemembered)
     } cases[] = {
         {"results.txt", 1, "results.html"},
         {"results.html", 0, "results.txt"},
+        {"results.html", 2, "results.json"},
+        {"results.json", 3, "results.csv"},
+        {"r.csv", 0, "r.txt"},
+        {"a.JSON", 3, "a.JSON"},
         {".txt", 1, ".txt"},
         {"a.TXT", 1, "a.TXT"},
         {"report", 1, "report"},
@@ -177,6 +184,47 @@ TEST(ExportDialogTest, TheFormatSwitchesTheExtensionAndTheChoiceIsRemembered)
                             QStringLiteral("\nThis file already exists\n\nReplace existing file?"));
     EXPECT_EQ(ReadFileBytes(target), QByteArray("keep me"));
     EXPECT_EQ(desk.StoredInt("XportSel", "Text"), 1);
+}
+
+TEST(ExportDialogTest, ExportAsJsonWritesTheWindowsLinksAndIsRemembered)
+{
+    DesktopHarness desk;
+    CVantrelView *view = desk.frame->View();
+    view->Engine().AppendText("Start of test NOW\r\n\r\n<Testing: /x/caf\xE9.html\r\n"
+                              "\"http://h/a?b=1&c\" >Tom & \"Jerry\"<\r\n*Reason for Failure: "
+                              "HTTP Code 404 Not Found\r\n>Results for /x/caf\xE9.html: URLs "
+                              "tested: 7. URL errors: 1.\r\n\r\nEnd of test: NOW\r\n\r\n");
+    WhenModal([&](QWidget *dialog) {
+        EXPECT_NE(Radio(dialog, "Export as CSV file"), nullptr);
+        dialog->findChild<QLineEdit *>()->setText(
+            QString::fromLocal8Bit(desk.home.file("results.txt")));
+        Radio(dialog, "Export as JSON file")->click();
+        Press(dialog, QStringLiteral("OK"));
+    });
+    Give(desk.frame->Actions().exportResults);
+    EXPECT_EQ(desk.StoredInt("XportSel", "Text"), 2);
+    QJsonParseError error;
+    const QJsonObject json =
+        QJsonDocument::fromJson(ReadFileBytes(desk.home.file("results.json")), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    const QJsonArray links = json[QLatin1String("links")].toArray();
+    ASSERT_EQ(links.size(), 1);
+    const QJsonObject link = links[0].toObject();
+    EXPECT_EQ(link[QLatin1String("page")].toString(), QStringLiteral("/x/caf\u00e9.html"));
+    EXPECT_EQ(link[QLatin1String("url")].toString(), QStringLiteral("http://h/a?b=1&c"));
+    EXPECT_EQ(link[QLatin1String("text")].toString(), QStringLiteral("Tom & \"Jerry\""));
+    EXPECT_EQ(link[QLatin1String("category")].toString(),
+              QStringLiteral("HTTP Code 404 Not Found"));
+    EXPECT_EQ(json[QLatin1String("totals")].toObject()[QLatin1String("tested")].toInt(), 7);
+
+    // The next export starts from the JSON choice.
+    WhenModal([&](QWidget *dialog) {
+        EXPECT_TRUE(Radio(dialog, "Export as JSON file")->isChecked());
+        EXPECT_EQ(dialog->findChild<QLineEdit *>()->text(),
+                  QString::fromLocal8Bit(desk.home.file("results.json")));
+        Press(dialog, QStringLiteral("Cancel"));
+    });
+    Give(desk.frame->Actions().exportResults);
 }
 
 TEST(ProgressDialogTest, ShowsCountsBeyondSixteenBitsAndCannotBeClosedByTheUser)

@@ -25,6 +25,10 @@ TEST(CheckOptionsTest, BadUsageIsAnError)
         {"--name-server", "127.0.0.1:0", "a.html"},
         {"--name-server", ":53", "a.html"},
         {"--list-links", "--name-server", "127.0.0.1:53", "a.html"},
+        {"--format", "xml", "a.html"},
+        {"--format=", "a.html"},
+        {"--export", "json", "--format", "csv", "--output", "o.csv", "r.txt"},
+        {"--export", "pdf", "--output", "o.pdf", "r.txt"},
     };
     for (const QList<QByteArray> &arguments : cases)
         EXPECT_FALSE(ParseCheckOptions(arguments).error.isEmpty())

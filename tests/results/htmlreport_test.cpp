@@ -5,27 +5,14 @@
 #include <gtest/gtest.h>
 
 #include "results/htmltext.h"
+#include "support/pythonmodule.h"
 #include "support/temphome.h"
 
 namespace {
 
-// A Python with html5lib, the strict HTML5 parser that reads the page as a
-// browser does; empty when there is none.
-QString PythonWithHtml5lib()
-{
-    for (const QString &python : {QStringLiteral("python3"), QStringLiteral("/usr/bin/python3")}) {
-        QProcess probe;
-        probe.start(python, {QStringLiteral("-c"), QStringLiteral("import html5lib")});
-        if (probe.waitForFinished(30000) && probe.exitStatus() == QProcess::NormalExit &&
-            probe.exitCode() == 0)
-            return python;
-    }
-    return {};
-}
-
 TEST(HtmlReportTest, PageIsValidHtml5AndShowsEveryLinkAndEveryRunsEnd)
 {
-    const QString python = PythonWithHtml5lib();
+    const QString python = PythonWithModule(QStringLiteral("html5lib"));
     if (python.isEmpty())
         GTEST_SKIP() << "python3-html5lib is not installed (scripts/dev installs it)";
     const QByteArray report =

@@ -1,5 +1,8 @@
 #include "exportdlg.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
@@ -21,21 +24,32 @@ namespace {
 
 constexpr int kMaxPathChars = 200;
 
+// What each format is called and the extension of its files, in the order of
+// the formats' numbers.
+struct FormatFiles
+{
+    const char *radio;
+    const char *extension;
+    const char *filter;
+};
+
+constexpr FormatFiles kFormats[] = {
+    {"Export as Text file", "txt", "Text Files (*.txt)"},
+    {"Export as HTML file", "html", "HTML Files (*.html)"},
+    {"Export as JSON file", "json", "JSON Files (*.json)"},
+    {"Export as CSV file", "csv", "CSV Files (*.csv)"},
+};
+constexpr int kFormatCount = int(std::size(kFormats));
+
 QString ChooseFileToSave(QWidget *parent, const QString &start, int format)
 {
+    const FormatFiles &files = kFormats[format >= 0 && format < kFormatCount ? format : 0];
     QFileDialog dialog(parent, QStringLiteral("Save As"), start);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The command asks itself before it replaces a file.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (format == 0) {
-        dialog.setDefaultSuffix(QStringLiteral("txt"));
-        dialog.setNameFilters(
-            {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")});
-    } else {
-        dialog.setDefaultSuffix(QStringLiteral("html"));
-        dialog.setNameFilters(
-            {QStringLiteral("HTML Files (*.html)"), QStringLiteral("All Files (*)")});
-    }
+    dialog.setDefaultSuffix(QLatin1String(files.extension));
+    dialog.setNameFilters({QLatin1String(files.filter), QStringLiteral("All Files (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -45,12 +59,14 @@ QString ChooseFileToSave(QWidget *parent, const QString &start, int format)
 
 QString SwitchExportExtension(const QString &path, int format)
 {
-    const QString text = QStringLiteral(".txt");
-    const QString html = QStringLiteral(".html");
-    if (format == 1 && path.size() > text.size() && path.endsWith(text))
-        return path.chopped(text.size()) + html;
-    if (format == 0 && path.size() > html.size() && path.endsWith(html))
-        return path.chopped(html.size()) + text;
+    if (format < 0 || format >= kFormatCount)
+        return path;
+    for (const FormatFiles &files : kFormats) {
+        const QString extension = QLatin1Char('.') + QLatin1String(files.extension);
+        if (path.size() > extension.size() && path.endsWith(extension))
+            return path.chopped(extension.size()) + QLatin1Char('.') +
+                   QLatin1String(kFormats[format].extension);
+    }
     return path;
 }
 
@@ -68,25 +84,25 @@ CExportDlg::CExportDlg(QWidget *parent) : QDialog(parent), m_chooseFile(ChooseFi
     label->setBuddy(m_editPath);
     auto *browse = new QPushButton(QStringLiteral("Browse..."), this);
     browse->setAutoDefault(false);
-    m_radioText = new QRadioButton(QStringLiteral("Export as Text file"), this);
-    m_radioHtml = new QRadioButton(QStringLiteral("Export as HTML file"), this);
+    for (const FormatFiles &files : kFormats)
+        m_radios.append(new QRadioButton(QLatin1String(files.radio), this));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(label, 0, 0);
     grid->addWidget(m_editPath, 0, 1);
     grid->addWidget(browse, 0, 2);
-    grid->addWidget(m_radioText, 1, 1, 1, 2);
-    grid->addWidget(m_radioHtml, 2, 1, 1, 2);
-    grid->addWidget(buttons, 3, 0, 1, 3);
+    for (int i = 0; i < kFormatCount; ++i)
+        grid->addWidget(m_radios[i], 1 + i, 1, 1, 2);
+    grid->addWidget(buttons, 1 + kFormatCount, 0, 1, 3);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
     // The file dialog opens after the press has returned, so that an
     // assistive tool pressing Browse... is answered before it opens.
     connect(
         browse, &QPushButton::clicked, this, [this] { OnBrowse(); }, Qt::QueuedConnection);
-    connect(m_radioText, &QRadioButton::clicked, this, [this] { OnExportFormat(); });
-    connect(m_radioHtml, &QRadioButton::clicked, this, [this] { OnExportFormat(); });
+    for (QRadioButton *radio : std::as_const(m_radios))
+        connect(radio, &QRadioButton::clicked, this, [this] { OnExportFormat(); });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *help = new QShortcut(QKeySequence::HelpContents, this);
@@ -96,8 +112,8 @@ CExportDlg::CExportDlg(QWidget *parent) : QDialog(parent), m_chooseFile(ChooseFi
 int CExportDlg::exec()
 {
     m_editPath->setText(QFile::decodeName(m_strPath));
-    m_radioText->setChecked(m_nFormat == 0);
-    m_radioHtml->setChecked(m_nFormat == 1);
+    for (int i = 0; i < kFormatCount; ++i)
+        m_radios[i]->setChecked(m_nFormat == i);
     m_editPath->selectAll();
     m_editPath->setFocus();
     return QDialog::exec();
@@ -114,14 +130,16 @@ void CExportDlg::accept()
 
 int CExportDlg::ShownFormat() const
 {
-    if (m_radioHtml->isChecked())
-        return 1;
-    return m_radioText->isChecked() ? 0 : -1;
+    for (int i = 0; i < kFormatCount; ++i) {
+        if (m_radios[i]->isChecked())
+            return i;
+    }
+    return -1;
 }
 
 void CExportDlg::OnBrowse()
 {
-    const QString chosen = m_chooseFile(this, m_editPath->text(), ShownFormat() == 1 ? 1 : 0);
+    const QString chosen = m_chooseFile(this, m_editPath->text(), std::max(ShownFormat(), 0));
     if (!chosen.isEmpty())
         m_editPath->setText(chosen);
 }

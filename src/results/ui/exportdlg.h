@@ -4,12 +4,13 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QList>
 
 class QLineEdit;
 class QRadioButton;
 
-// "Export": where to write the report and whether as a text file or as an
-// HTML page.
+// "Export": where to write the report and in which form: a text file, an
+// HTML page, a JSON file or a CSV file.
 class CExportDlg final : public QDialog
 {
 public:
@@ -17,7 +18,8 @@ public:
 
     // The choice: shown when the dialog opens, read back when it is accepted.
     QByteArray m_strPath;
-    // 0 "Export as Text file", 1 "Export as HTML file".
+    // 0 "Export as Text file", 1 "Export as HTML file", 2 "Export as JSON
+    // file", 3 "Export as CSV file".
     int m_nFormat = 0;
 
     // Asks for a file to save to, starting at the given path, with the
@@ -34,11 +36,11 @@ private:
     int ShownFormat() const;
 
     QLineEdit *m_editPath = nullptr;
-    QRadioButton *m_radioText = nullptr;
-    QRadioButton *m_radioHtml = nullptr;
+    // In the order of the formats' numbers.
+    QList<QRadioButton *> m_radios;
 };
 
-// The path with its extension switched to the format's: ".txt" to ".html"
-// for HTML, ".html" to ".txt" for text, when at least one character precedes
-// it. Other extensions, and the same ones in capitals, are left alone.
+// The path with its extension switched to the format's (".txt", ".html",
+// ".json", ".csv") when it ends in one of them and at least one character
+// precedes it. Other extensions, and the same ones in capitals, are left alone.
 QString SwitchExportExtension(const QString &path, int format);

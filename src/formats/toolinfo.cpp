@@ -1,0 +1,8 @@
+#include "toolinfo.h"
+
+#include <QCoreApplication>
+
+ToolInfo RunningTool()
+{
+    return {QCoreApplication::applicationName(), QCoreApplication::applicationVersion()};
+}
