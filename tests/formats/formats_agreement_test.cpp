@@ -154,7 +154,7 @@ protected:
             engine->AddRunListener(formatters.back().get());
         }
         engine->StartTest(site + "/a.html", false, true);
-        ASSERT_TRUE(SpinUntil([this] { return !engine->m_bRunning; }, std::chrono::seconds(60)));
+        ASSERT_TRUE(SpinUntil([this] { return !engine->IsRunning(); }, std::chrono::seconds(60)));
         report = engine->ReportText();
         engine.reset();
         for (const auto &formatter : formatters)
@@ -341,13 +341,19 @@ TEST_F(FormatsAgreementTest, EveryFormatAgreesWithTheReportLinkForLink)
     QList<Row> markdownRows;
     for (const QStringList &row : MarkdownTableRows(markdown, "| Page | Link | Result |"))
         markdownRows.append({row.value(0), row.value(1), {}, row.value(2), true});
+    // Each reported link is named by its page and its line there.
     QList<Row> expectedInMarkdown;
-    for (const Row &row : reportedLinks)
-        expectedInMarkdown.append({QString(row.page).replace(QChar(1), QStringLiteral("\\x01")),
-                                   row.url,
-                                   {},
-                                   row.category,
-                                   true});
+    for (const LinkRecord &link : records.links) {
+        if (!link.reported)
+            continue;
+        const QString page = Text(link.page).replace(QChar(1), QStringLiteral("\\x01"));
+        expectedInMarkdown.append(
+            {link.line > 0 ? page + QLatin1Char(':') + QString::number(link.line) : page,
+             Text(link.url),
+             {},
+             Text(CategoryText(link.category)),
+             true});
+    }
     EXPECT_EQ(markdownRows, expectedInMarkdown);
     EXPECT_FALSE(markdown.contains('\x01'));
 }

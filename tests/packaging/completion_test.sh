@@ -31,7 +31,8 @@ for helpers in /usr/share/bash-completion/bash_completion /dev/null; do
     [ -e "$helpers" ] || continue
     expect_every_option "bash ($helpers)" "$(offered vantrel-check --)"
     [ "$(offered vantrel-check --jo)" = "--jobs" ] || fail "bash: --jo does not become --jobs"
-    [ "$(offered vantrel-check --export '')" = $'text\nhtml' ] || fail "bash: --export values"
+    [ "$(offered vantrel-check --export j)" = $'json\njunit' ] || fail "bash: --export values"
+    [ "$(offered vantrel-check --format m)" = "markdown" ] || fail "bash: --format values"
     [ "$(offered vantrel-check --repair r)" = "replace" ] || fail "bash: --repair values"
     [ "$(offered vantrel-check "$dir/vantrel-check.ba")" = "$dir/vantrel-check.bash" ] ||
         fail "bash: file names are not offered"
