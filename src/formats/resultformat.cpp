@@ -4,6 +4,7 @@
 #include "formats/jsonresults.h"
 #include "formats/junitresults.h"
 #include "formats/markdownresults.h"
+#include "formats/placedlinks.h"
 #include "records/reporttextreader.h"
 
 std::optional<ResultFormat> ResultFormatNamed(const QByteArray &name)
@@ -40,7 +41,8 @@ QByteArray FormatReportText(ResultFormat format, const QByteArray &report, const
     QByteArray text;
     const std::unique_ptr<ResultsFormatter> formatter =
         MakeResultsFormatter(format, tool, [&text](const QByteArray &piece) { text += piece; });
-    ReadReportText(report, *formatter);
+    CPlacedLinks placed(*formatter);
+    ReadReportText(report, placed);
     formatter->Finish();
     return text;
 }

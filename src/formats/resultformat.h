@@ -24,5 +24,6 @@ std::unique_ptr<ResultsFormatter> MakeResultsFormatter(ResultFormat format, cons
                                                        FormatOutput output);
 
 // A report text (a saved report, or the results window's) in the format. A
-// report lists only the reported links, without their places in their pages.
+// report lists only the reported links, without their places in their pages:
+// those are found in the pages that can still be read.
 QByteArray FormatReportText(ResultFormat format, const QByteArray &report, const ToolInfo &tool);
