@@ -27,7 +27,8 @@ QList<QStringList> ReadCsv(const QByteArray &text, QString *error)
         } else if (c == QLatin1Char(',')) {
             record.append(std::exchange(field, QString()));
             afterQuote = false;
-        } else if (c == QLatin1Char('\r') && i + 1 < input.size() && input[i + 1] == QLatin1Char('\n')) {
+        } else if (c == QLatin1Char('\r') && i + 1 < input.size() &&
+                   input[i + 1] == QLatin1Char('\n')) {
             record.append(std::exchange(field, QString()));
             records.append(std::exchange(record, QStringList()));
             afterQuote = false;
