@@ -43,4 +43,18 @@ QByteArray NotScanned(const QByteArray &path, const QString &why)
     return "Could not scan " + path + " for links: " + why.toLocal8Bit() + "\r\n\r\n";
 }
 
+QList<QByteArray> Split(const QByteArray &report)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= report.size(); ++i) {
+        if (i == report.size() || report.at(i) == '\r' || report.at(i) == '\n') {
+            if (i > start)
+                lines.append(report.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    return lines;
+}
+
 } // namespace ReportLine

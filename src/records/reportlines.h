@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The lines of the report text. Every line ends with CR LF; the first
@@ -23,5 +24,8 @@ QByteArray Stopped();
 // and summary: such a page is not one without links. Its first character
 // marks no other kind of line, so re-test, repair and export pass over it.
 QByteArray NotScanned(const QByteArray &path, const QString &why);
+
+// The lines of a report, cut at every CR and LF, empty ones left out.
+QList<QByteArray> Split(const QByteArray &report);
 
 } // namespace ReportLine

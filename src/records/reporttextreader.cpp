@@ -1,6 +1,6 @@
 #include "reporttextreader.h"
 
-#include "platform/byteview.h"
+#include "records/reportlines.h"
 #include "records/runlistener.h"
 
 namespace {
@@ -13,23 +13,6 @@ constexpr char kStopped[] = "Testing Stopped by User";
 constexpr char kNotScanned[] = "Could not scan ";
 constexpr char kNotScannedWhy[] = " for links: ";
 constexpr char kFailure[] = "*Reason for Failure: ";
-
-// The report's lines, without their endings (CR LF, LF or a lone CR).
-QList<QByteArray> LinesOf(const QByteArray &report)
-{
-    QList<QByteArray> lines;
-    qsizetype start = 0;
-    while (start < report.size()) {
-        qsizetype end = start;
-        while (end < report.size() && report[end] != '\r' && report[end] != '\n')
-            ++end;
-        lines.append(report.mid(start, end - start));
-        if (end + 1 < report.size() && report[end] == '\r' && report[end + 1] == '\n')
-            ++end;
-        start = end + 1;
-    }
-    return lines;
-}
 
 // The number after text in line, as the summary line writes it.
 int NumberAfter(const QByteArray &line, const char *text)
@@ -144,7 +127,7 @@ private:
 
 void ReadReportText(const QByteArray &report, RunListener &listener)
 {
-    const QList<QByteArray> lines = LinesOf(report);
+    const QList<QByteArray> lines = ReportLine::Split(report);
     Reader reader(listener);
     for (qsizetype i = 0; i < lines.size(); ++i)
         reader.Line(lines[i], i + 1 < lines.size() ? lines[i + 1] : QByteArray());

@@ -5,6 +5,7 @@
 
 #include <QList>
 
+#include "records/reportlines.h"
 #include "results/htmltext.h"
 
 namespace {
@@ -12,21 +13,6 @@ namespace {
 constexpr char kStartLine[] = "Start of test ";
 constexpr char kEndLine[] = "End of test: ";
 constexpr char kStopLine[] = "Testing Stopped by User";
-
-// The lines of the report, cut at every CR and LF, empty ones left out.
-QList<QByteArray> ReportLines(const QByteArray &report)
-{
-    QList<QByteArray> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= report.size(); ++i) {
-        if (i == report.size() || report.at(i) == '\r' || report.at(i) == '\n') {
-            if (i > start)
-                lines.append(report.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-    return lines;
-}
 
 bool IsBlank(const QByteArray &text)
 {
@@ -151,7 +137,7 @@ private:
 QByteArray BuildHtmlReport(const QByteArray &report, const QByteArray &userName,
                            const QByteArray &dateTime)
 {
-    const QList<QByteArray> lines = ReportLines(report);
+    const QList<QByteArray> lines = ReportLine::Split(report);
     QByteArray page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                       "<title>Vantrel Results</title>\n</head>\n<body>\n<h3><a href=\"" +
                       QByteArray(kHomePageAddress) + "\">Vantrel</a> results for ";
