@@ -37,6 +37,19 @@ QAction *MakeKeyAction(QMainWindow *window, const QString &text, const QKeySeque
 FrameActions CreateFrameActions(QMainWindow *window, QToolBar *toolBar)
 {
     FrameActions a;
+    a.newReport = MakeAction(window, QStringLiteral("&New"),
+                             QStringLiteral("Empty the window for a new report\nNew"));
+    a.newReport->setShortcut(QKeySequence::New);
+    a.openReport =
+        MakeAction(window, QStringLiteral("&Open..."), QStringLiteral("Open a saved report\nOpen"));
+    a.openReport->setShortcut(QKeySequence::Open);
+    // Select File(s) has the S; Print Preview the v.
+    a.saveReport =
+        MakeAction(window, QStringLiteral("S&ave"), QStringLiteral("Save the report\nSave"));
+    a.saveReport->setShortcut(QKeySequence::Save);
+    a.saveReportAs = MakeAction(window, QStringLiteral("Save As..."),
+                                QStringLiteral("Save the report in a file of its own\nSave As"));
+    a.saveReportAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     a.selectFiles = MakeAction(window, QStringLiteral("&Select File(s)..."),
                                QStringLiteral("Select a file to test\nTest File"));
     a.selectFiles->setIcon(CommandIcon("document-open", "select-files"));
@@ -98,6 +111,8 @@ FrameActions CreateFrameActions(QMainWindow *window, QToolBar *toolBar)
 
     QMenuBar *menus = window->menuBar();
     QMenu *file = menus->addMenu(QStringLiteral("&File"));
+    file->addActions({a.newReport, a.openReport, a.saveReport, a.saveReportAs});
+    file->addSeparator();
     file->addActions({a.selectFiles, a.retest, a.exportResults, a.repair});
     file->addSeparator();
     file->addActions({a.print, a.printPreview, a.printSetup});
@@ -124,9 +139,6 @@ FrameActions CreateFrameActions(QMainWindow *window, QToolBar *toolBar)
     toolBar->addSeparator();
     toolBar->addAction(a.about);
 
-    a.newReport = MakeKeyAction(window, QStringLiteral("New"), QKeySequence::New);
-    a.openReport = MakeKeyAction(window, QStringLiteral("Open..."), QKeySequence::Open);
-    a.saveReport = MakeKeyAction(window, QStringLiteral("Save..."), QKeySequence::Save);
     a.copy = MakeKeyAction(window, QStringLiteral("Copy"), QKeySequence::Copy);
     a.help = MakeKeyAction(window, QStringLiteral("Help"), QKeySequence(Qt::Key_F1));
     a.whatsThis =

@@ -9,6 +9,10 @@ class QToolBar;
 // the rest are reached by their keys only.
 struct FrameActions
 {
+    QAction *newReport = nullptr;
+    QAction *openReport = nullptr;
+    QAction *saveReport = nullptr;
+    QAction *saveReportAs = nullptr;
     QAction *selectFiles = nullptr;
     QAction *retest = nullptr;
     QAction *exportResults = nullptr;
@@ -26,10 +30,7 @@ struct FrameActions
     QAction *helpTopics = nullptr;
     QAction *about = nullptr;
 
-    // Reached by keys only: Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+C, F1, Shift+F1.
-    QAction *newReport = nullptr;
-    QAction *openReport = nullptr;
-    QAction *saveReport = nullptr;
+    // Reached by keys only: Ctrl+C, F1, Shift+F1.
     QAction *copy = nullptr;
     QAction *help = nullptr;
     QAction *whatsThis = nullptr;

@@ -2,31 +2,28 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QResizeEvent>
 #include <QStyle>
 
 namespace {
 
 const QString kIdleText = QStringLiteral("For Help, press F1");
 
-// The initial texts; each pane keeps at least the width of its own.
-QString InitialText(int pane)
+// What the panes showed before any run: a pane holding it has nothing to tell.
+bool IsPlaceholder(int pane, const QString &text)
 {
-    switch (pane) {
-    case 1:
-        return QStringLiteral("Connection Status") + QString(41, QLatin1Char(' '));
-    case 2:
-        return QStringLiteral("HTTP Method Status") + QString(17, QLatin1Char(' '));
-    default:
-        return QStringLiteral(" ");
-    }
+    return text ==
+           (pane == 1 ? QStringLiteral("Connection Status") : QStringLiteral("HTTP Method Status"));
 }
 
-QLabel *MakePane(const QString &initialText, QWidget *parent)
+QLabel *MakePane(const QString &name, QWidget *parent)
 {
-    auto *pane = new QLabel(initialText.trimmed(), parent);
-    pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(initialText) +
-                          2 * pane->style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing));
+    auto *pane = new QLabel(parent);
+    pane->setAccessibleName(name);
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // A pane gives way before the message does; its whole text stays in its
+    // tool tip.
+    pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("MMMM")));
     return pane;
 }
 
@@ -34,10 +31,10 @@ QLabel *MakePane(const QString &initialText, QWidget *parent)
 
 CFrameStatusBar::CFrameStatusBar(QWidget *parent) : QStatusBar(parent)
 {
-    for (int pane = 1; pane <= 2; ++pane) {
-        m_panes[pane] = MakePane(InitialText(pane), this);
+    m_panes[1] = MakePane(QStringLiteral("Connection status"), this);
+    m_panes[2] = MakePane(QStringLiteral("Request status"), this);
+    for (int pane = 1; pane <= 2; ++pane)
         addPermanentWidget(m_panes[pane]);
-    }
     // Pane 3 holds the activity bar; it is one blank wide in text, so it is
     // given the width of a few characters to make the blinking visible. Until
     // the first run it stands empty, as the pane would.
@@ -52,6 +49,11 @@ CFrameStatusBar::CFrameStatusBar(QWidget *parent) : QStatusBar(parent)
 
     // The message pane falls back to its idle text whenever a prompt ends.
     connect(this, &QStatusBar::messageChanged, this, [this](const QString &message) {
+        if (message != m_longForm && message != m_shortForm) {
+            m_longForm.clear();
+            m_shortForm.clear();
+            setToolTip({});
+        }
         if (message.isEmpty())
             showMessage(kIdleText);
     });
@@ -60,8 +62,11 @@ CFrameStatusBar::CFrameStatusBar(QWidget *parent) : QStatusBar(parent)
 
 void CFrameStatusBar::SetPaneText(int pane, const QString &text)
 {
-    if (pane >= 1 && pane <= 2)
-        m_panes[pane]->setText(text);
+    if (pane < 1 || pane > 2)
+        return;
+    const QString shown = IsPlaceholder(pane, text) ? QString() : text;
+    m_panes[pane]->setText(shown);
+    m_panes[pane]->setToolTip(shown);
 }
 
 QString CFrameStatusBar::PaneText(int pane) const
@@ -72,4 +77,46 @@ QString CFrameStatusBar::PaneText(int pane) const
 void CFrameStatusBar::ShowActivity(int position)
 {
     m_activity->setValue(position > 0 ? 1 : 0);
+}
+
+void CFrameStatusBar::ShowFittingMessage(const QString &longForm, const QString &shortForm)
+{
+    m_longForm = longForm;
+    m_shortForm = shortForm;
+    FitMessage();
+}
+
+void CFrameStatusBar::resizeEvent(QResizeEvent *event)
+{
+    LimitPaneWidths();
+    QStatusBar::resizeEvent(event);
+    FitMessage();
+}
+
+int CFrameStatusBar::MessageWidth() const
+{
+    // The panes take at most half the bar (LimitPaneWidths), so the message
+    // has the rest less the activity bar and the gaps.
+    int panes = m_activity->width();
+    for (int pane = 1; pane <= 2; ++pane)
+        panes += std::min(m_panes[pane]->sizeHint().width(), m_panes[pane]->maximumWidth());
+    const int gaps = 8 * style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+    return width() - panes - gaps;
+}
+
+void CFrameStatusBar::FitMessage()
+{
+    if (m_longForm.isEmpty())
+        return;
+    const bool fits = fontMetrics().horizontalAdvance(m_longForm) <= MessageWidth();
+    setToolTip(fits ? QString() : m_longForm);
+    const QString &shown = fits ? m_longForm : m_shortForm;
+    if (currentMessage() != shown)
+        showMessage(shown);
+}
+
+void CFrameStatusBar::LimitPaneWidths()
+{
+    for (int pane = 1; pane <= 2; ++pane)
+        m_panes[pane]->setMaximumWidth(std::max(m_panes[pane]->minimumWidth(), width() / 4));
 }

@@ -1,20 +1,31 @@
 #include "mainframe.h"
 
+#include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSizeGrip>
+#include <QTabWidget>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QWhatsThis>
 
 #include "app/appicons.h"
 #include "app/framestatusbar.h"
 #include "app/help/helptopics.h"
 #include "app/help/helpwindow.h"
+#include "app/linkopener.h"
+#include "app/tablecommands.h"
 #include "app/vantreldoc.h"
 #include "app/windowplacement.h"
 #include "engine/testengine.h"
+#include "engine/ui/reporttext.h"
 #include "engine/ui/vantrelview.h"
+#include "records/reporttextreader.h"
+#include "records/ui/linktablemodel.h"
+#include "records/ui/resultstable.h"
 #include "settings/regsettings.h"
 #include "settings/ui/settingsfailurebox.h"
 
@@ -53,9 +64,24 @@ CMainFrame::CMainFrame(CRegSettings &settings, std::function<void()> onAbout, En
     setStatusBar(m_wndStatusBar);
     NameUnnamedControls();
 
-    m_view = new CVantrelView(settings, *m_wndStatusBar, std::move(options), this);
-    setCentralWidget(m_view);
+    // The report stays the window it always was; the table is a second view
+    // of the same runs, a tab away.
+    m_tabs = new QTabWidget(this);
+    m_tabs->setDocumentMode(true);
+    m_view = new CVantrelView(settings, *m_wndStatusBar, std::move(options), m_tabs);
+    m_table = new CResultsTable(m_tabs);
+    m_tabs->addTab(m_view, QStringLiteral("Report"));
+    m_tabs->addTab(m_table, QStringLiteral("Table"));
+    setCentralWidget(m_tabs);
     m_doc = std::make_unique<CVantrelDoc>(*m_view);
+    m_doc->m_onTitleChanged = [this] {
+        setWindowTitle(m_doc->Title());
+    };
+    m_doc->m_onOpened = [this](const QByteArray &report) {
+        ReadReportText(report, m_table->Listener());
+        m_table->Model().Flush();
+    };
+    ConnectTable();
 
     m_actions = CreateFrameActions(this, m_wndToolBar);
     ConnectCommands(onAbout);
@@ -100,6 +126,7 @@ void CMainFrame::ConnectCommands(const std::function<void()> &onAbout)
     command(a.newReport, this, [this] { m_doc->OnNewDocument(); });
     command(a.openReport, this, [this] { m_doc->OnOpenDocument(); });
     command(a.saveReport, this, [this] { m_doc->OnSaveDocument(); });
+    command(a.saveReportAs, this, [this] { m_doc->OnSaveDocumentAs(); });
     command(a.copy, view, [view] { view->copy(); });
     command(a.help, this, [this] { ShowHelp(QLatin1String(HelpTopic::Contents)); });
     command(a.whatsThis, this, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -131,6 +158,61 @@ void CMainFrame::UpdateCommandStates()
     m_actions.clearWindow->setEnabled(engine.CanClearWindow());
     m_actions.newReport->setEnabled(!engine.IsRunning());
     m_actions.openReport->setEnabled(!engine.IsRunning());
+    m_table->SetRunCommandsEnabled(engine.CanRetestOrRepair() && !engine.IsRunning());
+}
+
+void CMainFrame::ConnectTable()
+{
+    m_view->Engine().AddRunListener(&m_table->Listener());
+    connect(m_view, &CVantrelView::textCleared, m_table, [this] { m_table->Model().Clear(); });
+    // The table shows a run's end with the report.
+    connect(m_view, &CVantrelView::commandStateChanged, m_table,
+            [this] { m_table->Model().Flush(); });
+    connect(m_table, &CResultsTable::openLinkInBrowser, this,
+            [this](const LinkRow &row) { OpenInBrowser(row, false); });
+    connect(m_table, &CResultsTable::openPageInBrowser, this,
+            [this](const LinkRow &row) { OpenInBrowser(row, true); });
+    connect(m_table, &CResultsTable::openPageInEditor, this,
+            [this](const LinkRow &row) { OpenInEditor(row); });
+    // The commands that open windows of their own run after the menu has closed.
+    connect(
+        m_table, &CResultsTable::retestSelected, m_view,
+        [this](const QList<const LinkRow *> &rows) {
+            m_view->RetestLinks(RetestPagesOf(*m_table, rows));
+        },
+        Qt::QueuedConnection);
+    connect(
+        m_table, &CResultsTable::repairSelected, m_view,
+        [this](const QList<const LinkRow *> &rows) {
+            m_view->RepairLinks(ReportOf(*m_table, rows));
+        },
+        Qt::QueuedConnection);
+}
+
+void CMainFrame::OpenInBrowser(const LinkRow &row, bool page)
+{
+    const QString pagePath = QFileInfo(QFile::decodeName(m_table->PageOf(row))).absoluteFilePath();
+    const QUrl pageUrl = QUrl::fromLocalFile(pagePath);
+    if (page) {
+        Open(BrowserCommand(pageUrl.toString()));
+        return;
+    }
+    // A link written relative to its page is opened where it leads from there.
+    const QUrl link(DecodeReportPiece(m_table->AddressOf(row)));
+    Open(BrowserCommand(link.isRelative() ? pageUrl.resolved(link).toString() : link.toString()));
+}
+
+void CMainFrame::OpenInEditor(const LinkRow &row)
+{
+    const QString pagePath = QFileInfo(QFile::decodeName(m_table->PageOf(row))).absoluteFilePath();
+    Open(EditorCommand(pagePath, row.line));
+}
+
+void CMainFrame::Open(const OpenCommand &command)
+{
+    QString why;
+    if (!StartOpenCommand(command, &why))
+        m_view->MessageBox(why, EngineUi::Icon::None);
 }
 
 void CMainFrame::ShowHelp(const QString &page)
@@ -164,6 +246,10 @@ void CMainFrame::changeEvent(QEvent *event)
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
+    if (!m_doc->SaveModified()) {
+        event->ignore();
+        return;
+    }
     // The help window goes with the main window, so that the program ends.
     if (m_help)
         m_help->close();

@@ -11,15 +11,18 @@
 
 class CFrameStatusBar;
 class CHelpWindow;
+class CResultsTable;
 class CRegSettings;
 class CVantrelDoc;
 class CVantrelView;
+class QTabWidget;
 class QToolBar;
+struct LinkRow;
 
-// The main window: the menus, the toolbar, the status bar and the results
-// window. Its place and size on the screen are kept in the settings on every
-// move and resize and restored at the next start. The title is always
-// "Vantrel".
+// The main window: the menus, the toolbar, the status bar, and the results
+// window with the results table on a tab beside it. Its place and size on
+// the screen are kept in the settings on every move and resize and restored
+// at the next start. The title names the report's file.
 class CMainFrame final : public QMainWindow
 {
     Q_OBJECT
@@ -32,6 +35,8 @@ public:
     ~CMainFrame() override;
 
     CVantrelView *View() const { return m_view; }
+    CResultsTable *Table() const { return m_table; }
+    QTabWidget *Tabs() const { return m_tabs; }
     CVantrelDoc &Document() { return *m_doc; }
     CFrameStatusBar *StatusBar() const { return m_wndStatusBar; }
     QToolBar *ToolBar() const { return m_wndToolBar; }
@@ -52,6 +57,10 @@ private:
     void NameUnnamedControls();
     void ConnectCommands(const std::function<void()> &onAbout);
     void UpdateCommandStates();
+    void ConnectTable();
+    void OpenInBrowser(const LinkRow &row, bool page);
+    void OpenInEditor(const LinkRow &row);
+    void Open(const struct OpenCommand &command);
     // Stores the window's place unless it is minimised.
     void RecordPlacement();
 
@@ -59,6 +68,8 @@ private:
     QToolBar *m_wndToolBar = nullptr;
     CFrameStatusBar *m_wndStatusBar = nullptr;
     CVantrelView *m_view = nullptr;
+    CResultsTable *m_table = nullptr;
+    QTabWidget *m_tabs = nullptr;
     FrameActions m_actions;
     CReportPrinter m_printer;
     std::unique_ptr<CVantrelDoc> m_doc;

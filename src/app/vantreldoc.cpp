@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "engine/testengine.h"
 #include "engine/ui/vantrelview.h"
@@ -32,16 +33,26 @@ QString ChooseReportToSave(QWidget *parent, const QString &start)
 
 CVantrelDoc::CVantrelDoc(CVantrelView &view)
     : m_chooseOpen(ChooseReportToOpen), m_chooseSave(ChooseReportToSave), m_view(view)
-{}
+{
+    // Emptying the window leaves a new report, in no file.
+    QObject::connect(&view, &CVantrelView::textCleared, &view, [this] {
+        if (m_strPathName.isEmpty())
+            return;
+        m_strPathName.clear();
+        if (m_onTitleChanged)
+            m_onTitleChanged();
+    });
+}
 
 void CVantrelDoc::OnNewDocument()
 {
-    m_view.OnClearWindow();
+    if (m_view.Engine().CanClearWindow() && SaveModified())
+        m_view.OnClearWindow();
 }
 
 void CVantrelDoc::OnOpenDocument()
 {
-    if (m_view.Engine().IsRunning())
+    if (m_view.Engine().IsRunning() || !SaveModified())
         return;
     const QString path = m_chooseOpen(m_view.window(), QFileInfo(m_strLastPath).path());
     if (!path.isEmpty())
@@ -50,10 +61,56 @@ void CVantrelDoc::OnOpenDocument()
 
 void CVantrelDoc::OnSaveDocument()
 {
+    if (m_strPathName.isEmpty())
+        OnSaveDocumentAs();
+    else
+        SaveFile(m_strPathName);
+}
+
+void CVantrelDoc::OnSaveDocumentAs()
+{
     const QString start = m_strLastPath.isEmpty() ? QStringLiteral("report.txt") : m_strLastPath;
     const QString path = m_chooseSave(m_view.window(), start);
     if (!path.isEmpty())
         SaveFile(path);
+}
+
+bool CVantrelDoc::IsModified() const
+{
+    const CTestEngine &engine = m_view.Engine();
+    if (!engine.HasText())
+        return false;
+    return m_savedClears != m_view.TimesCleared() || m_savedSize != engine.ReportText().size();
+}
+
+bool CVantrelDoc::SaveModified()
+{
+    if (!IsModified())
+        return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Vantrel"),
+                    QStringLiteral("The report has not been saved. Save it first?"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                    m_view.window());
+    box.button(QMessageBox::Save)->setText(QStringLiteral("Save"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("Discard"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        OnSaveDocument();
+        return !IsModified();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString CVantrelDoc::Title() const
+{
+    if (m_strPathName.isEmpty())
+        return QStringLiteral("Vantrel");
+    return QFileInfo(m_strPathName).fileName() + QStringLiteral(" - Vantrel");
 }
 
 bool CVantrelDoc::OpenFile(const QString &path)
@@ -81,7 +138,9 @@ bool CVantrelDoc::OpenFile(const QString &path)
         Tell(QStringLiteral("A report cannot be opened while a test runs."));
         return false;
     }
-    m_strLastPath = path;
+    MarkSaved(path);
+    if (m_onOpened)
+        m_onOpened(report);
     return true;
 }
 
@@ -92,8 +151,18 @@ bool CVantrelDoc::SaveFile(const QString &path)
         Tell(QStringLiteral("The report cannot be saved to %1: %2.").arg(path, file.ErrorString()));
         return false;
     }
-    m_strLastPath = path;
+    MarkSaved(path);
     return true;
+}
+
+void CVantrelDoc::MarkSaved(const QString &path)
+{
+    m_strLastPath = path;
+    m_strPathName = path;
+    m_savedSize = m_view.Engine().ReportText().size();
+    m_savedClears = m_view.TimesCleared();
+    if (m_onTitleChanged)
+        m_onTitleChanged();
 }
 
 void CVantrelDoc::Tell(const QString &text)

@@ -41,3 +41,15 @@ QString RunDirectoryProblem(const QByteArray &path)
     return QStringLiteral("The files of the directory %1 cannot be listed: %2.")
         .arg(QString::fromLocal8Bit(directory), QString::fromLocal8Bit(std::strerror(errno)));
 }
+
+bool IsChosenFolder(const QByteArray &path)
+{
+    struct stat info
+    {};
+    return !path.isEmpty() && stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+QByteArray PathWithinFolder(const QByteArray &folder)
+{
+    return folder.endsWith('/') ? folder : folder + '/';
+}

@@ -17,3 +17,9 @@ QByteArray RunDirectoryOf(const QByteArray &path);
 // made, for example a directory that may not be listed; empty when it can.
 // Without this check such a run would look like a directory without pages.
 QString RunDirectoryProblem(const QByteArray &path);
+
+// The user named a folder (or a link to one): its HTML files are to be tested.
+bool IsChosenFolder(const QByteArray &path);
+// A path within the folder, whose directory is the folder itself: what a run
+// over the folder's HTML files starts from.
+QByteArray PathWithinFolder(const QByteArray &folder);

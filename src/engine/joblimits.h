@@ -11,8 +11,9 @@
 // rest to files, the name lookups and the toolkit.
 inline constexpr int kDefaultJobsPerHost = 32;
 inline constexpr int kDefaultTerminalJobs = 128;
-// The desktop program tests one link at a time unless the user allows more.
-inline constexpr int kDefaultDesktopJobs = 1;
+// The desktop program tests as many links at once as the terminal front end;
+// the user may set fewer, down to one at a time.
+inline constexpr int kDefaultDesktopJobs = kDefaultTerminalJobs;
 
 // Descriptors kept free for everything but the probes.
 inline constexpr int kReservedDescriptors = 64;

@@ -65,7 +65,8 @@ TEST(DesktopRunTest, RunFromSelectFilesShowsTheTerminalsReportAndMovesTheCommand
     server.setReply("/missing", LoopbackReply::Status("HTTP/1.0 404 Not Found"));
     server.setReply("/odd", LoopbackReply::Status("HTTP/1.1 203 Non-Authoritative"));
     server.setReply("/broken", LoopbackReply::Garbage());
-    DesktopHarness desk(server.portText());
+    // One link at a time, so that the progress can be watched link by link.
+    DesktopHarness desk(server.portText(), 1);
     const QByteArray page = desk.Html(
         "site.html", "<html><a href=\"http://127.0.0.1/ok\">Fine</a> <a "
                      "href=\"http://127.0.0.1/missing\">Gone \xe9t\xe9</a> <A "
@@ -169,7 +170,9 @@ TEST(DesktopRunTest, ClosingTheWindowDuringARunRemovesTheWorkFiles)
     const QByteArray splitCopy = desk->home.file("urltmp~2");
     ASSERT_TRUE(QFile::exists(QString::fromLocal8Bit(splitCopy)));
 
-    desk->frame->close();
+    // The report so far was never saved: closing asks first.
+    WhenModal([](QWidget *question) { Press(question, QStringLiteral("Discard")); });
+    EXPECT_TRUE(desk->frame->close());
     desk->frame.reset();
     EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(splitCopy)));
     EXPECT_TRUE(server.waitForFinished(1));
@@ -222,11 +225,14 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
 namespace {
 
 // A run in the classic mode says in the status bar how many https links it
-// passed over, and how to have them tested; the report stays as it was.
+// passed over, and how to have them tested; the report stays as it was. The
+// message is never cut: a narrow window shows a short form, the long one in
+// the tool tip.
 TEST(DesktopRunTest, StatusBarTellsOfHttpsLinksLeftUntested)
 {
     LoopbackServer server;
     DesktopHarness desk(server.portText());
+    desk.frame->resize(1000, 500);
     CVantrelView *view = desk.frame->View();
     const QByteArray page = desk.Html("mixed.html", "<a href=\"https://127.0.0.1/s\">S</a>"
                                                     "<a href=\"http://127.0.0.1/\">P</a>"
@@ -234,9 +240,16 @@ TEST(DesktopRunTest, StatusBarTellsOfHttpsLinksLeftUntested)
     ChooseFile(page);
     Give(desk.frame->Actions().selectFiles);
     ASSERT_TRUE(WaitUntil([&] { return !view->Engine().IsRunning(); }, std::chrono::seconds(20)));
-    EXPECT_EQ(desk.frame->StatusBar()->currentMessage(),
-              QStringLiteral("2 https links were not tested; turn on Test Today's Web in Settings "
-                             "to test them"));
+    const QString longForm = QStringLiteral(
+        "2 https links were not tested; turn on Test Today's Web in Settings to test them");
+    CFrameStatusBar *bar = desk.frame->StatusBar();
+    EXPECT_EQ(bar->currentMessage(), longForm);
+    desk.frame->resize(300, 500);
+    ASSERT_TRUE(WaitUntil([&] { return bar->width() < 600; }));
+    EXPECT_EQ(bar->currentMessage(), QStringLiteral("2 https links not tested (see Settings)"));
+    EXPECT_EQ(bar->toolTip(), longForm);
+    EXPECT_LE(bar->fontMetrics().horizontalAdvance(bar->currentMessage()),
+              bar->findChildren<QLabel *>().constFirst()->x());
     EXPECT_FALSE(view->Engine().ReportText().contains("https")) << "nothing of them in the report";
 }
 

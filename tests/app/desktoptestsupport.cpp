@@ -72,9 +72,11 @@ void Press(QWidget *modal, const QString &buttonText)
     modal->close();
 }
 
-DesktopHarness::DesktopHarness(const QByteArray &port)
+DesktopHarness::DesktopHarness(const QByteArray &port, int jobs)
 {
     settings = StartSettingsStore();
+    if (jobs != 0)
+        settings->WriteInt("Settings", "Jobs", jobs);
     EngineOptions options;
     options.ports.http = port;
     options.ports.ftp = port;

@@ -36,10 +36,11 @@ QString ModalText(QWidget *modal);
 void Press(QWidget *modal, const QString &buttonText);
 
 // A main window in a fresh system directory whose engine probes the given
-// port for both protocols and dates its report lines kDesktopTestDate.
+// port for both protocols and dates its report lines kDesktopTestDate; jobs,
+// when not 0, is the stored number of links tested at once.
 struct DesktopHarness
 {
-    explicit DesktopHarness(const QByteArray &port = "80");
+    explicit DesktopHarness(const QByteArray &port = "80", int jobs = 0);
     ~DesktopHarness();
 
     QByteArray Html(const QByteArray &name, const QByteArray &content);

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -92,24 +93,44 @@ TEST(SelectFilesDialogTest, RemembersTheChoiceCouplesTheBoxesAndBrowsesFromTheLa
         ">Results for " + page + ": URLs tested: 0. URL errors: 0."));
 }
 
-TEST(SelectFilesDialogTest, AMissingFileIsRefusedAndNothingIsStored)
+// A path that cannot be tested is refused while the dialog stays open with
+// the path as typed; a folder is taken, and its HTML files are tested.
+TEST(SelectFilesDialogTest, AMissingFileIsRefusedKeepingThePathAndAFolderIsTested)
 {
     DesktopHarness desk;
     const QByteArray missing = desk.home.file("missing.html");
     QString message;
+    QString keptPath;
     WhenModal([&](QWidget *dialog) {
-        dialog->findChild<QLineEdit *>()->setText(QString::fromLocal8Bit(missing));
-        WhenModal([&](QWidget *box) {
+        auto *edit = dialog->findChild<QLineEdit *>();
+        edit->setText(QString::fromLocal8Bit(missing));
+        WhenModal([&, edit, dialog](QWidget *box) {
             message = ModalText(box);
             Press(box, QStringLiteral("OK"));
+            QTimer::singleShot(0, dialog, [&, edit, dialog] {
+                keptPath = dialog->isVisible() ? edit->text() : QString();
+                Press(dialog, QStringLiteral("Cancel"));
+            });
         });
         Press(dialog, QStringLiteral("OK"));
     });
     Give(desk.frame->Actions().selectFiles);
     EXPECT_EQ(message, QStringLiteral("The chosen file does not exist"));
+    EXPECT_EQ(keptPath, QString::fromLocal8Bit(missing));
     EXPECT_FALSE(desk.frame->View()->Engine().IsRunning());
     EXPECT_EQ(desk.StoredString("FileSel", "Starter"), QByteArray("<none>"));
     EXPECT_FALSE(desk.frame->View()->Engine().HasText());
+
+    const QByteArray page = desk.Html("site/index.html", "<p>No links.</p>\n");
+    const QByteArray folder = desk.home.file("site");
+    WhenModal([&](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>()->setText(QString::fromLocal8Bit(folder));
+        Press(dialog, QStringLiteral("OK"));
+    });
+    Give(desk.frame->Actions().selectFiles);
+    ASSERT_TRUE(WaitUntil([&] { return !desk.frame->View()->Engine().IsRunning(); }));
+    EXPECT_TRUE(desk.frame->View()->Engine().ReportText().contains("<Testing: " + page));
+    EXPECT_EQ(desk.StoredString("FileSel", "Starter"), folder);
 }
 
 TEST(ExportDialogTest, TheFormatSwitchesTheExtensionAndTheChoiceIsRemembered)

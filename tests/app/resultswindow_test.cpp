@@ -70,7 +70,7 @@ TEST(ResultsWindowTest, ASavedReportComesBackByteForByteReadyToRepairAndClearWin
     };
     Give(actions.openReport);
     EXPECT_EQ(view->Engine().ReportText(), report);
-    EXPECT_EQ(desk.frame->windowTitle(), QStringLiteral("Vantrel"));
+    EXPECT_EQ(desk.frame->windowTitle(), QStringLiteral("saved.txt - Vantrel"));
     EXPECT_TRUE(actions.retest->isEnabled());
     EXPECT_TRUE(actions.repair->isEnabled());
     EXPECT_TRUE(actions.exportResults->isEnabled());
@@ -80,8 +80,9 @@ TEST(ResultsWindowTest, ASavedReportComesBackByteForByteReadyToRepairAndClearWin
     desk.frame->Document().m_chooseSave = [&copy](QWidget *, const QString &) {
         return copy;
     };
-    Give(actions.saveReport);
+    Give(actions.saveReportAs);
     EXPECT_EQ(ReadFileBytes(desk.home.file("copy.txt")), report);
+    EXPECT_EQ(desk.frame->windowTitle(), QStringLiteral("copy.txt - Vantrel"));
 
     // The report shows an unknown reply code: the repair asks first; then the
     // dialog's choice is stored and the page is repaired with a backup.
@@ -113,6 +114,7 @@ TEST(ResultsWindowTest, ASavedReportComesBackByteForByteReadyToRepairAndClearWin
 
     Give(actions.clearWindow);
     EXPECT_TRUE(view->toPlainText().isEmpty());
+    EXPECT_EQ(desk.frame->windowTitle(), QStringLiteral("Vantrel"));
     for (QAction *action :
          {actions.clearWindow, actions.exportResults, actions.retest, actions.repair})
         EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();

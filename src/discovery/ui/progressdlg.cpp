@@ -1,9 +1,12 @@
 #include "progressdlg.h"
 
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
 
 #include "engine/progressmodel.h"
 #include "engine/ui/reporttext.h"
@@ -28,6 +31,26 @@ void ShowBar(QProgressBar *bar, const ProgressBarModel &model)
     else
         bar->setRange(0, 1);
     bar->setValue(std::clamp(model.pos, bar->minimum(), bar->maximum()));
+}
+
+// The corner of a window of the given size beside the owner's frame: to its
+// right, left, below or above, the first side with room on the screen; with
+// room on none, in the screen's bottom right-hand corner.
+QPoint PlaceBeside(const QRect &owner, const QSize &size, const QRect &screen)
+{
+    const int top = std::clamp(owner.top(), screen.top(), screen.bottom() - size.height() + 1);
+    const int left = std::clamp(owner.left(), screen.left(), screen.right() - size.width() + 1);
+    const QRect sides[] = {
+        {QPoint(owner.right() + 1, top), size},
+        {QPoint(owner.left() - size.width(), top), size},
+        {QPoint(left, owner.bottom() + 1), size},
+        {QPoint(left, owner.top() - size.height()), size},
+    };
+    for (const QRect &side : sides) {
+        if (screen.contains(side))
+            return side.topLeft();
+    }
+    return screen.bottomRight() - QPoint(size.width(), size.height()) + QPoint(1, 1);
 }
 
 QLabel *ValueLabel(QWidget *parent)
@@ -86,6 +109,14 @@ CProgressDlg::CProgressDlg(QWidget *parent)
     grid->addWidget(m_strAnchor, 5, 1);
     grid->addLayout(counter(QStringLiteral("URL:"), m_strUrlIndex, m_strUrlCount), 6, 0, 1, 2);
     grid->addWidget(m_ctlUrlProgress, 7, 0, 1, 2);
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *stop = buttons->addButton(QStringLiteral("Stop"), QDialogButtonBox::RejectRole);
+    stop->setAutoDefault(false);
+    connect(stop, &QPushButton::clicked, this, [this] {
+        if (m_onStop)
+            m_onStop();
+    });
+    grid->addWidget(buttons, 8, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
     for (QLabel *label : {m_strFileName, m_strUrl, m_strAnchor})
         label->setFixedWidth(width);
@@ -94,10 +125,9 @@ CProgressDlg::CProgressDlg(QWidget *parent)
 void CProgressDlg::Create()
 {
     adjustSize();
-    if (QWidget *owner = parentWidget()) {
-        const QRect area = owner->window()->frameGeometry();
-        move(area.center() - rect().center());
-    }
+    if (QWidget *owner = parentWidget())
+        move(PlaceBeside(owner->window()->frameGeometry(), frameGeometry().size(),
+                         owner->screen()->availableGeometry()));
     show();
 }
 

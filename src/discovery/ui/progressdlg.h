@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QDialog>
 
 class QLabel;
@@ -8,14 +10,16 @@ struct ProgressBarModel;
 struct ProgressModel;
 
 // "Testing Progress": the modeless window that shows, while a run lasts, the
-// file and the link being tested, each with its number, the total and a bar.
-// It has no buttons and no close button: the run opens and closes it.
+// file and the link being tested, each with its number, the total and a bar,
+// and a Stop button that stops the run. It has no close button: the run
+// opens and closes it.
 class CProgressDlg final : public QDialog
 {
 public:
     explicit CProgressDlg(QWidget *parent);
 
-    // Shows the window centred on its parent.
+    // Shows the window beside its parent's window, where it leaves the
+    // report in view.
     void Create();
     // Shows what the model holds.
     void UpdateData(const ProgressModel &progress);
@@ -29,6 +33,9 @@ public:
     QLabel *m_strUrlCount = nullptr;
     QLabel *m_strFileIndex = nullptr;
     QLabel *m_strUrlIndex = nullptr;
+    // Stop asks for the run to stop. Stopping closes this window, so the
+    // stop is to be made after the press has returned.
+    std::function<void()> m_onStop;
 
 protected:
     // Escape and the window manager's close do nothing: only the run ends it.

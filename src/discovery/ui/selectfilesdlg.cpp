@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -22,7 +23,8 @@ constexpr int kMaxPathChars = 1000;
 
 QString ChooseFileToOpen(QWidget *parent, const QString &start)
 {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), start);
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), start,
+                                        QStringLiteral("HTML files (*.html *.htm);;All Files (*)"));
 }
 
 } // namespace
@@ -86,7 +88,15 @@ void CSelectFilesDlg::accept()
 {
     if (!AcceptsLength(this, m_editFile, kMaxPathChars))
         return;
-    m_strFile = QFile::encodeName(m_editFile->text());
+    const QByteArray path = QFile::encodeName(m_editFile->text());
+    const QString why = m_check ? m_check(path, m_checkAllFiles->isChecked()) : QString();
+    if (!why.isEmpty()) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vantrel"), why, QMessageBox::Ok, this);
+        box.exec();
+        m_editFile->setFocus();
+        return;
+    }
+    m_strFile = path;
     m_bRecurse = m_checkRecurse->isChecked();
     m_bAllFiles = m_checkAllFiles->isChecked();
     QDialog::accept();

@@ -31,6 +31,9 @@ namespace {
 
 constexpr int kDefaultFontHeight = 100;
 constexpr int kDefaultFontWeight = 700;
+// How long report text may wait before it is shown: a few times a second is
+// live to the eye and keeps laying out text a small part of a fast run's work.
+constexpr int kShowTextMs = 100;
 
 // Text on a dark background is drawn light, so that no choice of colour
 // makes the report unreadable.
@@ -52,6 +55,9 @@ CVantrelView::CVantrelView(CRegSettings &settings, CFrameStatusBar &statusBar,
     setUndoRedoEnabled(false);
     setAcceptDrops(false);
     setAccessibleName(QStringLiteral("Test results"));
+    m_showText.setSingleShot(true);
+    m_showText.setInterval(kShowTextMs);
+    connect(&m_showText, &QTimer::timeout, this, [this] { ShowPendingText(); });
     setWhatsThis(QStringLiteral("The results window: the report of every run, one line per "
                                 "tested file and two lines per reported link."));
 
@@ -114,23 +120,31 @@ void CVantrelView::OnSelectFiles()
     dialog.m_strFile = m_settings.ReadString("FileSel", "Starter", {});
     dialog.m_bRecurse = m_settings.ReadInt("FileSel", "Recurse", 0) != 0;
     dialog.m_bAllFiles = m_settings.ReadInt("FileSel", "AllFiles", 0) != 0;
+    // A refusal is told while the dialog stays open with the path as typed.
+    dialog.m_check = [this](const QByteArray &path, bool allFiles) {
+        return ChosenPathProblem(path, allFiles);
+    };
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!CanOpenChosenFile(dialog.m_strFile)) {
-        MessageBox(QStringLiteral("The chosen file does not exist"), Icon::None);
-        return;
-    }
-    if (dialog.m_bAllFiles) {
-        const QString why = RunDirectoryProblem(dialog.m_strFile);
-        if (!why.isEmpty()) {
-            MessageBox(why, Icon::None);
-            return;
-        }
-    }
     m_settings.WriteString("FileSel", "Starter", dialog.m_strFile);
     m_settings.WriteInt("FileSel", "Recurse", dialog.m_bRecurse ? 1 : 0);
     m_settings.WriteInt("FileSel", "AllFiles", dialog.m_bAllFiles ? 1 : 0);
+    // A folder stands for its HTML files: the run takes the directory of a
+    // path within it.
+    if (IsChosenFolder(dialog.m_strFile)) {
+        m_engine->StartTest(PathWithinFolder(dialog.m_strFile), dialog.m_bRecurse, true);
+        return;
+    }
     m_engine->StartTest(dialog.m_strFile, dialog.m_bRecurse, dialog.m_bAllFiles);
+}
+
+QString CVantrelView::ChosenPathProblem(const QByteArray &path, bool allFiles) const
+{
+    if (IsChosenFolder(path))
+        return RunDirectoryProblem(PathWithinFolder(path));
+    if (!CanOpenChosenFile(path))
+        return QStringLiteral("The chosen file does not exist");
+    return allFiles ? RunDirectoryProblem(path) : QString();
 }
 
 void CVantrelView::OnStopTest()
@@ -161,18 +175,37 @@ void CVantrelView::OnExportResults()
 
 void CVantrelView::OnRepairFailedLinks()
 {
-    ::OnRepairFailedLinks(*m_engine, [this]() -> std::optional<int> {
-        CRepairDlg dialog(window());
-        dialog.m_nType = m_settings.ReadInt("Repair", "Type", 0);
-        dialog.SetPreview([this](int type) {
-            CLinkRepair repair(m_engine->Ui(), m_engine->WorkFiles());
-            return repair.PreviewFromReport(m_engine->ReportText(), type);
-        });
-        if (dialog.exec() != QDialog::Accepted)
-            return std::nullopt;
-        m_settings.WriteInt("Repair", "Type", dialog.m_nType);
-        return dialog.m_nType;
+    ::OnRepairFailedLinks(*m_engine, [this] { return ChooseRepairType(m_engine->ReportText()); });
+}
+
+void CVantrelView::RetestLinks(const QList<ScannedFile> &pages)
+{
+    if (m_engine->CanRetestOrRepair() && !pages.isEmpty())
+        m_engine->StartRetest(pages);
+}
+
+void CVantrelView::RepairLinks(const QByteArray &report)
+{
+    if (!m_engine->CanRetestOrRepair() || m_engine->IsRunning())
+        return;
+    if (const std::optional<int> type = ChooseRepairType(report)) {
+        CLinkRepair repair(m_engine->Ui(), m_engine->WorkFiles());
+        repair.RepairFromReport(report, *type);
+    }
+}
+
+std::optional<int> CVantrelView::ChooseRepairType(const QByteArray &report)
+{
+    CRepairDlg dialog(window());
+    dialog.m_nType = m_settings.ReadInt("Repair", "Type", 0);
+    dialog.SetPreview([this, report](int type) {
+        CLinkRepair repair(m_engine->Ui(), m_engine->WorkFiles());
+        return repair.PreviewFromReport(report, type);
     });
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    m_settings.WriteInt("Repair", "Type", dialog.m_nType);
+    return dialog.m_nType;
 }
 
 void CVantrelView::OnChooseFont()
@@ -230,18 +263,32 @@ void CVantrelView::OnSettings()
 
 void CVantrelView::AppendText(const QByteArray &text)
 {
+    m_pendingText += DecodeReportPiece(text);
+    if (!m_showText.isActive())
+        m_showText.start();
+}
+
+void CVantrelView::ShowPendingText()
+{
+    m_showText.stop();
+    if (m_pendingText.isEmpty())
+        return;
     QScrollBar *scroll = verticalScrollBar();
     const bool following = scroll->value() == scroll->maximum();
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
-    end.insertText(DecodeReportPiece(text));
+    end.insertText(std::exchange(m_pendingText, QString()));
     if (following)
         scroll->setValue(scroll->maximum());
 }
 
 void CVantrelView::ClearText()
 {
+    m_showText.stop();
+    m_pendingText.clear();
     clear();
+    ++m_nClears;
+    Q_EMIT textCleared();
 }
 
 void CVantrelView::SetStatusPane(int pane, const QString &text)
@@ -287,6 +334,9 @@ void CVantrelView::ShowProgress(const ProgressModel *progress)
     }
     if (m_pProgressDlg == nullptr) {
         m_pProgressDlg = new CProgressDlg(window());
+        m_pProgressDlg->m_onStop = [this] {
+            QTimer::singleShot(0, this, [this] { OnStopTest(); });
+        };
         m_pProgressDlg->Create();
     }
     m_pProgressDlg->UpdateData(*progress);
@@ -312,16 +362,19 @@ void CVantrelView::SetWaitCursor(bool waiting)
 
 void CVantrelView::StateChanged()
 {
+    // A run that ends, or a report put in the window, is shown whole at once.
+    ShowPendingText();
     Q_EMIT commandStateChanged();
 }
 
 void CVantrelView::HttpsNotTested(int count)
 {
-    m_statusBar.showMessage(
-        QStringLiteral("%1 %2 not tested; turn on Test Today's Web in Settings to test them")
-            .arg(count)
-            .arg(count == 1 ? QStringLiteral("https link was")
-                            : QStringLiteral("https links were")));
+    const QString links =
+        count == 1 ? QStringLiteral("1 https link") : QStringLiteral("%1 https links").arg(count);
+    m_statusBar.ShowFittingMessage(
+        links + (count == 1 ? QStringLiteral(" was") : QStringLiteral(" were")) +
+            QStringLiteral(" not tested; turn on Test Today's Web in Settings to test them"),
+        links + QStringLiteral(" not tested (see Settings)"));
 }
 
 void CVantrelView::ScanFailed(const QByteArray &path, const QString &why)

@@ -4,6 +4,7 @@
 
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTimer>
 
 #include "controls/colorref.h"
 #include "discovery/ui/progressdlg.h"
@@ -35,6 +36,10 @@ public:
     ~CVantrelView() override;
 
     CTestEngine &Engine() { return *m_engine; }
+    const CTestEngine &Engine() const { return *m_engine; }
+    // How many times the window has been emptied: the report only grows in
+    // between, so this and its size tell whether it changed.
+    int TimesCleared() const { return m_nClears; }
     // Ends a run in flight and removes the work files, while the status bar
     // and the rest of the main window still stand. Nothing is shown after.
     void CloseEngine();
@@ -48,6 +53,12 @@ public:
     void OnChooseFont();
     void OnClearWindow();
     void OnSettings();
+    // Probes the given links again, under their pages, as a run of their own
+    // after the report so far.
+    void RetestLinks(const QList<ScannedFile> &pages);
+    // Asks for the repair type (with its preview) and repairs the links the
+    // report lists; the report may be a part of the window's.
+    void RepairLinks(const QByteArray &report);
 
     // Height in tenths of a point, weight 400 (normal) or 700 (bold).
     void ApplyFont(int height, int weight, const QByteArray &face);
@@ -74,14 +85,28 @@ public:
 Q_SIGNALS:
     // A run started or ended, or the window gained or lost its text.
     void commandStateChanged();
+    // The window was emptied (Clear Window, New, a re-test, an opened report).
+    void textCleared();
     void beeped(EngineUi::Beep kind);
 
 private:
+    // Shows the report text that arrived since the last time.
+    void ShowPendingText();
+    std::optional<int> ChooseRepairType(const QByteArray &report);
+    // Refuses the path chosen in Select File(s), saying why; empty when a run
+    // can be made of it.
+    QString ChosenPathProblem(const QByteArray &path, bool allFiles) const;
+
     CRegSettings &m_settings;
     CFrameStatusBar &m_statusBar;
     ColorRef m_crBackColor = 0;
     QPointer<CProgressDlg> m_pProgressDlg;
     bool m_bWaitCursor = false;
+    // Report text not yet shown: a fast run's lines are laid out in batches,
+    // not one by one.
+    QString m_pendingText;
+    QTimer m_showText;
+    int m_nClears = 0;
     // "path: why" of the files not scanned since the last box about them was
     // dismissed; whether such a box is on its way; the box while it is open.
     QStringList m_scanFailures;
