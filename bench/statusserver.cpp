@@ -1,6 +1,7 @@
 // A loopback HTTP server for the run benchmark: one connection at a time, as
 // the checker probes one link at a time. Each request gets 200, 404, 301 or
-// 500 by its path, then the connection is closed. Prints its port.
+// 500 by its path (always 200 under /ok/, always 404 under /missing/), then
+// the connection is closed. Prints its port.
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstring>
@@ -49,6 +50,10 @@ int main()
         for (char c : request)
             hash = hash * 31 + static_cast<unsigned char>(c);
         const char *reply = replies[hash % 4];
+        if (request.starts_with("GET /ok/"))
+            reply = replies[0];
+        else if (request.starts_with("GET /missing/"))
+            reply = replies[1];
         if (write(connection, reply, std::strlen(reply)) < 0)
             std::perror("statusserver");
         close(connection);

@@ -46,7 +46,7 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
     m_categories.LoadFilter(settings);
     m_categories.m_bUnknownCode = false;
     SetTimeout(settings.ReadInt("Settings", "Timeout", 15));
-    SetJobs(settings.ReadInt("Settings", "Jobs", kDefaultDesktopJobs),
+    SetJobs(settings.ReadInt("Settings", "Jobs", m_options.defaultJobs),
             settings.ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost));
     SetTodaysWeb(settings.ReadInt("Settings", "TodaysWeb", 0) != 0);
 }

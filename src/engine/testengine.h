@@ -34,6 +34,8 @@ struct EngineOptions
     // The poll period; 0 takes the next step as soon as the engine is ready
     // for it, without a period and without busy waiting.
     int pollMs = 100;
+    // How many links are tested at once when the settings name no number.
+    int defaultJobs = 1;
     // The date and time written into the start and end lines.
     std::function<QByteArray()> dateTime;
 };

@@ -16,6 +16,7 @@
 #include "discovery/chosenfile.h"
 #include "discovery/ui/progressdlg.h"
 #include "discovery/ui/selectfilesdlg.h"
+#include "engine/joblimits.h"
 #include "engine/qttimerservice.h"
 #include "engine/testengine.h"
 #include "engine/ui/reporttext.h"
@@ -57,7 +58,10 @@ CVantrelView::CVantrelView(CRegSettings &settings, CFrameStatusBar &statusBar,
     setAccessibleName(QStringLiteral("Test results"));
     m_showText.setSingleShot(true);
     m_showText.setInterval(kShowTextMs);
-    connect(&m_showText, &QTimer::timeout, this, [this] { ShowPendingText(); });
+    connect(&m_showText, &QTimer::timeout, this, [this] {
+        ShowPendingText();
+        ShowPendingStatus();
+    });
     setWhatsThis(QStringLiteral("The results window: the report of every run, one line per "
                                 "tested file and two lines per reported link."));
 
@@ -67,6 +71,9 @@ CVantrelView::CVantrelView(CRegSettings &settings, CFrameStatusBar &statusBar,
                 m_engine->OnTimer(id);
         },
         this);
+    // The desktop tests as many links at once as the terminal front end,
+    // unless the user has chosen otherwise.
+    options.defaultJobs = kDefaultDesktopJobs;
     m_engine = std::make_unique<CTestEngine>(*this, *m_timers, settings, std::move(options));
 
     const int stored = settings.ReadInt("Settings", "BackColor", -1);
@@ -293,7 +300,22 @@ void CVantrelView::ClearText()
 
 void CVantrelView::SetStatusPane(int pane, const QString &text)
 {
-    m_statusBar.SetPaneText(pane, text);
+    if (pane < 1 || pane > 2)
+        return;
+    m_pendingPanes[static_cast<std::size_t>(pane)] = text;
+    if (!m_showText.isActive())
+        m_showText.start();
+}
+
+void CVantrelView::ShowPendingStatus()
+{
+    for (int pane = 1; pane <= 2; ++pane) {
+        if (std::optional<QString> text = std::exchange(m_pendingPanes[pane], std::nullopt))
+            m_statusBar.SetPaneText(pane, *text);
+    }
+    if (m_pendingProgress && m_pProgressDlg != nullptr)
+        m_pProgressDlg->UpdateData(*m_pendingProgress);
+    m_pendingProgress.reset();
 }
 
 void CVantrelView::MessageBeep(Beep kind)
@@ -329,16 +351,21 @@ bool CVantrelView::AskYesNo(const QString &text)
 void CVantrelView::ShowProgress(const ProgressModel *progress)
 {
     if (progress == nullptr) {
+        m_pendingProgress.reset();
         delete m_pProgressDlg;
         return;
     }
-    if (m_pProgressDlg == nullptr) {
-        m_pProgressDlg = new CProgressDlg(window());
-        m_pProgressDlg->m_onStop = [this] {
-            QTimer::singleShot(0, this, [this] { OnStopTest(); });
-        };
-        m_pProgressDlg->Create();
+    if (m_pProgressDlg != nullptr) {
+        m_pendingProgress = *progress;
+        if (!m_showText.isActive())
+            m_showText.start();
+        return;
     }
+    m_pProgressDlg = new CProgressDlg(window());
+    m_pProgressDlg->m_onStop = [this] {
+        QTimer::singleShot(0, this, [this] { OnStopTest(); });
+    };
+    m_pProgressDlg->Create();
     m_pProgressDlg->UpdateData(*progress);
 }
 
@@ -364,6 +391,7 @@ void CVantrelView::StateChanged()
 {
     // A run that ends, or a report put in the window, is shown whole at once.
     ShowPendingText();
+    ShowPendingStatus();
     Q_EMIT commandStateChanged();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <memory>
+#include <optional>
 
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -9,6 +11,7 @@
 #include "controls/colorref.h"
 #include "discovery/ui/progressdlg.h"
 #include "engine/engineui.h"
+#include "engine/progressmodel.h"
 #include "engine/testengine.h"
 
 class CFrameStatusBar;
@@ -92,6 +95,8 @@ Q_SIGNALS:
 private:
     // Shows the report text that arrived since the last time.
     void ShowPendingText();
+    // Shows the latest status texts and progress, held back since the last time.
+    void ShowPendingStatus();
     std::optional<int> ChooseRepairType(const QByteArray &report);
     // Refuses the path chosen in Select File(s), saying why; empty when a run
     // can be made of it.
@@ -106,6 +111,10 @@ private:
     // not one by one.
     QString m_pendingText;
     QTimer m_showText;
+    // Status texts and progress of a fast run, shown a few times a second
+    // rather than for every link.
+    std::array<std::optional<QString>, 3> m_pendingPanes;
+    std::optional<ProgressModel> m_pendingProgress;
     int m_nClears = 0;
     // "path: why" of the files not scanned since the last box about them was
     // dismissed; whether such a box is on its way; the box while it is open.
