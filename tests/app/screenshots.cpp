@@ -7,9 +7,12 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +24,7 @@
 #include "controls/colorpickerbutton.h"
 #include "desktoptestsupport.h"
 #include "engine/ui/vantrelview.h"
+#include "records/ui/resultstable.h"
 #include "support/loopbackserver.h"
 
 namespace {
@@ -111,7 +115,8 @@ int main(int argc, char **argv)
     server.setReply("/moved", LoopbackReply::Status("HTTP/1.0 301 Moved Permanently"));
     server.setReply("/private", LoopbackReply::Status("HTTP/1.0 403 Forbidden"));
     server.setReply("/odd", LoopbackReply::Status("HTTP/1.1 299 Whatever"));
-    auto desk = std::make_unique<DesktopHarness>(server.portText());
+    // One link at a time, so that the progress window can be caught.
+    auto desk = std::make_unique<DesktopHarness>(server.portText(), 1);
     CMainFrame &frame = *desk->frame;
     frame.setGeometry(80, 50, 1100, 700);
     const FrameActions &actions = frame.Actions();
@@ -152,11 +157,27 @@ int main(int argc, char **argv)
     Shoot(QStringLiteral("mainframe-after-run"));
     Shoot(QStringLiteral("main-window"), &frame);
 
+    frame.Tabs()->setCurrentWidget(frame.Table());
+    frame.Table()->View()->selectRow(1);
+    Shoot(QStringLiteral("results-table"), &frame);
+    QTableView *table = frame.Table()->View();
+    frame.Table()->ContextMenu()->popup(
+        table->viewport()->mapToGlobal(table->visualRect(table->currentIndex()).center()));
+    WaitUntil([] { return QApplication::activePopupWidget() != nullptr; });
+    Shoot(QStringLiteral("table-context-menu"));
+    frame.Table()->ContextMenu()->close();
+    frame.Tabs()->setCurrentWidget(frame.View());
+
     WhenModal([](QWidget *dialog) {
         dialog->findChild<QLineEdit *>()->setText(QStringLiteral("/no/such/page.html"));
-        WhenModal([](QWidget *box) {
+        WhenModal([dialog](QWidget *box) {
             Shoot(QStringLiteral("message-file-missing"));
             Press(box, QStringLiteral("OK"));
+            // The dialog stays open with the path as typed.
+            QTimer::singleShot(0, dialog, [dialog] {
+                Shoot(QStringLiteral("select-files-kept-path"));
+                Press(dialog, QStringLiteral("Cancel"));
+            });
         });
         Press(dialog, QStringLiteral("OK"));
     });
@@ -210,6 +231,12 @@ int main(int argc, char **argv)
     frame.ShowHelp(QLatin1String(HelpTopic::Repair));
     Shoot(QStringLiteral("help-repair"));
     frame.HelpWindow()->close();
+
+    WhenModal([](QWidget *question) {
+        Shoot(QStringLiteral("ask-before-discard"));
+        Press(question, QStringLiteral("Cancel"));
+    });
+    Give(actions.newReport);
 
     desk.reset();
     site.removeRecursively();

@@ -3,21 +3,26 @@
 #include <gtest/gtest.h>
 
 #include "desktoptestsupport.h"
+#include "engine/joblimits.h"
 #include "engine/ui/vantrelview.h"
 #include "support/loopbackserver.h"
 
 namespace {
 
-// The desktop program tests one link at a time until the user allows more in
-// the Settings dialog; the new number applies to the run under way from its
-// next link on, and to every later start of the program. The report is the
-// same as ever.
+// The desktop program tests as many links at once as vantrel-check unless
+// the user sets another number in the Settings dialog (here one at a time,
+// then more); the new number applies to the run under way from its next link
+// on, and to every later start of the program. The report is the same as ever.
 TEST(ResultsWindowJobsTest, LinksTestedAtOnceApplyToTheRunUnderWayAndToTheNextStart)
 {
     LoopbackServer server(
         LoopbackReply::Delayed("HTTP/1.0 404 Not Found", std::chrono::milliseconds(200)));
     ASSERT_TRUE(server.isListening());
-    DesktopHarness desk(server.portText());
+    {
+        DesktopHarness fresh(server.portText());
+        EXPECT_EQ(fresh.frame->View()->Engine().Jobs(), kDefaultTerminalJobs);
+    }
+    DesktopHarness desk(server.portText(), 1);
     CVantrelView *view = desk.frame->View();
     EXPECT_EQ(view->Engine().Jobs(), 1);
 
