@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "discovery/linkextractor.h"
+#include "discovery/pagelinks.h"
 #include "platform/longpath.h"
 #include "platform/uniquefd.h"
 #include "platform/wholefile.h"
@@ -21,8 +22,22 @@ CLinkLocator::CLinkLocator(QByteArray page) : m_page(std::move(page))
     m_cursor = NextAnchor(0);
 }
 
-CLinkLocator CLinkLocator::ForPage(const QByteArray &path)
+CLinkLocator CLinkLocator::ForPage(const QByteArray &path, LinkRule rule,
+                                   const QByteArray &siteRoot)
 {
+    if (rule == LinkRule::TodaysWeb) {
+        CLinkLocator locator{QByteArray()};
+        locator.m_bRead = true;
+        QByteArray page;
+        if (!ReadPage(path, page, nullptr, kLargestLocatedPage))
+            return locator;
+        for (const PageLink &link :
+             ReadPageLinks(std::string_view(page.constData(), page.size()), path, siteRoot)) {
+            if (link.kind != LinkKind::Skipped)
+                locator.m_read.append({link.target, {link.line, link.column}});
+        }
+        return locator;
+    }
     const UniqueFd fd(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
     struct stat info
     {};
@@ -35,6 +50,15 @@ CLinkLocator CLinkLocator::ForPage(const QByteArray &path)
 
 CLinkLocator::Place CLinkLocator::Locate(const QByteArray &link)
 {
+    if (m_bRead) {
+        for (qsizetype i = m_nextRead; i < m_read.size(); ++i) {
+            if (m_read[i].target == link) {
+                m_nextRead = i + 1;
+                return m_read[i].place;
+            }
+        }
+        return {};
+    }
     if (link.isEmpty())
         return {};
     // An occurrence that runs into the next anchor line is not the link:

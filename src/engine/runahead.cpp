@@ -17,10 +17,11 @@ void CRunAhead::SetLimits(int total, int perHost)
     m_pool.SetLimits(total, perHost);
 }
 
-void CRunAhead::Begin(int protocol, LinkRule rule)
+void CRunAhead::Begin(int protocol, LinkRule rule, const QByteArray &siteRoot)
 {
     m_rule = rule;
-    m_lookAhead.SetRule(rule);
+    m_siteRoot = siteRoot;
+    m_lookAhead.SetRule(rule, siteRoot);
     Clear();
     m_nProtocol = protocol;
 }
@@ -85,7 +86,8 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
                 *httpsLeftOut += given.httpsLeftOut;
             return true;
         }
-        return ExtractLinks(path, splitCopyPath, urls, anchors, why, m_rule, httpsLeftOut);
+        return ExtractLinks(path, splitCopyPath, urls, anchors, why, m_rule, httpsLeftOut,
+                            m_siteRoot);
     }
     const int fed = m_fed.front();
     m_fed.pop_front();
@@ -94,7 +96,7 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
     bool scanned = scan->result == ScannedFile::Result::Scanned;
     if (!scanned && why != nullptr)
         *why = scan->why;
-    if (scanned && !scan->given)
+    if (scanned && !scan->given && m_rule == LinkRule::Classic)
         scanned = StoreSplitCopy(scan->splitCopy, splitCopyPath, why);
     if (!scanned) {
         for (int i = 0; i < fed; ++i)

@@ -30,8 +30,9 @@ public:
 
     // A run goes concurrent with nothing handed on yet. protocol: that of the
     // link before the first one to come (a link of neither scheme keeps it).
-    // rule: the run's, by which the files ahead are scanned.
-    void Begin(int protocol, LinkRule rule);
+    // rule: the run's, by which the files ahead are scanned (siteRoot: that
+    // of today's web reading).
+    void Begin(int protocol, LinkRule rule, const QByteArray &siteRoot = {});
     // Ends every probe and forgets everything scanned ahead.
     void Clear();
     // Pages whose links are given rather than scanned (a re-test's); the
@@ -78,6 +79,7 @@ private:
     int m_nCurrentFed = 0;
     int m_nProtocol = 1;
     LinkRule m_rule = LinkRule::Classic;
+    QByteArray m_siteRoot;
     const GivenLinks *m_given = nullptr;
     int m_nWindow = kMinWindow;
     // What of the head has been shown: its start, and the steps of its

@@ -96,6 +96,7 @@ void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool al
         return;
     m_givenLinks.clear();
     m_listFiles += QueueRunFiles(path, subDirectories, allFiles);
+    m_runSiteRoot = m_siteRoot.isEmpty() ? RunDirectory(path) : m_siteRoot;
     BeginRun();
 }
 
@@ -116,6 +117,7 @@ void CTestEngine::StartRetest(const QList<ScannedFile> &pages)
         given.anchors += page.anchors;
         given.httpsLeftOut += page.httpsLeftOut;
     }
+    m_runSiteRoot = m_siteRoot;
     BeginRun();
 }
 
@@ -135,6 +137,7 @@ void CTestEngine::BeginRun()
     m_categories.m_bUnknownCode = false;
     m_nReportedInRun = 0;
     m_runRule = TodaysWeb() ? LinkRule::TodaysWeb : LinkRule::Classic;
+    m_options.ports.mode->localLinks.Forget();
     m_nHttpsLeftOut = 0;
 
     if (!m_bActivityCreated) {
@@ -344,7 +347,7 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome)
     link.elapsedMs = outcome.elapsedMs;
     if (!link.page.isEmpty()) {
         if (!m_locator)
-            m_locator.emplace(CLinkLocator::ForPage(link.page));
+            m_locator.emplace(CLinkLocator::ForPage(link.page, m_runRule, m_runSiteRoot));
         const CLinkLocator::Place place = m_locator->Locate(link.url);
         link.line = place.line;
         link.column = place.column;
@@ -356,7 +359,8 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome)
         link.category = ResultCategory::FtpAnswered;
     } else {
         // A reply whose first line holds no number is in no category either.
-        link.category = CategoryOfReply(outcome.replyCode.value_or(kNoStatusCode));
+        link.category = CategoryOfReply(outcome.replyCode.value_or(kNoStatusCode),
+                                        m_runRule == LinkRule::TodaysWeb);
         if (outcome.replyCode)
             link.code = static_cast<int>(*outcome.replyCode);
     }
@@ -474,7 +478,7 @@ void CTestEngine::BeginConcurrent()
         m_pRunAhead->SetTimeout(m_nTimeoutMs);
         m_pRunAhead->SetGivenLinks(&m_givenLinks);
     }
-    m_pRunAhead->Begin(m_probe.m_nProtocol, m_runRule);
+    m_pRunAhead->Begin(m_probe.m_nProtocol, m_runRule, m_runSiteRoot);
     m_bConcurrent = true;
 }
 
@@ -552,7 +556,7 @@ bool CTestEngine::ExtractLinks(const QByteArray &path, QString *why)
                              ? m_pRunAhead->TakeUpFile(path, splitCopyPath, m_listUrls,
                                                        m_listAnchors, why, &httpsLeftOut)
                              : ::ExtractLinks(path, splitCopyPath, m_listUrls, m_listAnchors, why,
-                                              m_runRule, &httpsLeftOut);
+                                              m_runRule, &httpsLeftOut, m_runSiteRoot);
     // A file that could not be scanned is reported as such, not counted.
     if (scanned)
         m_nHttpsLeftOut += httpsLeftOut;

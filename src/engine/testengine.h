@@ -98,6 +98,10 @@ public:
     // from the next probe for how they are probed.
     void SetTodaysWeb(bool on) { m_options.ports.mode->bTodaysWeb = on; }
     bool TodaysWeb() const { return m_options.ports.mode->bTodaysWeb; }
+    // The directory root-relative links ("/about.html") of today's web mode
+    // resolve against, from the next run; empty: the directory the run
+    // starts from.
+    void SetSiteRoot(const QByteArray &directory) { m_siteRoot = directory; }
     // Anchors of the current or last run whose https link went untested
     // because the run was in the classic mode.
     int HttpsLeftOut() const { return m_nHttpsLeftOut; }
@@ -227,5 +231,8 @@ private:
     GivenLinks m_givenLinks;
     // The rule the current run selects its links by.
     LinkRule m_runRule = LinkRule::Classic;
+    QByteArray m_siteRoot;
+    // The site root of the current run.
+    QByteArray m_runSiteRoot;
     int m_nHttpsLeftOut = 0;
 };

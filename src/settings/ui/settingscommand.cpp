@@ -29,12 +29,16 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     settings.WriteInt("Settings", "Timeout", chosen.timeoutSec);
     settings.WriteString("Settings", "Filter", chosen.filter.left(kClassicCategoryCount));
     settings.WriteInt("Settings", "Jobs", chosen.jobs);
-    // The https failures' flags are kept apart, so that "Filter" stays the 21
-    // characters that older settings and outside tools expect.
-    QByteArray tls = chosen.filter.mid(kClassicCategoryCount, kTlsCategoryCount);
-    if (tls.size() != kTlsCategoryCount)
-        tls = kTlsFilterDefault;
-    settings.WriteString("Settings", "TlsFilter", tls);
+    // The https failures' and today's web categories' flags are kept apart,
+    // so that "Filter" stays the 21 characters that older settings and
+    // outside tools expect.
+    settings.WriteString(
+        "Settings", "TlsFilter",
+        CResultCategories::FilterPart(chosen.filter, kClassicCategoryCount, kTlsFilterDefault));
+    settings.WriteString("Settings", "WebFilter",
+                         CResultCategories::FilterPart(chosen.filter,
+                                                       kClassicCategoryCount + kTlsCategoryCount,
+                                                       kWebFilterDefault));
     settings.WriteInt("Settings", "TodaysWeb", chosen.todaysWeb ? 1 : 0);
     return chosen;
 }
