@@ -94,8 +94,6 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
         (options.todaysWeb || !options.siteRoot.isEmpty()))
         return QStringLiteral("--modern, --classic and --root go with a test run, --retest or "
                               "--list-links");
-    if (!runs && options.checkRemoteFragments)
-        return QStringLiteral("--check-remote-fragments goes with a test run or --retest");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
         (options.allFiles || options.recurse))
         return QStringLiteral("--all-files and --recurse go with a test run or --list-links");
@@ -174,8 +172,7 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             if (!directory)
                 return fail(missing);
             options.siteRoot = *directory;
-        } else if (argument == "--check-remote-fragments") {
-            options.checkRemoteFragments = true;
+
         } else if (argument == "--hawk") {
             options.filter = kFilterWatchLikeAHawk;
             ++filterChoices;

@@ -47,8 +47,6 @@ struct CheckOptions
     // The directory root-relative links resolve against; empty: the stored
     // setting SiteRoot, else the directory the run starts from.
     QByteArray siteRoot;
-    // Also look for the fragments of external links in the pages they name.
-    bool checkRemoteFragments = false;
     // 0: the next step as soon as the engine is ready; else the poll period.
     int pollMs = 0;
     // Probes in flight at once, in all and towards one host; unset: the

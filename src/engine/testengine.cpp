@@ -49,6 +49,7 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
     SetJobs(settings.ReadInt("Settings", "Jobs", kDefaultDesktopJobs),
             settings.ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost));
     SetTodaysWeb(settings.ReadInt("Settings", "TodaysWeb", 0) != 0);
+    SetSiteRoot(settings.ReadString("Settings", "SiteRoot", ""));
 }
 
 template <typename Call> void CTestEngine::Tell(const Call &call)

@@ -51,8 +51,8 @@ class CTestEngine final : public ReplyListener, public PoolListener
 {
 public:
     // Reads the report filter, the time-out, the desktop program's limits
-    // of probes at once ("Jobs", "JobsPerHost") and the mode ("TodaysWeb")
-    // from the settings.
+    // of probes at once ("Jobs", "JobsPerHost"), the mode ("TodaysWeb") and
+    // the site root ("SiteRoot") from the settings.
     CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                 EngineOptions options = {});
     ~CTestEngine() override;
@@ -102,6 +102,7 @@ public:
     // resolve against, from the next run; empty: the directory the run
     // starts from.
     void SetSiteRoot(const QByteArray &directory) { m_siteRoot = directory; }
+    const QByteArray &SiteRoot() const { return m_siteRoot; }
     // Anchors of the current or last run whose https link went untested
     // because the run was in the classic mode.
     int HttpsLeftOut() const { return m_nHttpsLeftOut; }

@@ -16,11 +16,12 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     dialog->SetValues(current.backColor, current.timeoutSec, current.filter);
     dialog->SetJobs(current.jobs);
     dialog->SetTodaysWeb(current.todaysWeb);
+    dialog->SetSiteRoot(current.siteRoot);
     const int result = dialog->exec();
     if (!dialog)
         return std::nullopt;
-    const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(), dialog->Filter(),
-                              dialog->Jobs(), dialog->TodaysWeb()};
+    const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(),   dialog->Filter(),
+                              dialog->Jobs(),      dialog->TodaysWeb(), dialog->SiteRoot()};
     delete dialog;
     if (result != QDialog::Accepted)
         return std::nullopt;
@@ -40,5 +41,6 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
                                                        kClassicCategoryCount + kTlsCategoryCount,
                                                        kWebFilterDefault));
     settings.WriteInt("Settings", "TodaysWeb", chosen.todaysWeb ? 1 : 0);
+    settings.WriteString("Settings", "SiteRoot", chosen.siteRoot);
     return chosen;
 }
