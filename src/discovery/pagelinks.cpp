@@ -163,6 +163,13 @@ public:
             link.kind = LinkKind::Skipped;
             return;
         }
+        // An absolute link to another site is tested as written, so that the
+        // report shows it as the page does; only its blanks are encoded.
+        if (scheme == "http" || scheme == "https" || scheme == "ftp") {
+            link.kind = LinkKind::External;
+            link.target = QByteArray(url).replace(" ", "%20");
+            return;
+        }
         const QUrl resolved = Resolve(url);
         const QString resolvedScheme = resolved.scheme().toLower();
         if (!resolved.isValid() ||

@@ -179,7 +179,7 @@ TEST_F(LinkExtractorTest, TodaysWebReadsTheHrefAndClassicCountsHttpsPassedOver)
         {"https link", "<a href=\"https://s.org/x\">s</a>.", {{"https://s.org/x", "s"}}, {}, 1},
         {"scheme in any case",
          "<A HREF=\"HtTpS://S.org/\">s</A>.",
-         {{"https://s.org/", "s"}},
+         {{"HtTpS://S.org/", "s"}},
          {},
          1},
         {"https before http",
