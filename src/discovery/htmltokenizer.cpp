@@ -71,7 +71,7 @@ const HtmlToken &HtmlTokenizer::Next()
         if (next == '!') {
             m_token.kind = HtmlToken::Kind::Comment;
             if (m_page.substr(at + 2, 2) == "--")
-                m_pos = CommentEnd(at + 4);
+                m_pos = HtmlCommentEnd(m_page, at + 4);
             else {
                 // "<!DOCTYPE ...>", "<![CDATA[...]]>": a bogus comment up to ">".
                 const std::size_t close = m_page.find('>', at + 2);
@@ -198,20 +198,20 @@ void HtmlTokenizer::SkipRawText(std::string_view element)
     m_pos = m_page.size();
 }
 
-std::size_t HtmlTokenizer::CommentEnd(std::size_t at) const
+std::size_t HtmlCommentEnd(std::string_view page, std::size_t at)
 {
     // "<!-->" and "<!--->" end at once.
-    if (at < m_page.size() && m_page[at] == '>')
+    if (at < page.size() && page[at] == '>')
         return at + 1;
-    if (at + 1 < m_page.size() && m_page[at] == '-' && m_page[at + 1] == '>')
+    if (at + 1 < page.size() && page[at] == '-' && page[at + 1] == '>')
         return at + 2;
-    for (std::size_t dashes = m_page.find("--", at); dashes != std::string_view::npos;
-         dashes = m_page.find("--", dashes + 1)) {
+    for (std::size_t dashes = page.find("--", at); dashes != std::string_view::npos;
+         dashes = page.find("--", dashes + 1)) {
         std::size_t after = dashes + 2;
-        if (after < m_page.size() && m_page[after] == '!')
+        if (after < page.size() && page[after] == '!')
             ++after;
-        if (after < m_page.size() && m_page[after] == '>')
+        if (after < page.size() && page[after] == '>')
             return after + 1;
     }
-    return m_page.size();
+    return page.size();
 }

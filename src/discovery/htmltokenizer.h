@@ -39,6 +39,10 @@ struct HtmlToken
     const HtmlAttribute *Attribute(std::string_view attributeName) const;
 };
 
+// Where a comment ends whose "<!--" ends just before at: after "-->" or
+// "--!>" (at once for "<!-->" and "<!--->"), or the page's end.
+std::size_t HtmlCommentEnd(std::string_view page, std::size_t at);
+
 // Cuts a page into tokens following the tokenizer states of HTML5 that
 // decide where tags, attributes and comments begin and end: every quote
 // style and unquoted values, comments (also "<!-->" and an unclosed one,
@@ -59,7 +63,6 @@ private:
     bool ReadTag(std::size_t at, bool end);
     bool ReadAttributes(std::size_t &at, bool keep);
     void SkipRawText(std::string_view element);
-    std::size_t CommentEnd(std::size_t at) const;
 
     std::string_view m_page;
     std::size_t m_pos = 0;

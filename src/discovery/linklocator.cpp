@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "discovery/htmltokenizer.h"
 #include "discovery/linkextractor.h"
 #include "discovery/pagelinks.h"
 #include "platform/longpath.h"
@@ -15,10 +16,30 @@ namespace {
 // Pages larger than this are not read again for their links' places.
 constexpr qint64 kLargestLocatedPage = qint64{256} << 20;
 
+// Blanks out the page's comments, keeping its line breaks: the scan takes no
+// link from a comment, so no link stands there.
+void BlankComments(QByteArray &page)
+{
+    if (!page.contains("<!--"))
+        return;
+    char *data = page.data(); // a copy of its own, written in place
+    const std::string_view text(data, static_cast<std::size_t>(page.size()));
+    for (qsizetype open = page.indexOf("<!--"); open >= 0; open = page.indexOf("<!--", open)) {
+        const auto end =
+            static_cast<qsizetype>(HtmlCommentEnd(text, static_cast<std::size_t>(open) + 4));
+        for (qsizetype i = open; i < end; ++i) {
+            if (data[i] != '\n' && data[i] != '\r')
+                data[i] = ' ';
+        }
+        open = end;
+    }
+}
+
 } // namespace
 
 CLinkLocator::CLinkLocator(QByteArray page) : m_page(std::move(page))
 {
+    BlankComments(m_page);
     m_cursor = NextAnchor(0);
 }
 

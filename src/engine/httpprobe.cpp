@@ -125,8 +125,10 @@ void CHttpProbe::DropConnection()
 int CHttpProbe::SendRequest(const QByteArray &link)
 {
     // A file of the site is looked at on disk, and the answer is known at once.
-    if (m_ports.mode && CLocalLinks::IsLocalLink(link))
+    if (m_ports.mode && CLocalLinks::IsLocalLink(link)) {
+        m_bLackedResources = false;
         return static_cast<int>(m_ports.mode->localLinks.Check(link));
+    }
     m_bTodaysWay = ProbesTodaysWay(m_ports, link);
     QByteArray port;
     QByteArray lookup;
