@@ -62,7 +62,10 @@ int ListLinks(const CheckOptions &options, std::FILE *out, std::FILE *err)
             }
             for (const PageLink &link :
                  ReadPageLinks(std::string_view(page.constData(), page.size()), file, siteRoot)) {
-                lines += field(file) + '\t' + field(link.written) + '\t' + field(link.text) + '\t' +
+                // A line break or TAB inside the value would break the line apart.
+                QByteArray written = link.written;
+                written.replace('\t', ' ').replace('\n', ' ').replace('\r', ' ');
+                lines += field(file) + '\t' + field(written) + '\t' + field(link.text) + '\t' +
                          QByteArray::number(link.line) + '\t' + LinkKindName(link.kind) + '\t' +
                          field(link.target) + '\n';
             }
