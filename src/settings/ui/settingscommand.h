@@ -22,7 +22,7 @@ struct ViewSettings
     // Today's web mode.
     bool todaysWeb = false;
     // Where links that begin with "/" lead; empty: the directory a run starts from.
-    QByteArray siteRoot;
+    QByteArray siteRoot = {};
 };
 
 // The Settings command: runs the dialog over the current values; on OK writes
