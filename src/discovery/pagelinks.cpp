@@ -1,6 +1,9 @@
 #include "pagelinks.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstring>
 
 #include <QFileInfo>
 #include <QUrl>
@@ -36,16 +39,24 @@ bool IsSpace(char c)
 QByteArray CleanUrl(QByteArray url)
 {
     url = url.trimmed();
-    url.replace('\t', "").replace('\n', "").replace('\r', "");
+    for (const char c : std::as_const(url)) {
+        if (c == '\t' || c == '\n' || c == '\r') {
+            url.replace('\t', "").replace('\n', "").replace('\r', "");
+            break;
+        }
+    }
     return url;
 }
 
 // Runs of white space become one blank; none at either end.
 void AppendFolded(QByteArray &text, std::string_view raw)
 {
-    if (text.size() >= kLongestText)
+    if (text.size() >= kLongestText || raw.empty())
         return;
-    const QByteArray decoded = DecodeCharacterReferences(raw, false);
+    const QByteArray decoded =
+        raw.find('&') == std::string_view::npos
+            ? QByteArray::fromRawData(raw.data(), static_cast<qsizetype>(raw.size()))
+            : DecodeCharacterReferences(raw, false);
     for (const char c : decoded) {
         if (IsSpace(c)) {
             if (!text.isEmpty() && !text.endsWith(' '))
@@ -104,15 +115,26 @@ QList<std::string_view> SrcsetUrls(std::string_view value)
 class PlaceCounter
 {
 public:
-    explicit PlaceCounter(std::string_view page) : m_page(page) {}
+    explicit PlaceCounter(std::string_view page)
+        : m_page(page), m_bLoneCr(page.find('\r') != std::string_view::npos)
+    {}
     void Place(std::size_t offset, int &line, int &column)
     {
-        for (; m_counted < offset && m_counted < m_page.size(); ++m_counted) {
-            const char c = m_page[m_counted];
-            if (c == '\n' ||
-                (c == '\r' && (m_counted + 1 >= m_page.size() || m_page[m_counted + 1] != '\n'))) {
+        offset = std::min(offset, m_page.size());
+        if (m_bLoneCr) {
+            CountSlowly(offset);
+        } else {
+            // Only LF ends lines: jump from one to the next.
+            while (m_counted < offset) {
+                const void *lf = std::memchr(m_page.data() + m_counted, '\n', offset - m_counted);
+                if (lf == nullptr) {
+                    m_counted = offset;
+                    break;
+                }
+                m_counted =
+                    static_cast<std::size_t>(static_cast<const char *>(lf) - m_page.data()) + 1;
                 ++m_line;
-                m_lineStart = m_counted + 1;
+                m_lineStart = m_counted;
             }
         }
         line = m_line;
@@ -120,7 +142,21 @@ public:
     }
 
 private:
+    // LF, CR LF and a lone CR each end a line.
+    void CountSlowly(std::size_t offset)
+    {
+        for (; m_counted < offset; ++m_counted) {
+            const char c = m_page[m_counted];
+            if (c == '\n' ||
+                (c == '\r' && (m_counted + 1 >= m_page.size() || m_page[m_counted + 1] != '\n'))) {
+                ++m_line;
+                m_lineStart = m_counted + 1;
+            }
+        }
+    }
+
     std::string_view m_page;
+    bool m_bLoneCr;
     std::size_t m_counted = 0;
     std::size_t m_lineStart = 0;
     int m_line = 1;
@@ -143,6 +179,9 @@ public:
         const QFileInfo page(QFile::decodeName(pagePath));
         m_page = QUrl::fromLocalFile(page.absoluteFilePath());
         m_base = m_page;
+        const QByteArray pageText = m_page.toEncoded();
+        m_directoryText = pageText.left(pageText.lastIndexOf('/') + 1);
+        m_pageName = pageText.mid(m_directoryText.size());
         m_root =
             DirectoryUrl(siteRoot.isEmpty() ? page.absolutePath() : QFile::decodeName(siteRoot));
     }
@@ -150,8 +189,10 @@ public:
     void SetBase(const QByteArray &href)
     {
         const QUrl base = Resolve(CleanUrl(href));
-        if (base.isValid() && !base.scheme().isEmpty())
+        if (base.isValid() && !base.scheme().isEmpty()) {
             m_base = base;
+            m_bBaseSet = true;
+        }
     }
 
     void Fill(PageLink &link) const
@@ -168,6 +209,16 @@ public:
         if (scheme == "http" || scheme == "https" || scheme == "ftp") {
             link.kind = LinkKind::External;
             link.target = QByteArray(url).replace(" ", "%20");
+            return;
+        }
+        if (!m_bBaseSet && IsPlainRelative(url)) {
+            // The common case, without a URL parser: a path below the page's
+            // directory, or a place in the page itself.
+            const bool here = url.startsWith('#') ||
+                              (url.startsWith(m_pageName) && url.size() > m_pageName.size() &&
+                               url[m_pageName.size()] == '#');
+            link.kind = here ? LinkKind::Fragment : LinkKind::Internal;
+            link.target = m_directoryText + (url.startsWith('#') ? m_pageName + url : url);
             return;
         }
         const QUrl resolved = Resolve(url);
@@ -194,6 +245,30 @@ public:
     }
 
 private:
+    // A link that resolves against the page's own URL by joining it to the
+    // page's directory: no scheme, not from the root, no dot segments, and
+    // only characters that stand in a URL as they are.
+    static bool IsPlainRelative(const QByteArray &url)
+    {
+        static const auto kPlain = [] {
+            std::array<bool, 256> plain{};
+            for (int c = 0; c < 256; ++c)
+                plain[c] = std::isalnum(c) != 0 && c < 128;
+            for (const char c : std::string_view("-._~/!$&'()*+,;=@%?#"))
+                plain[static_cast<unsigned char>(c)] = true;
+            return plain;
+        }();
+        if (url.isEmpty() || url[0] == '/' || url[0] == '.')
+            return false;
+        char before = '\0';
+        for (const char c : url) {
+            if (!kPlain[static_cast<unsigned char>(c)] || (before == '/' && c == '.'))
+                return false;
+            before = c;
+        }
+        return true;
+    }
+
     QUrl Resolve(const QByteArray &url) const
     {
         const QUrl relative(QString::fromUtf8(url));
@@ -208,6 +283,9 @@ private:
     QUrl m_page;
     QUrl m_base;
     QUrl m_root;
+    bool m_bBaseSet = false;
+    QByteArray m_directoryText;
+    QByteArray m_pageName;
 };
 
 } // namespace
@@ -231,6 +309,8 @@ QList<PageLink> ReadPageLinks(std::string_view page, const QByteArray &pagePath,
                               const QByteArray &siteRoot)
 {
     QList<PageLink> links;
+    // About one link in every hundred bytes or so of a page full of them.
+    links.reserve(static_cast<qsizetype>(page.size() / 128));
     Resolver resolver(pagePath, siteRoot);
     PlaceCounter places(page);
     bool baseSeen = false;
@@ -274,14 +354,15 @@ QList<PageLink> ReadPageLinks(std::string_view page, const QByteArray &pagePath,
             const HtmlAttribute *attribute = token.Attribute(wanted.attribute);
             if (attribute == nullptr)
                 continue;
-            const QList<std::string_view> values = wanted.attribute == "srcset"
-                                                       ? SrcsetUrls(attribute->value)
-                                                       : QList<std::string_view>{attribute->value};
-            for (const std::string_view value : values) {
+            const bool srcset = wanted.attribute == "srcset";
+            const QList<std::string_view> candidates =
+                srcset ? SrcsetUrls(attribute->value) : QList<std::string_view>();
+            for (qsizetype v = 0; v < (srcset ? candidates.size() : 1); ++v) {
+                const std::string_view value = srcset ? candidates[v] : attribute->value;
                 PageLink link;
                 link.written = DecodeCharacterReferences(value, true);
-                link.element = QByteArray(wanted.element.data(), wanted.element.size());
-                link.attribute = QByteArray(wanted.attribute.data(), wanted.attribute.size());
+                link.element = wanted.element;
+                link.attribute = wanted.attribute;
                 const std::size_t offset =
                     value.empty()
                         ? attribute->valueOffset

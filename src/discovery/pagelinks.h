@@ -32,8 +32,9 @@ struct PageLink
     // file: URL for a file of the site; empty when skipped.
     QByteArray target;
     LinkKind kind = LinkKind::Skipped;
-    QByteArray element;
-    QByteArray attribute;
+    // The element and attribute that carry it ("img", "srcset").
+    std::string_view element;
+    std::string_view attribute;
     // The anchor's text (an image's alt text), white space folded.
     QByteArray text;
     // Of the value in the page, from 1; the column in bytes.
