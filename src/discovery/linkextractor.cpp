@@ -444,8 +444,11 @@ UniqueFd OpenSource(const QByteArray &sourcePath, qint64 &size, QString *why)
 void AppendPageLinks(const QByteArray &page, const QByteArray &path, const QByteArray &siteRoot,
                      QList<QByteArray> &urls, QList<QByteArray> &anchors)
 {
-    for (PageLink &link :
-         ReadPageLinks(std::string_view(page.constData(), page.size()), path, siteRoot)) {
+    QList<PageLink> links =
+        ReadPageLinks(std::string_view(page.constData(), page.size()), path, siteRoot);
+    urls.reserve(urls.size() + links.size());
+    anchors.reserve(anchors.size() + links.size());
+    for (PageLink &link : links) {
         if (link.kind == LinkKind::Skipped)
             continue;
         urls.append(std::move(link.target));

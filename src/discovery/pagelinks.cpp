@@ -309,8 +309,8 @@ QList<PageLink> ReadPageLinks(std::string_view page, const QByteArray &pagePath,
                               const QByteArray &siteRoot)
 {
     QList<PageLink> links;
-    // About one link in every hundred bytes or so of a page full of them.
-    links.reserve(static_cast<qsizetype>(page.size() / 128));
+    // About one link in every few hundred bytes of a page full of them.
+    links.reserve(static_cast<qsizetype>(page.size() / 256));
     Resolver resolver(pagePath, siteRoot);
     PlaceCounter places(page);
     bool baseSeen = false;

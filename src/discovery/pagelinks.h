@@ -41,6 +41,8 @@ struct PageLink
     int line = 0;
     int column = 0;
 };
+// Moved in memory as it stands when a long list of them grows.
+Q_DECLARE_TYPEINFO(PageLink, Q_RELOCATABLE_TYPE);
 
 // Reads every link of a page: a and area href, img, script, iframe, source,
 // video, audio, embed and track src, img and source srcset, link href, form
