@@ -3,10 +3,10 @@
 #include <cstdint>
 
 #include "engine/httpprobe.h"
+#include "engine/pooljob.h"
 #include "engine/probedisplay.h"
 
 class CProbePool;
-struct PoolJob;
 
 // A place in the probe pool: one probe with its own time-out timer. It probes
 // one job's link at a time, records what the probe shows into the job, and
@@ -37,8 +37,13 @@ public:
     void OnClosedByHost() override;
 
 private:
+    // Keeps what the probe showed in its job and tells the pool.
+    void Record(DisplayStep step);
+
     CProbePool &m_pool;
     int m_nTimerId;
     CHttpProbe m_probe;
     PoolJob *m_job = nullptr;
+    // Inside End: what the closing shows is kept in the job, not announced.
+    bool m_bEnding = false;
 };

@@ -7,13 +7,13 @@
 #include "engine/urlparts.h"
 
 CRunAhead::CRunAhead(PoolListener &listener, TimerService &timers, AsyncResolver &resolver,
-                     const ProbePorts &ports, int timerBase)
-    : m_pool(listener, timers, resolver, ports, timerBase)
+                     const ProbePorts &ports, PoolTimers timerIds)
+    : m_pool(listener, timers, resolver, ports, timerIds)
 {}
 
 void CRunAhead::SetLimits(int total, int perHost)
 {
-    m_nWindow = std::max(kMinWindow, 8 * total);
+    m_nWindow = total <= 1 ? 1 : std::max(kMinWindow, 8 * total);
     m_pool.SetLimits(total, perHost);
 }
 
@@ -31,8 +31,12 @@ void CRunAhead::SetGivenLinks(const GivenLinks *given)
     m_lookAhead.SetGivenLinks(given);
 }
 
-void CRunAhead::Clear()
+void CRunAhead::Clear(ProbeDisplay *display)
 {
+    if (display != nullptr && m_bHeadSeen && m_pool.Head() != nullptr) {
+        m_pool.EndAll();
+        ShowHeadDisplay(*display, true);
+    }
     m_pool.Clear();
     m_lookAhead.Clear();
     m_fed.clear();
