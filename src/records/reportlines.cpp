@@ -43,6 +43,14 @@ QByteArray NotScanned(const QByteArray &path, const QString &why)
     return "Could not scan " + path + " for links: " + why.toLocal8Bit() + "\r\n\r\n";
 }
 
+std::optional<LinkLine> ReadLink(const QByteArray &line)
+{
+    const qsizetype closing = line.indexOf('"', 1);
+    if (!line.startsWith('"') || closing < 0)
+        return std::nullopt;
+    return LinkLine{line.mid(1, closing - 1), line.mid(closing + 3, line.size() - closing - 4)};
+}
+
 QList<QByteArray> Split(const QByteArray &report)
 {
     QList<QByteArray> lines;

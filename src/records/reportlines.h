@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -24,6 +26,16 @@ QByteArray Stopped();
 // and summary: such a page is not one without links. Its first character
 // marks no other kind of line, so re-test, repair and export pass over it.
 QByteArray NotScanned(const QByteArray &path, const QString &why);
+
+// A reported link line read back: the URL between its double quotes, and the
+// anchor text from after `" >` to before the line's last character, the "<"
+// that ends it. Nothing for a line without its second double quote.
+struct LinkLine
+{
+    QByteArray url;
+    QByteArray text;
+};
+std::optional<LinkLine> ReadLink(const QByteArray &line);
 
 // The lines of a report, cut at every CR and LF, empty ones left out.
 QList<QByteArray> Split(const QByteArray &report);

@@ -30,7 +30,9 @@ int NumberAfter(const QByteArray &line, const char *text)
 class Reader
 {
 public:
-    explicit Reader(RunListener &listener) : m_listener(listener) {}
+    Reader(RunListener &listener, const std::function<void(const QByteArray &)> &unreadLink)
+        : m_listener(listener), m_unreadLink(unreadLink)
+    {}
 
     void Line(const QByteArray &line, const QByteArray &next)
     {
@@ -76,18 +78,19 @@ public:
 private:
     void Link(const QByteArray &line, const QByteArray &next)
     {
-        const qsizetype closing = line.indexOf('"', 1);
-        if (closing < 0)
+        std::optional<ReportLine::LinkLine> read = ReportLine::ReadLink(line);
+        if (!read) {
+            if (m_unreadLink)
+                m_unreadLink(line);
             return;
+        }
         StartRunIfNone();
         LinkRecord link;
         link.page = m_pageOpen ? m_page : QByteArray();
-        link.url = line.mid(1, closing - 1);
+        link.url = std::move(read->url);
         // A reported link was tested at its address as written.
         link.target = link.url;
-        // The anchor text runs from after `" >` to the line's last character,
-        // the "<" that ends it.
-        link.text = line.mid(closing + 3, line.size() - closing - 4);
+        link.text = std::move(read->text);
         link.reported = true;
         QByteArray result = next.startsWith(kFailure) ? next.mid(qsizetype(qstrlen(kFailure)))
                             : next.startsWith('*')    ? next.mid(1)
@@ -118,6 +121,7 @@ private:
     }
 
     RunListener &m_listener;
+    const std::function<void(const QByteArray &)> &m_unreadLink;
     bool m_inRun = false;
     bool m_pageOpen = false;
     QByteArray m_page;
@@ -125,10 +129,11 @@ private:
 
 } // namespace
 
-void ReadReportText(const QByteArray &report, RunListener &listener)
+void ReadReportText(const QByteArray &report, RunListener &listener,
+                    const std::function<void(const QByteArray &line)> &unreadLink)
 {
     const QList<QByteArray> lines = ReportLine::Split(report);
-    Reader reader(listener);
+    Reader reader(listener, unreadLink);
     for (qsizetype i = 0; i < lines.size(); ++i)
         reader.Line(lines[i], i + 1 < lines.size() ? lines[i + 1] : QByteArray());
     reader.Finish();

@@ -76,25 +76,19 @@ public:
     }
 
 private:
-    // A reported link line: a double quote, the URL, a double quote, " >",
-    // the anchor text and "<". A line without its second double quote yields
+    // A reported link line; one without its second double quote yields
     // nothing.
     void Link(const QByteArray &line)
     {
         FlushItem();
-        const qsizetype closing = line.indexOf('"', 1);
-        if (closing < 0)
+        const std::optional<ReportLine::LinkLine> link = ReportLine::ReadLink(line);
+        if (!link)
             return;
-        const QByteArray url = line.mid(1, closing - 1);
-        const qsizetype anchorStart = closing + 3;
-        const qsizetype anchorEnd = line.size() - 1;
-        const QByteArray anchor =
-            anchorStart < anchorEnd ? line.mid(anchorStart, anchorEnd - anchorStart) : QByteArray();
         m_item = "<li><a href=\"";
-        AppendPageAddress(m_item, url);
+        AppendPageAddress(m_item, link->url);
         m_item += "\">";
         // An empty link text would leave nothing to see or click.
-        AppendPageText(m_item, IsBlank(anchor) ? url : anchor);
+        AppendPageText(m_item, IsBlank(link->text) ? link->url : link->text);
         m_item += "</a>";
     }
 
