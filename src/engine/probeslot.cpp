@@ -30,21 +30,11 @@ void CProbeSlot::End(bool quietly)
     m_bEnding = false;
 }
 
-void CProbeSlot::SetStatusPane(int pane, const QString &text)
+void CProbeSlot::ShowStatus(const StatusEvent &event)
 {
-    if (m_job != nullptr)
-        Record({pane, text, false});
-}
-
-void CProbeSlot::SetWaitCursor(bool waiting)
-{
-    if (m_job != nullptr)
-        Record({0, QString(), waiting});
-}
-
-void CProbeSlot::Record(DisplayStep step)
-{
-    m_job->display.push_back(std::move(step));
+    if (m_job == nullptr)
+        return;
+    m_job->display.push_back(event);
     if (!m_bEnding)
         m_pool.OnProbeShowed(*m_job);
 }

@@ -9,7 +9,7 @@
 class CProbePool;
 
 // A place in the probe pool: one probe with its own time-out timer. It probes
-// one job's link at a time, records what the probe shows into the job, and
+// one job's link at a time, records what the probe tells into the job, and
 // tells the pool how the probe ended.
 class CProbeSlot final : public ProbeDisplay, public ReplyListener
 {
@@ -30,16 +30,12 @@ public:
     int TimerId() const { return m_nTimerId; }
     const CHttpProbe &Probe() const { return m_probe; }
 
-    void SetStatusPane(int pane, const QString &text) override;
-    void SetWaitCursor(bool waiting) override;
+    void ShowStatus(const StatusEvent &event) override;
     void OnReplyReceived() override;
     void OnConnectFailed(std::uint32_t code) override;
     void OnClosedByHost() override;
 
 private:
-    // Keeps what the probe showed in its job and tells the pool.
-    void Record(DisplayStep step);
-
     CProbePool &m_pool;
     int m_nTimerId;
     CHttpProbe m_probe;

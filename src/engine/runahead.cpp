@@ -134,13 +134,8 @@ void CRunAhead::ShowHeadDisplay(ProbeDisplay &display, bool afterOutcome)
     }
     const std::size_t upTo =
         head.done && !afterOutcome ? head.stepsBeforeOutcome : head.display.size();
-    for (; m_nHeadShown < upTo; ++m_nHeadShown) {
-        const DisplayStep &step = head.display[m_nHeadShown];
-        if (step.pane == 0)
-            display.SetWaitCursor(step.waiting);
-        else
-            display.SetStatusPane(step.pane, step.text);
-    }
+    for (; m_nHeadShown < upTo; ++m_nHeadShown)
+        display.ShowStatus(head.display[m_nHeadShown]);
 }
 
 void CRunAhead::ReleaseHead()

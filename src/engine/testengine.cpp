@@ -189,8 +189,7 @@ void CTestEngine::EndRun()
     if (std::exchange(m_bSummaryDue, false))
         TellPageEnded();
     TellRunEnded(false);
-    m_ui.SetStatusPane(1, QStringLiteral("Search Complete"));
-    m_ui.SetStatusPane(2, QString());
+    m_ui.ShowStatus({StatusEvent::Kind::SearchComplete, {}});
     m_ui.MessageBeep(EngineUi::Beep::Default);
     m_ui.StateChanged();
     if (m_nHttpsLeftOut > 0)
@@ -340,8 +339,7 @@ void CTestEngine::ResetRun(bool restorePanes)
         m_ui.ShowActivity(0);
     m_bAwaitingReply = false;
     if (restorePanes) {
-        m_ui.SetStatusPane(1, QStringLiteral("Connection Status"));
-        m_ui.SetStatusPane(2, QStringLiteral("HTTP Method Status"));
+        m_ui.ShowStatus({StatusEvent::Kind::PanesReset, {}});
     }
 }
 
