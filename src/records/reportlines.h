@@ -11,6 +11,17 @@
 // reported link, "*" its result, ">" file summary, "E" end, "T" stop).
 namespace ReportLine {
 
+// What opens each kind of line (and the whole line of a stop), for the
+// writer and the readers alike.
+inline constexpr char kStartLabel[] = "Start of test ";
+inline constexpr char kFileLabel[] = "<Testing: ";
+inline constexpr char kFailureLabel[] = "*Reason for Failure: ";
+inline constexpr char kSummaryLabel[] = ">Results for ";
+inline constexpr char kEndLabel[] = "End of test: ";
+inline constexpr char kStoppedText[] = "Testing Stopped by User";
+inline constexpr char kNotScannedLabel[] = "Could not scan ";
+inline constexpr char kNotScannedWhy[] = " for links: ";
+
 QByteArray Start(const QByteArray &dateTime);
 QByteArray File(const QByteArray &path);
 // The reported link: a double quote, the URL, a double quote, " >", the anchor

@@ -5,14 +5,7 @@
 
 namespace {
 
-constexpr char kStart[] = "Start of test ";
-constexpr char kFile[] = "<Testing: ";
-constexpr char kSummary[] = ">Results for ";
-constexpr char kEnd[] = "End of test: ";
-constexpr char kStopped[] = "Testing Stopped by User";
-constexpr char kNotScanned[] = "Could not scan ";
-constexpr char kNotScannedWhy[] = " for links: ";
-constexpr char kFailure[] = "*Reason for Failure: ";
+using namespace ReportLine;
 
 // The number after text in line, as the summary line writes it.
 int NumberAfter(const QByteArray &line, const char *text)
@@ -36,34 +29,34 @@ public:
 
     void Line(const QByteArray &line, const QByteArray &next)
     {
-        if (line.startsWith(kStart)) {
+        if (line.startsWith(kStartLabel)) {
             EndRun({{}, {}, true}, false);
-            m_listener.RunStarted({{}, line.mid(qsizetype(qstrlen(kStart))), std::nullopt});
+            m_listener.RunStarted({{}, line.mid(qsizetype(qstrlen(kStartLabel))), std::nullopt});
             m_inRun = true;
-        } else if (line.startsWith(kFile)) {
+        } else if (line.startsWith(kFileLabel)) {
             StartRunIfNone();
-            m_page = line.mid(qsizetype(qstrlen(kFile)));
+            m_page = line.mid(qsizetype(qstrlen(kFileLabel)));
             m_pageOpen = true;
             m_listener.PageStarted({m_page, std::nullopt});
         } else if (line.startsWith('"')) {
             Link(line, next);
-        } else if (line.startsWith(kSummary)) {
+        } else if (line.startsWith(kSummaryLabel)) {
             StartRunIfNone();
             const qsizetype colon = line.lastIndexOf(": URLs tested: ");
-            const QByteArray path =
-                line.mid(qsizetype(qstrlen(kSummary)), colon - qsizetype(qstrlen(kSummary)));
+            const QByteArray path = line.mid(qsizetype(qstrlen(kSummaryLabel)),
+                                             colon - qsizetype(qstrlen(kSummaryLabel)));
             m_listener.PageEnded({colon < 0 ? m_page : path, NumberAfter(line, "URLs tested: "),
                                   NumberAfter(line, "URL errors: "), std::nullopt});
             m_pageOpen = false;
-        } else if (line.startsWith(kEnd)) {
-            EndRun({{}, line.mid(qsizetype(qstrlen(kEnd))), false}, true);
-        } else if (line == kStopped) {
+        } else if (line.startsWith(kEndLabel)) {
+            EndRun({{}, line.mid(qsizetype(qstrlen(kEndLabel))), false}, true);
+        } else if (line == kStoppedText) {
             EndRun({{}, {}, true}, true);
-        } else if (line.startsWith(kNotScanned) && line.contains(kNotScannedWhy)) {
+        } else if (line.startsWith(kNotScannedLabel) && line.contains(kNotScannedWhy)) {
             StartRunIfNone();
             const qsizetype why = line.lastIndexOf(kNotScannedWhy);
-            const QByteArray path =
-                line.mid(qsizetype(qstrlen(kNotScanned)), why - qsizetype(qstrlen(kNotScanned)));
+            const QByteArray path = line.mid(qsizetype(qstrlen(kNotScannedLabel)),
+                                             why - qsizetype(qstrlen(kNotScannedLabel)));
             const QString reason =
                 QString::fromLocal8Bit(line.mid(why + qsizetype(qstrlen(kNotScannedWhy))));
             m_listener.PageStarted({path, reason});
@@ -92,9 +85,10 @@ private:
         link.target = link.url;
         link.text = std::move(read->text);
         link.reported = true;
-        QByteArray result = next.startsWith(kFailure) ? next.mid(qsizetype(qstrlen(kFailure)))
-                            : next.startsWith('*')    ? next.mid(1)
-                                                      : QByteArray();
+        QByteArray result = next.startsWith(kFailureLabel)
+                                ? next.mid(qsizetype(qstrlen(kFailureLabel)))
+                            : next.startsWith('*') ? next.mid(1)
+                                                   : QByteArray();
         if (!CategoryFromText(result, &link.category))
             link.category = ResultCategory::UnknownReply;
         if (link.category <= ResultCategory::Http503)

@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr char kStartLine[] = "Start of test ";
-constexpr char kEndLine[] = "End of test: ";
-constexpr char kStopLine[] = "Testing Stopped by User";
+using ReportLine::kEndLabel;
+using ReportLine::kStartLabel;
+using ReportLine::kStoppedText;
 
 bool IsBlank(const QByteArray &text)
 {
@@ -55,13 +55,13 @@ public:
     // A run's start, end or stop line, by its label.
     void RunLine(const QByteArray &line)
     {
-        if (line.startsWith(kStartLine)) {
+        if (line.startsWith(kStartLabel)) {
             CloseList();
-            Paragraph("Start of test: ", line.mid(sizeof kStartLine - 1));
-        } else if (line.startsWith(kEndLine)) {
+            Paragraph("Start of test: ", line.mid(sizeof kStartLabel - 1));
+        } else if (line.startsWith(kEndLabel)) {
             CloseList();
-            Paragraph("End of test: ", line.mid(sizeof kEndLine - 1));
-        } else if (line == kStopLine) {
+            Paragraph("End of test: ", line.mid(sizeof kEndLabel - 1));
+        } else if (line == kStoppedText) {
             CloseList();
             Paragraph({}, line);
         }
@@ -138,8 +138,8 @@ QByteArray BuildHtmlReport(const QByteArray &report, const QByteArray &userName,
     AppendPageText(page, userName);
     page += "</h3>\n";
     HtmlBody body(page);
-    if (lines.isEmpty() || !lines.first().startsWith(kStartLine))
-        body.RunLine(kStartLine + dateTime);
+    if (lines.isEmpty() || !lines.first().startsWith(kStartLabel))
+        body.RunLine(kStartLabel + dateTime);
     for (const QByteArray &line : lines)
         body.Line(line);
     body.CloseList();
