@@ -31,8 +31,9 @@ struct EngineOptions
     ProbePorts ports;
     // Where host names are looked up; tests point it at a name server of their own.
     ResolverOptions resolver;
-    // The poll period; 0 takes the next step as soon as the engine is ready
-    // for it, without a period and without busy waiting.
+    // The pace of a run one link at a time: a step each period; 0 takes the
+    // next step as soon as the engine is ready for it, without a period and
+    // without busy waiting. With more at once it only blinks the activity bar.
     int pollMs = 100;
     // The date and time written into the start and end lines.
     std::function<QByteArray()> dateTime;
