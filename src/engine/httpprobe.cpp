@@ -73,17 +73,8 @@ QByteArray ProbeTargetKey(const ProbePorts &ports, const QByteArray &link, int p
 }
 
 CHttpProbe::CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
-                       const ResolverOptions &resolver)
-    : m_ownResolver(std::make_unique<AsyncResolver>(resolver)), m_resolver(*m_ownResolver),
-      m_ui(ui), m_listener(listener), m_ports(std::move(ports))
-{
-    if (!m_ports.mode)
-        m_ports.mode = std::make_shared<ProbeMode>();
-}
-
-CHttpProbe::CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
-                       AsyncResolver &sharedResolver)
-    : m_resolver(sharedResolver), m_ui(ui), m_listener(listener), m_ports(std::move(ports))
+                       AsyncResolver &resolver)
+    : m_resolver(resolver), m_ui(ui), m_listener(listener), m_ports(std::move(ports))
 {
     if (!m_ports.mode)
         m_ports.mode = std::make_shared<ProbeMode>();

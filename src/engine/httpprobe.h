@@ -61,12 +61,9 @@ public:
 class CHttpProbe final : public SocketEventSink, private TlsExchangeListener
 {
 public:
-    // With a resolver of its own.
+    // Looks names up with the resolver given, which must outlive it.
     CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
-               const ResolverOptions &resolver = {});
-    // Sharing the resolver of another probe, which must outlive this one.
-    CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
-               AsyncResolver &sharedResolver);
+               AsyncResolver &resolver);
     ~CHttpProbe() override;
 
     CHttpProbe(const CHttpProbe &) = delete;
@@ -89,13 +86,7 @@ public:
     // local port left, not because of the host.
     bool FailedForLackOfResources() const { return m_bLackedResources; }
 
-private:
-    // The resolver made for this probe when it shares none; declared before
-    // everything that uses it, so that it outlives them.
-    std::unique_ptr<AsyncResolver> m_ownResolver;
-
-public:
-    // The resolver of this probe's socket windows, its own or a shared one.
+    // The resolver of this probe's socket windows.
     AsyncResolver &m_resolver;
     std::unique_ptr<CSocketWnd> m_pSocket;
     int m_nProtocol = 1;
