@@ -245,9 +245,13 @@ void CVantrelView::ClearText()
     clear();
 }
 
-void CVantrelView::SetStatusPane(int pane, const QString &text)
+void CVantrelView::ShowStatus(const StatusEvent &event)
 {
-    m_statusBar.SetPaneText(pane, text);
+    const StatusTexts texts = TextsOf(event);
+    if (texts.waitCursor)
+        SetWaitCursor(*texts.waitCursor);
+    for (const auto &[pane, text] : texts.panes)
+        m_statusBar.SetPaneText(pane, text);
 }
 
 void CVantrelView::MessageBeep(Beep kind)
