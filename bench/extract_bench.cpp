@@ -11,11 +11,11 @@
 
 namespace {
 
-// Scans generated files of range(0) MB: the throughput is the source size per
-// second. With range(1) set, links are sparse, so the peak memory shows the
+// Scans generated files of range(0) MB by the rule: the throughput is the
+// source size per second. With range(1) set, links are sparse, so the peak memory shows the
 // scan's own working set, which must not grow with the file; otherwise it also
 // holds the found links, which grow with their number.
-void BM_ExtractLinks(benchmark::State &state)
+void ExtractLinksBy(benchmark::State &state, LinkRule rule)
 {
     QTemporaryDir directory;
     const std::string dir = directory.path().toStdString();
@@ -30,7 +30,7 @@ void BM_ExtractLinks(benchmark::State &state)
     for (auto _ : state) {
         QList<QByteArray> urls;
         QList<QByteArray> anchors;
-        ExtractLinks(QByteArray::fromStdString(source), splitCopy, urls, anchors);
+        ExtractLinks(QByteArray::fromStdString(source), splitCopy, urls, anchors, nullptr, rule);
         links = urls.size();
         benchmark::DoNotOptimize(urls.data());
     }
@@ -39,7 +39,28 @@ void BM_ExtractLinks(benchmark::State &state)
     state.counters["peak_rss_MB"] = PeakResidentKilobytes() / 1024.0;
 }
 
+// The classic scan: the split copy and its pieces.
+void BM_ExtractLinks(benchmark::State &state)
+{
+    ExtractLinksBy(state, LinkRule::Classic);
+}
+
+// Today's web reading of the same pages: HTML5 tokens, every link resolved.
+void BM_ExtractLinksTodaysWeb(benchmark::State &state)
+{
+    ExtractLinksBy(state, LinkRule::TodaysWeb);
+}
+
 } // namespace
+
+BENCHMARK(BM_ExtractLinksTodaysWeb)
+    ->ArgNames({"MB", "sparse"})
+    ->Args({10, 0})
+    ->Args({100, 0})
+    ->Args({10, 1})
+    ->Args({100, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 BENCHMARK(BM_ExtractLinks)
     ->ArgNames({"MB", "sparse"})

@@ -15,13 +15,12 @@ class SilentUi final : public EngineUi
 public:
     void AppendText(const QByteArray &) override {}
     void ClearText() override {}
-    void SetStatusPane(int, const QString &) override {}
+    void ShowStatus(const StatusEvent &) override {}
     void MessageBeep(Beep) override {}
     void MessageBox(const QString &, Icon) override {}
     bool AskYesNo(const QString &) override { return true; }
     void ShowProgress(const ProgressModel *) override {}
     void ShowActivity(int) override {}
-    void SetWaitCursor(bool) override {}
     void StateChanged() override {}
 };
 

@@ -28,6 +28,11 @@ _vantrel_check()
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
         ;;
+    --root)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+        return
+        ;;
     --filter | --timeout | --jobs | --per-host | --poll-ms | --http-port | --ftp-port | \
         --name-server)
         # A value of the user's own: nothing to offer.
@@ -36,7 +41,7 @@ _vantrel_check()
     esac
 
     if [[ $cur == -* ]]; then
-        mapfile -t COMPREPLY < <(compgen -W '--modern --all-files --recurse --filter --hawk
+        mapfile -t COMPREPLY < <(compgen -W '--modern --classic --root --all-files --recurse --filter --hawk
             --one-eye --timeout --jobs --per-host --poll-ms --format --report --beep --http-port --ftp-port
             --name-server --list-links --retest --export --output --force --repair --dry-run
             --yes --help --version' -- "$cur")

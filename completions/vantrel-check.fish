@@ -1,6 +1,8 @@
 # fish completion for vantrel-check
 
-complete -c vantrel-check -l modern -d 'Test https links too, and the ports written in links'
+complete -c vantrel-check -l modern -d 'Read every link as a browser does, test https and local files'
+complete -c vantrel-check -l classic -d 'Read and test links by the classic rules'
+complete -c vantrel-check -l root -x -a '(__fish_complete_directories)' -d 'Directory that links starting with / lead into'
 complete -c vantrel-check -l all-files -d 'Every HTML file of the directory'
 complete -c vantrel-check -l recurse -d 'With --all-files, also all sub-directories'
 complete -c vantrel-check -l filter -x -d 'Result categories to report, one character each'

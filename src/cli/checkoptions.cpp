@@ -77,19 +77,23 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
     if (filterChoices > 1)
         return QStringLiteral("choose one of --filter, --hawk and --one-eye");
     if (filterGiven && options.filter->size() != kClassicCategoryCount &&
+        options.filter->size() != kClassicCategoryCount + kTlsCategoryCount &&
         options.filter->size() != kCategoryCount)
-        return QStringLiteral("--filter needs %1 characters, one per result category (or %2, "
-                              "the https failures then reported)")
+        return QStringLiteral("--filter needs %1 characters, one per result category (or %2 or "
+                              "%3, the categories left out then reported)")
             .arg(kCategoryCount)
-            .arg(kClassicCategoryCount);
+            .arg(kClassicCategoryCount)
+            .arg(kClassicCategoryCount + kTlsCategoryCount);
     if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
                   !options.nameServer.isEmpty() || options.jobs || options.perHost ||
                   options.beep || formatGiven))
         return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --jobs, --per-host, "
                               "--name-server, --report, --format and --beep go with a test run "
                               "or --retest");
-    if (!runs && options.command != Command::ListLinks && options.todaysWeb)
-        return QStringLiteral("--modern goes with a test run, --retest or --list-links");
+    if (!runs && options.command != Command::ListLinks &&
+        (options.todaysWeb || !options.siteRoot.isEmpty()))
+        return QStringLiteral("--modern, --classic and --root go with a test run, --retest or "
+                              "--list-links");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
         (options.allFiles || options.recurse))
         return QStringLiteral("--all-files and --recurse go with a test run or --list-links");
@@ -159,8 +163,16 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
                 return fail(missing);
             filterGiven = true;
             ++filterChoices;
-        } else if (argument == "--modern") {
-            options.todaysWeb = true;
+        } else if (argument == "--modern" || argument == "--classic") {
+            if (options.todaysWeb && *options.todaysWeb != (argument == "--modern"))
+                return fail(QStringLiteral("choose one of --modern and --classic"));
+            options.todaysWeb = argument == "--modern";
+        } else if (argument == "--root") {
+            const std::optional<QByteArray> directory = value();
+            if (!directory)
+                return fail(missing);
+            options.siteRoot = *directory;
+
         } else if (argument == "--hawk") {
             options.filter = kFilterWatchLikeAHawk;
             ++filterChoices;
@@ -267,8 +279,11 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
     }
     options.path = positional.first();
     parsed.error = Validate(options, filterGiven, filterChoices, formatGiven);
-    // A classic filter leaves the https failures reported.
+    // A shorter filter leaves the categories after it reported.
     if (parsed.error.isEmpty() && options.filter && options.filter->size() == kClassicCategoryCount)
         *options.filter += kTlsFilterDefault;
+    if (parsed.error.isEmpty() && options.filter &&
+        options.filter->size() == kClassicCategoryCount + kTlsCategoryCount)
+        *options.filter += kWebFilterDefault;
     return parsed;
 }

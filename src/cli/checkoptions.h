@@ -41,8 +41,12 @@ struct CheckOptions
     // Overrides of the stored report filter and time-out, for this run only.
     std::optional<QByteArray> filter;
     std::optional<int> timeoutSeconds;
-    // Today's web mode for this run or link list, whatever is stored.
-    bool todaysWeb = false;
+    // Today's web mode (--modern) or classic (--classic) for this run or link
+    // list, whatever is stored; unset: as stored.
+    std::optional<bool> todaysWeb;
+    // The directory root-relative links resolve against; empty: the stored
+    // setting SiteRoot, else the directory the run starts from.
+    QByteArray siteRoot;
     // 0: the next step as soon as the engine is ready; else the poll period.
     int pollMs = 0;
     // Probes in flight at once, in all and towards one host; unset: the

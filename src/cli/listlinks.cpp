@@ -5,12 +5,23 @@
 #include "discovery/chosenfile.h"
 #include "discovery/directorywalk.h"
 #include "discovery/linkextractor.h"
+#include "discovery/linklocator.h"
+#include "discovery/pagelinks.h"
 #include "discovery/workfiles.h"
+#include "settings/regsettings.h"
+#include "settings/settingsstartup.h"
 
 namespace {
 
 constexpr int kExitWriteFailed = 1;
 constexpr int kExitBadInput = 2;
+
+void ReportScanFailure(std::FILE *err, const QByteArray &file, const QString &why)
+{
+    const QByteArray message =
+        "vantrel-check: could not scan " + file + " for links: " + why.toLocal8Bit();
+    std::fprintf(err, "%s\n", ForStream(err, message, true).constData());
+}
 
 } // namespace
 
@@ -30,23 +41,50 @@ int ListLinks(const CheckOptions &options, std::FILE *out, std::FILE *err)
         return terminal ? ShowControlBytes(bytes, false) : bytes;
     };
 
-    const LinkRule rule = options.todaysWeb ? LinkRule::TodaysWeb : LinkRule::Classic;
+    const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+    const bool todaysWeb =
+        options.todaysWeb.value_or(settings->ReadInt("Settings", "TodaysWeb", 0) != 0);
+    QByteArray siteRoot = options.siteRoot.isEmpty()
+                              ? settings->ReadString("Settings", "SiteRoot", "")
+                              : options.siteRoot;
+    if (siteRoot.isEmpty())
+        siteRoot = RunDirectory(options.path);
     bool allScanned = true;
     for (const QByteArray &file : QueueRunFiles(options.path, options.recurse, options.allFiles)) {
-        QList<QByteArray> urls;
-        QList<QByteArray> anchors;
-        QString why;
-        if (!ExtractLinks(file, splitCopyPath, urls, anchors, &why, rule)) {
-            // A file that could not be scanned is not one without links.
-            allScanned = false;
-            const QByteArray message =
-                "vantrel-check: could not scan " + file + " for links: " + why.toLocal8Bit();
-            std::fprintf(err, "%s\n", ForStream(err, message, true).constData());
-            continue;
-        }
         QByteArray lines;
-        for (qsizetype i = 0; i < urls.size(); ++i)
-            lines += field(file) + '\t' + field(urls[i]) + '\t' + field(anchors[i]) + '\n';
+        if (todaysWeb) {
+            QByteArray page;
+            QString why;
+            if (!ReadPage(file, page, &why)) {
+                allScanned = false;
+                ReportScanFailure(err, file, why);
+                continue;
+            }
+            for (const PageLink &link :
+                 ReadPageLinks(std::string_view(page.constData(), page.size()), file, siteRoot)) {
+                // A line break or TAB inside the value would break the line apart.
+                QByteArray written = link.written;
+                written.replace('\t', ' ').replace('\n', ' ').replace('\r', ' ');
+                lines += field(file) + '\t' + field(written) + '\t' + field(link.text) + '\t' +
+                         QByteArray::number(link.line) + '\t' + LinkKindName(link.kind) + '\t' +
+                         field(link.target) + '\n';
+            }
+        } else {
+            QList<QByteArray> urls;
+            QList<QByteArray> anchors;
+            QString why;
+            if (!ExtractLinks(file, splitCopyPath, urls, anchors, &why)) {
+                // A file that could not be scanned is not one without links.
+                allScanned = false;
+                ReportScanFailure(err, file, why);
+                continue;
+            }
+            CLinkLocator locator = CLinkLocator::ForPage(file);
+            for (qsizetype i = 0; i < urls.size(); ++i) {
+                lines += field(file) + '\t' + field(urls[i]) + '\t' + field(anchors[i]) + '\t' +
+                         QByteArray::number(locator.Locate(urls[i]).line) + "\texternal\n";
+            }
+        }
         std::fwrite(lines.constData(), 1, lines.size(), out);
     }
     if (std::fflush(out) != 0 || std::ferror(out))

@@ -69,11 +69,13 @@ void TerminalUi::FlushOutput()
         m_bOutputFailed = true;
 }
 
-void TerminalUi::SetStatusPane(int pane, const QString &text)
+void TerminalUi::ShowStatus(const StatusEvent &event)
 {
-    if (pane < 1 || pane > 2)
+    const StatusTexts texts = TextsOf(event);
+    if (texts.panes.empty())
         return;
-    m_panes[pane] = text;
+    for (const auto &[pane, text] : texts.panes)
+        m_panes[pane] = text;
     DrawProgress();
 }
 

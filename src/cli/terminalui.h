@@ -24,13 +24,13 @@ public:
 
     void AppendText(const QByteArray &text) override;
     void ClearText() override {}
-    void SetStatusPane(int pane, const QString &text) override;
+    // The connection and request panes' words join the progress line.
+    void ShowStatus(const StatusEvent &event) override;
     void MessageBeep(Beep kind) override;
     void MessageBox(const QString &text, Icon icon) override;
     bool AskYesNo(const QString &text) override;
     void ShowProgress(const ProgressModel *progress) override;
     void ShowActivity(int) override {}
-    void SetWaitCursor(bool) override {}
     void StateChanged() override;
     // Names the file on standard error; the run's exit status becomes 2.
     void ScanFailed(const QByteArray &path, const QString &why) override;

@@ -71,7 +71,10 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
     if (options.timeoutSeconds)
         engine->SetTimeout(*options.timeoutSeconds);
     if (options.todaysWeb)
-        engine->SetTodaysWeb(true);
+        engine->SetTodaysWeb(*options.todaysWeb);
+    engine->SetSiteRoot(options.siteRoot.isEmpty()
+                            ? settings->ReadString("Settings", "SiteRoot", "")
+                            : options.siteRoot);
     // The terminal's own stored default: the desktop program's "Jobs" is
     // the pace a user chose to watch, not the one for a script.
     const int jobs =

@@ -117,13 +117,16 @@ QList<QByteArray> QueueRunFiles(const QByteArray &path, bool subDirectories, boo
             files.append(path);
         return files;
     }
-    // The directory is the path cut just before its last slash; a bare file
-    // name stands for the current directory.
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray directory = slash < 0 ? QByteArray(".") : path.left(slash);
+    const QByteArray directory = RunDirectory(path);
     if (subDirectories)
         AddHtmlFilesTree(files, directory);
     else
         AddHtmlFiles(files, directory);
     return files;
+}
+
+QByteArray RunDirectory(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : path.left(slash);
 }

@@ -23,3 +23,7 @@ void AddHtmlFilesTree(QList<QByteArray> &list, const QByteArray &directory);
 // its directory (and, with subDirectories too, of the whole tree below it);
 // with subDirectories alone, nothing.
 QList<QByteArray> QueueRunFiles(const QByteArray &path, bool subDirectories, bool allFiles);
+
+// The directory a run over path starts from: the path cut just before its
+// last slash; a bare file name stands for the current directory.
+QByteArray RunDirectory(const QByteArray &path);

@@ -9,10 +9,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "discovery/pagelinks.h"
 #include "discovery/workfiles.h"
 #include "platform/longpath.h"
 #include "platform/piecereader.h"
 #include "platform/uniquefd.h"
+#include "platform/wholefile.h"
 
 namespace {
 
@@ -66,6 +68,9 @@ std::size_t FindScheme(std::string_view piece, LinkRule rule)
             return colon - 4;
         if (rule == LinkRule::TodaysWeb && colon >= 5 && MatchesUpper(piece, colon - 5, "HTTPS://"))
             return colon - 5;
+        // A file of the site, as a today's web report names it.
+        if (rule == LinkRule::TodaysWeb && colon >= 4 && MatchesUpper(piece, colon - 4, "FILE:/"))
+            return colon - 4;
         if (ftp == std::string_view::npos && colon >= 3 && MatchesUpper(piece, colon - 3, "FTP://"))
             ftp = colon - 3;
     }
@@ -135,7 +140,106 @@ class SplitCopyPass
 public:
     explicit SplitCopyPass(SplitCopyWriter &out) : m_out(out) {}
 
+    // The bytes of the page that it shows: HTML comments are passed over, so
+    // that a link inside one (a link that a repair disabled, say) is no link.
     void Feed(const char *bytes, std::size_t count)
+    {
+        std::size_t i = 0;
+        while (i < count) {
+            if (m_comment == CommentState::Text) {
+                const void *lt = std::memchr(bytes + i, '<', count - i);
+                const std::size_t end =
+                    lt == nullptr ? count
+                                  : static_cast<std::size_t>(static_cast<const char *>(lt) - bytes);
+                FeedVisible(bytes + i, end - i);
+                if (end == count)
+                    return;
+                m_comment = CommentState::Open;
+                m_held = 1;
+                i = end + 1;
+                continue;
+            }
+            StepComment(bytes[i++]);
+        }
+    }
+    // False when the split copy could not be written; errno tells why.
+    bool Finish()
+    {
+        // "<", "<!" or "<!-" at the end of the page start no comment.
+        if (m_comment == CommentState::Open)
+            FeedVisible("<!-", m_held);
+        m_out.Flush();
+        errno = m_out.Error();
+        return !m_out.Failed();
+    }
+
+private:
+    enum class CommentState
+    {
+        Text,
+        // "<", "<!" or "<!-" held back (m_held bytes of "<!-").
+        Open,
+        // Just after "<!--", and after "<!---".
+        Start,
+        StartDash,
+        Inside
+    };
+
+    // One byte, while a comment may be opening or is open.
+    void StepComment(char c)
+    {
+        switch (m_comment) {
+        case CommentState::Open:
+            if ((m_held < 3 && c == "<!-"[m_held]) || (m_held == 3 && c == '-')) {
+                if (++m_held == 4)
+                    m_comment = CommentState::Start;
+                return;
+            }
+            // Not a comment: what was held back is text, and so is c, unless
+            // it begins another "<".
+            FeedVisible("<!-", m_held);
+            m_comment = CommentState::Text;
+            if (c == '<') {
+                m_comment = CommentState::Open;
+                m_held = 1;
+            } else {
+                FeedVisible(&c, 1);
+            }
+            return;
+        case CommentState::Start:
+        case CommentState::StartDash:
+            if (c == '>') {
+                m_comment = CommentState::Text;
+                return;
+            }
+            if (c == '-' && m_comment == CommentState::Start) {
+                m_comment = CommentState::StartDash;
+                return;
+            }
+            m_dashes = m_comment == CommentState::StartDash ? 1 : 0;
+            m_comment = CommentState::Inside;
+            [[fallthrough]];
+        case CommentState::Inside:
+            if (c == '-') {
+                ++m_dashes;
+                m_bang = false;
+            } else if (c == '!' && m_dashes >= 2 && !m_bang) {
+                m_bang = true;
+            } else if (c == '>' && m_dashes >= 2) {
+                m_comment = CommentState::Text;
+                m_dashes = 0;
+                m_bang = false;
+            } else {
+                m_dashes = 0;
+                m_bang = false;
+            }
+            return;
+        case CommentState::Text:
+            break;
+        }
+    }
+
+    void FeedVisible(const char *bytes, std::size_t count)
     {
         std::size_t i = 0;
         while (i < count) {
@@ -154,15 +258,7 @@ public:
             Step(bytes[i++]);
         }
     }
-    // False when the split copy could not be written; errno tells why.
-    bool Finish()
-    {
-        m_out.Flush();
-        errno = m_out.Error();
-        return !m_out.Failed();
-    }
 
-private:
     static bool IsSpecial(char c) { return c == '\r' || c == '\n' || c == '<'; }
 
     // The first CR, LF or "<" at or after from, eight bytes at a time: a byte
@@ -216,6 +312,10 @@ private:
     bool m_copying = false;
     bool m_pending = false;
     char m_first = 0;
+    CommentState m_comment = CommentState::Text;
+    std::size_t m_held = 0;
+    int m_dashes = 0;
+    bool m_bang = false;
 };
 
 enum class CopyFailure
@@ -340,7 +440,35 @@ UniqueFd OpenSource(const QByteArray &sourcePath, qint64 &size, QString *why)
     return source;
 }
 
+// Today's web: every tested link of the page, in page order.
+void AppendPageLinks(const QByteArray &page, const QByteArray &path, const QByteArray &siteRoot,
+                     QList<QByteArray> &urls, QList<QByteArray> &anchors)
+{
+    QList<PageLink> links =
+        ReadPageLinks(std::string_view(page.constData(), page.size()), path, siteRoot);
+    urls.reserve(urls.size() + links.size());
+    anchors.reserve(anchors.size() + links.size());
+    for (PageLink &link : links) {
+        if (link.kind == LinkKind::Skipped)
+            continue;
+        urls.append(std::move(link.target));
+        anchors.append(link.text.isEmpty() ? QByteArray(kSuppliedAnchorName)
+                                           : std::move(link.text));
+    }
+}
+
 } // namespace
+
+bool ReadPage(const QByteArray &path, QByteArray &page, QString *why, qint64 limit)
+{
+    qint64 size = 0;
+    const UniqueFd source = OpenSource(path, size, why);
+    if (!source.IsValid())
+        return false;
+    if (!ReadWholeFile(source.Get(), page, limit))
+        return Fail(why, QStringLiteral("the file cannot be read (%1)").arg(ErrorText()));
+    return true;
+}
 
 std::optional<FoundLink> SelectLinkInPiece(std::string_view rawPiece, LinkRule rule)
 {
@@ -378,8 +506,15 @@ std::optional<FoundLink> SelectLinkInPiece(std::string_view rawPiece, LinkRule r
 
 bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
                   QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why, LinkRule rule,
-                  int *httpsLeftOut)
+                  int *httpsLeftOut, const QByteArray &siteRoot)
 {
+    if (rule == LinkRule::TodaysWeb) {
+        QByteArray page;
+        if (!ReadPage(sourcePath, page, why))
+            return false;
+        AppendPageLinks(page, sourcePath, siteRoot, urls, anchors);
+        return true;
+    }
     qint64 size = 0;
     const UniqueFd source = OpenSource(sourcePath, size, why);
     if (!source.IsValid())
@@ -411,7 +546,8 @@ bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
     return true;
 }
 
-ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceBytes, LinkRule rule)
+ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceBytes, LinkRule rule,
+                              const QByteArray &siteRoot)
 {
     ScannedFile scan;
     scan.path = sourcePath;
@@ -422,6 +558,17 @@ ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceByte
     }
     if (scan.sourceBytes > maxSourceBytes) {
         scan.result = ScannedFile::Result::TooBig;
+        return scan;
+    }
+    if (rule == LinkRule::TodaysWeb) {
+        QByteArray page;
+        if (!ReadWholeFile(source.Get(), page, maxSourceBytes)) {
+            scan.why = QStringLiteral("the file cannot be read (%1)").arg(ErrorText());
+            scan.result = ScannedFile::Result::Failed;
+            return scan;
+        }
+        AppendPageLinks(page, sourcePath, siteRoot, scan.urls, scan.anchors);
+        scan.result = ScannedFile::Result::Scanned;
         return scan;
     }
     scan.splitCopy.reserve(static_cast<qsizetype>(scan.sourceBytes));

@@ -13,8 +13,9 @@ inline constexpr char kSuppliedAnchorName[] = "Vantrel supplied this anchor name
 // The longest piece of the split copy examined at once.
 inline constexpr int kSplitCopyPieceChars = 999;
 
-// Which links an anchor line yields. Classic: http and ftp links. Today's
-// web: https links too, by the same rules as http links.
+// How links are read. Classic: at most one http or ftp link from each anchor
+// line. Today's web: every link of the page as a browser reads it (see
+// pagelinks.h), and https links too where anchor lines are cut (a re-test's).
 enum class LinkRule
 {
     Classic,
@@ -39,9 +40,14 @@ struct FoundLink
 // stay appended. httpsLeftOut, when given, is raised by the number of anchor
 // lines that the classic rule passed over but that yield an https link by
 // today's web rule.
+// In today's web mode no split copy is written: urls receive the address each
+// link is tested at (a file: URL for a file of the site; skipped links are
+// left out), resolving root-relative links against siteRoot (empty: the
+// page's directory).
 bool ExtractLinks(const QByteArray &sourcePath, const QByteArray &splitCopyPath,
                   QList<QByteArray> &urls, QList<QByteArray> &anchors, QString *why = nullptr,
-                  LinkRule rule = LinkRule::Classic, int *httpsLeftOut = nullptr);
+                  LinkRule rule = LinkRule::Classic, int *httpsLeftOut = nullptr,
+                  const QByteArray &siteRoot = {});
 
 // A file scanned for links before its turn, its split copy kept in memory.
 struct ScannedFile
@@ -75,7 +81,12 @@ using GivenLinks = QHash<QByteArray, ScannedFile>;
 // keeps the split copy in memory instead of writing it; a file longer than
 // maxSourceBytes is not read.
 ScannedFile ScanLinksInMemory(const QByteArray &sourcePath, qint64 maxSourceBytes,
-                              LinkRule rule = LinkRule::Classic);
+                              LinkRule rule = LinkRule::Classic, const QByteArray &siteRoot = {});
+
+// Reads a whole page for today's web reading; false, with why, when it cannot
+// be read (or is not a regular file, or is longer than limit).
+bool ReadPage(const QByteArray &path, QByteArray &page, QString *why,
+              qint64 limit = qint64{1} << 31);
 
 // Writes a split copy kept in memory to its work file, as ExtractLinks writes
 // it (under a name of its own, then moved into place); false, with why, when

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "discovery/htmltokenizer.h"
 #include "discovery/linkextractor.h"
+#include "discovery/pagelinks.h"
 #include "platform/longpath.h"
 #include "platform/uniquefd.h"
 #include "platform/wholefile.h"
@@ -14,15 +16,49 @@ namespace {
 // Pages larger than this are not read again for their links' places.
 constexpr qint64 kLargestLocatedPage = qint64{256} << 20;
 
+// Blanks out the page's comments, keeping its line breaks: the scan takes no
+// link from a comment, so no link stands there.
+void BlankComments(QByteArray &page)
+{
+    if (!page.contains("<!--"))
+        return;
+    char *data = page.data(); // a copy of its own, written in place
+    const std::string_view text(data, static_cast<std::size_t>(page.size()));
+    for (qsizetype open = page.indexOf("<!--"); open >= 0; open = page.indexOf("<!--", open)) {
+        const auto end =
+            static_cast<qsizetype>(HtmlCommentEnd(text, static_cast<std::size_t>(open) + 4));
+        for (qsizetype i = open; i < end; ++i) {
+            if (data[i] != '\n' && data[i] != '\r')
+                data[i] = ' ';
+        }
+        open = end;
+    }
+}
+
 } // namespace
 
 CLinkLocator::CLinkLocator(QByteArray page) : m_page(std::move(page))
 {
+    BlankComments(m_page);
     m_cursor = NextAnchor(0);
 }
 
-CLinkLocator CLinkLocator::ForPage(const QByteArray &path)
+CLinkLocator CLinkLocator::ForPage(const QByteArray &path, LinkRule rule,
+                                   const QByteArray &siteRoot)
 {
+    if (rule == LinkRule::TodaysWeb) {
+        CLinkLocator locator{QByteArray()};
+        locator.m_bRead = true;
+        QByteArray page;
+        if (!ReadPage(path, page, nullptr, kLargestLocatedPage))
+            return locator;
+        for (const PageLink &link :
+             ReadPageLinks(std::string_view(page.constData(), page.size()), path, siteRoot)) {
+            if (link.kind != LinkKind::Skipped)
+                locator.m_read.append({link.target, {link.line, link.column}});
+        }
+        return locator;
+    }
     const UniqueFd fd(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
     struct stat info
     {};
@@ -35,6 +71,15 @@ CLinkLocator CLinkLocator::ForPage(const QByteArray &path)
 
 CLinkLocator::Place CLinkLocator::Locate(const QByteArray &link)
 {
+    if (m_bRead) {
+        for (qsizetype i = m_nextRead; i < m_read.size(); ++i) {
+            if (m_read[i].target == link) {
+                m_nextRead = i + 1;
+                return m_read[i].place;
+            }
+        }
+        return {};
+    }
     if (link.isEmpty())
         return {};
     // An occurrence that runs into the next anchor line is not the link:

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+
+#include "discovery/linkextractor.h"
 
 // Finds where the links that a scan took from a page stand in it: the line
 // and column of each, asked for in the order of the page. A link is looked
@@ -20,8 +23,11 @@ public:
 
     explicit CLinkLocator(QByteArray page);
     // Reads the page; one that cannot be read (or is not a regular file)
-    // leaves every place unknown.
-    static CLinkLocator ForPage(const QByteArray &path);
+    // leaves every place unknown. By today's web rule the places are those
+    // of the page's links as a browser reads them, taken in page order by
+    // the address each is tested at.
+    static CLinkLocator ForPage(const QByteArray &path, LinkRule rule = LinkRule::Classic,
+                                const QByteArray &siteRoot = {});
 
     Place Locate(const QByteArray &link);
 
@@ -31,6 +37,16 @@ private:
     qsizetype NextAnchor(qsizetype from) const;
     // The place of offset, counting lines on from the last place asked for.
     Place PlaceOf(qsizetype offset);
+
+    struct ReadPlace
+    {
+        QByteArray target;
+        Place place;
+    };
+    // Today's web: the links read, and the next one to hand out.
+    QList<ReadPlace> m_read;
+    bool m_bRead = false;
+    qsizetype m_nextRead = 0;
 
     QByteArray m_page;
     qsizetype m_cursor = 0;

@@ -12,7 +12,7 @@ bool CLookAhead::ScanNext(const QList<QByteArray> &queue)
     const QByteArray &path = queue.at(Held());
     ScannedFile scan = m_given != nullptr && m_given->contains(path)
                            ? m_given->value(path)
-                           : ScanLinksInMemory(path, room, m_rule);
+                           : ScanLinksInMemory(path, room, m_rule, m_siteRoot);
     if (scan.result == ScannedFile::Result::TooBig) {
         // Longer than the whole budget: it is scanned at its turn, as always.
         // Otherwise it fits once the files before it have been taken up.

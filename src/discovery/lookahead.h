@@ -22,8 +22,13 @@ public:
 
     explicit CLookAhead(qint64 budget = kDefaultBudget) : m_nBudget(budget) {}
 
-    // The rule the files are scanned by from now on.
-    void SetRule(LinkRule rule) { m_rule = rule; }
+    // The rule the files are scanned by from now on, and the site root of
+    // today's web reading.
+    void SetRule(LinkRule rule, const QByteArray &siteRoot = {})
+    {
+        m_rule = rule;
+        m_siteRoot = siteRoot;
+    }
     // Pages whose links are given are not scanned: their given links are
     // taken. The caller keeps them for as long as the look-ahead is used.
     void SetGivenLinks(const GivenLinks *given) { m_given = given; }
@@ -42,6 +47,7 @@ public:
 private:
     qint64 m_nBudget;
     LinkRule m_rule = LinkRule::Classic;
+    QByteArray m_siteRoot;
     const GivenLinks *m_given = nullptr;
     qint64 m_nHeldBytes = 0;
     std::deque<ScannedFile> m_files;

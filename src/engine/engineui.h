@@ -10,6 +10,8 @@ struct ProgressModel;
 // What the engine asks of whatever shows it: the desktop program's results
 // window, the terminal front end, or a test's recorder. The engine never
 // touches a widget; everything the user sees or answers passes through here.
+// The engine tells what happened (a status event, a page it could not scan);
+// the front end chooses the words.
 class EngineUi : public ProbeDisplay
 {
 public:

@@ -16,11 +16,6 @@ namespace {
 // keep the program reading.
 constexpr int kMaxDrainBytes = 64 * 1024;
 
-QString Text(const QByteArray &bytes)
-{
-    return QString::fromUtf8(bytes);
-}
-
 std::uint32_t TlsFailureCode(TlsClient::Outcome outcome)
 {
     switch (outcome) {
@@ -78,17 +73,8 @@ QByteArray ProbeTargetKey(const ProbePorts &ports, const QByteArray &link, int p
 }
 
 CHttpProbe::CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
-                       const ResolverOptions &resolver)
-    : m_ownResolver(std::make_unique<AsyncResolver>(resolver)), m_resolver(*m_ownResolver),
-      m_ui(ui), m_listener(listener), m_ports(std::move(ports))
-{
-    if (!m_ports.mode)
-        m_ports.mode = std::make_shared<ProbeMode>();
-}
-
-CHttpProbe::CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
-                       AsyncResolver &sharedResolver)
-    : m_resolver(sharedResolver), m_ui(ui), m_listener(listener), m_ports(std::move(ports))
+                       AsyncResolver &resolver)
+    : m_resolver(resolver), m_ui(ui), m_listener(listener), m_ports(std::move(ports))
 {
     if (!m_ports.mode)
         m_ports.mode = std::make_shared<ProbeMode>();
@@ -107,7 +93,7 @@ void CHttpProbe::OpenConnection()
 void CHttpProbe::CloseConnection()
 {
     DropConnection();
-    m_ui.SetStatusPane(1, QStringLiteral("No connection"));
+    Show(StatusEvent::Kind::ConnectionClosed);
 }
 
 void CHttpProbe::DropConnection()
@@ -124,6 +110,11 @@ void CHttpProbe::DropConnection()
 
 int CHttpProbe::SendRequest(const QByteArray &link)
 {
+    // A file of the site is looked at on disk, and the answer is known at once.
+    if (m_ports.mode && CLocalLinks::IsLocalLink(link)) {
+        m_bLackedResources = false;
+        return static_cast<int>(m_ports.mode->localLinks.Check(link));
+    }
     m_bTodaysWay = ProbesTodaysWay(m_ports, link);
     QByteArray port;
     QByteArray lookup;
@@ -149,9 +140,7 @@ int CHttpProbe::SendRequest(const QByteArray &link)
 
     m_bLackedResources = false;
     m_bWaitCursor = true;
-    m_ui.SetWaitCursor(true);
-    m_ui.SetStatusPane(1, QStringLiteral("Connecting to %1").arg(Text(m_strHost)));
-    m_ui.SetStatusPane(2, QString());
+    Show(StatusEvent::Kind::Connecting, m_strHost);
     const int result = split != 0
                            ? split
                            : m_pSocket->Connect(lookup, port,
@@ -167,7 +156,7 @@ int CHttpProbe::SendRequest(const QByteArray &link)
 void CHttpProbe::OnConnected(int result)
 {
     EndWaitCursor();
-    m_ui.SetStatusPane(1, QStringLiteral("Connected to %1").arg(Text(m_strHost)));
+    Show(StatusEvent::Kind::Connected, m_strHost);
     if (result >= static_cast<int>(kFirstFailureCode)) {
         m_bLackedResources = m_pSocket->LackedResources();
         CloseConnection();
@@ -184,9 +173,9 @@ void CHttpProbe::OnConnected(int result)
         // sites at one address need it to find the page at all.
         const QByteArray request = ClassicRequest(m_strPath, m_strHost);
         m_pSocket->Send(request.constData(), static_cast<int>(request.size()), 0);
-        m_ui.SetStatusPane(2, QStringLiteral("GET method sent to host"));
+        Show(StatusEvent::Kind::RequestSent);
     } else {
-        m_ui.SetStatusPane(2, QString());
+        Show(StatusEvent::Kind::NothingSent);
     }
 }
 
@@ -201,15 +190,15 @@ void CHttpProbe::StartTodaysExchange()
                                                 m_modernUrl.asciiHost, request, 512,
                                                 &StatusLineComplete);
         m_pTls->Start();
-        m_ui.SetStatusPane(2, QString());
+        Show(StatusEvent::Kind::NothingSent);
         return;
     }
     m_pSocket->AsyncSelect(FD_READ | FD_CLOSE);
     if (m_modernUrl.scheme == LinkScheme::Http) {
         m_pSocket->Send(request.constData(), static_cast<int>(request.size()), 0);
-        m_ui.SetStatusPane(2, QStringLiteral("GET method sent to host"));
+        Show(StatusEvent::Kind::RequestSent);
     } else {
-        m_ui.SetStatusPane(2, QString());
+        Show(StatusEvent::Kind::NothingSent);
     }
 }
 
@@ -222,12 +211,12 @@ void CHttpProbe::OnTlsFailed(TlsClient::Outcome outcome)
 
 void CHttpProbe::OnTlsRequestSent()
 {
-    m_ui.SetStatusPane(2, QStringLiteral("GET method sent to host"));
+    Show(StatusEvent::Kind::RequestSent);
 }
 
 void CHttpProbe::OnTlsReply(const char *data, int length)
 {
-    m_ui.SetStatusPane(2, QStringLiteral("Host Reply Received"));
+    Show(StatusEvent::Kind::ReplyArriving);
     TakeReplyPiece(data, length);
     m_listener.OnReplyReceived();
 }
@@ -235,7 +224,7 @@ void CHttpProbe::OnTlsReply(const char *data, int length)
 void CHttpProbe::OnTlsClosed()
 {
     CloseConnection();
-    m_ui.SetStatusPane(1, QStringLiteral("Connection Closed by Host"));
+    Show(StatusEvent::Kind::ClosedByHost);
     m_listener.OnClosedByHost();
 }
 
@@ -279,12 +268,17 @@ void CHttpProbe::TakeReplyPiece(const char *data, int length)
         std::memcpy(m_szReply, data, static_cast<std::size_t>(m_nReplyBytes));
 }
 
+void CHttpProbe::Show(StatusEvent::Kind kind, const QByteArray &host)
+{
+    m_ui.ShowStatus({kind, host});
+}
+
 void CHttpProbe::EndWaitCursor()
 {
     if (!m_bWaitCursor)
         return;
     m_bWaitCursor = false;
-    m_ui.SetWaitCursor(false);
+    Show(StatusEvent::Kind::ConnectWaitOver);
 }
 
 void CHttpProbe::OnSocketEvent(int, long event, int error)
@@ -295,7 +289,7 @@ void CHttpProbe::OnSocketEvent(int, long event, int error)
             m_listener.OnConnectFailed(static_cast<std::uint32_t>(error));
     } else if (event == FD_READ && m_pSocket != nullptr) {
         if (m_nReplyBytes == 0)
-            m_ui.SetStatusPane(2, QStringLiteral("Host Reply Received"));
+            Show(StatusEvent::Kind::ReplyArriving);
         // A status line that came in part waits for its rest, the host's
         // close or the time-out: the code it holds so far may be cut short.
         if (ReceiveReply())
@@ -305,7 +299,7 @@ void CHttpProbe::OnSocketEvent(int, long event, int error)
         // it will: the reply is what came.
         const bool replied = m_nReplyBytes > 0;
         CloseConnection();
-        m_ui.SetStatusPane(1, QStringLiteral("Connection Closed by Host"));
+        Show(StatusEvent::Kind::ClosedByHost);
         if (replied)
             m_listener.OnReplyReceived();
         else

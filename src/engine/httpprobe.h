@@ -7,11 +7,11 @@
 #include <QByteArray>
 
 #include "engine/modernurl.h"
+#include "engine/probedisplay.h"
 #include "net/asyncresolver.h"
 #include "net/socketwnd.h"
 #include "net/tlsexchange.h"
 
-class ProbeDisplay;
 struct ProbeMode;
 
 // The ports the probe connects to when a link names none; tests point them at
@@ -56,16 +56,14 @@ public:
 // HTTP/1.0 GET request for its path (http only), and hands the start of the
 // reply to its listener once its status line is complete (an ftp host's
 // greeting: its first bytes). Name lookup and connect never block: both go on
-// from the event loop. Keeps status panes 1 and 2 and the wait cursor up to date.
+// from the event loop. Tells its display how it goes on: connecting, the
+// request sent, the reply arriving, the connection closed.
 class CHttpProbe final : public SocketEventSink, private TlsExchangeListener
 {
 public:
-    // With a resolver of its own.
+    // Looks names up with the resolver given, which must outlive it.
     CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
-               const ResolverOptions &resolver = {});
-    // Sharing the resolver of another probe, which must outlive this one.
-    CHttpProbe(ProbeDisplay &ui, ReplyListener &listener, ProbePorts ports,
-               AsyncResolver &sharedResolver);
+               AsyncResolver &resolver);
     ~CHttpProbe() override;
 
     CHttpProbe(const CHttpProbe &) = delete;
@@ -76,9 +74,9 @@ public:
     // showed at once, with the connection already closed.
     int SendRequest(const QByteArray &link);
     void OpenConnection();
-    // Ends the connection or the connect in flight; pane 1 "No connection".
+    // Ends the connection or the connect in flight, and shows it closed.
     void CloseConnection();
-    // The same without touching the status panes.
+    // The same without showing it.
     void DropConnection();
     void OnSocketEvent(int socket, long event, int error) override;
 
@@ -88,13 +86,7 @@ public:
     // local port left, not because of the host.
     bool FailedForLackOfResources() const { return m_bLackedResources; }
 
-private:
-    // The resolver made for this probe when it shares none; declared before
-    // everything that uses it, so that it outlives them.
-    std::unique_ptr<AsyncResolver> m_ownResolver;
-
-public:
-    // The resolver of this probe's socket windows, its own or a shared one.
+    // The resolver of this probe's socket windows.
     AsyncResolver &m_resolver;
     std::unique_ptr<CSocketWnd> m_pSocket;
     int m_nProtocol = 1;
@@ -121,6 +113,7 @@ private:
     void OnTlsRequestSent() override;
     void OnTlsReply(const char *data, int length) override;
     void OnTlsClosed() override;
+    void Show(StatusEvent::Kind kind, const QByteArray &host = {});
     void EndWaitCursor();
 
     ProbeDisplay &m_ui;

@@ -8,17 +8,10 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include "engine/statusevent.h"
+
 class CProbeSlot;
 struct PoolHost;
-
-// One thing a probe showed: a status pane's text, or the wait cursor.
-struct DisplayStep
-{
-    // 1 or 2 for a pane; 0 for the wait cursor.
-    int pane = 0;
-    QString text;
-    bool waiting = false;
-};
 
 // How a probe ended.
 struct ProbeOutcome
@@ -39,9 +32,10 @@ struct PoolJob
     std::uint64_t seq = 0;
     QByteArray link;
     int protocol = 1;
-    // What the probe showed, in order; the first stepsBeforeOutcome steps came
-    // before its outcome, the rest while its connection was closed after it.
-    std::vector<DisplayStep> display;
+    // What the probe told of its progress, in order; the first
+    // stepsBeforeOutcome came before its outcome, the rest while its
+    // connection was closed after it.
+    std::vector<StatusEvent> display;
     std::size_t stepsBeforeOutcome = 0;
     // Counts the starts: a probe put back for want of descriptors starts
     // again, with a display of its own.

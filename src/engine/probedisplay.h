@@ -1,17 +1,14 @@
 #pragma once
 
-#include <QString>
+#include "engine/statusevent.h"
 
-// What a probe shows while it runs: the connection and request panes of the
-// status bar, and the wait cursor while a connection is being made. The
-// results window shows it at once; a probe that runs ahead of the driver
-// records it, so that the driver shows it when it takes that probe's outcome.
+// Where a probe reports how it goes on. The front end puts each event into
+// the words of the status bar and the wait cursor at once; a probe that runs
+// ahead of the driver records its events, so that the driver shows them when
+// it takes that probe's outcome.
 class ProbeDisplay
 {
 public:
     virtual ~ProbeDisplay() = default;
-    // Sets the text of status-bar pane 1 (connection) or 2 (request).
-    virtual void SetStatusPane(int pane, const QString &text) = 0;
-    // The wait cursor while a connection is being made.
-    virtual void SetWaitCursor(bool waiting) = 0;
+    virtual void ShowStatus(const StatusEvent &event) = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "engine/locallinks.h"
 #include "net/tlsclient.h"
 
 // How an engine's probes treat links, shared by all of them, so that a change
@@ -11,6 +12,9 @@ struct ProbeMode
     // Today's web: https, ports written in links, IPv6 addresses and
     // international names. Off, links are probed the classic way.
     bool bTodaysWeb = false;
+    // Links to files of the site, answered from the disk; what it read is
+    // forgotten when a run begins.
+    CLocalLinks localLinks;
 
     // The trusted certificates of the https probes, loaded at the first one.
     const TlsClient::Context &Tls()

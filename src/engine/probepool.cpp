@@ -8,9 +8,9 @@
 #include "engine/urlparts.h"
 
 CProbePool::CProbePool(PoolListener &listener, TimerService &timers, AsyncResolver &resolver,
-                       ProbePorts ports, int timerBase)
+                       ProbePorts ports, PoolTimers timerIds)
     : m_listener(listener), m_timers(timers), m_resolver(resolver), m_ports(std::move(ports)),
-      m_nTimerBase(timerBase)
+      m_timerIds(timerIds)
 {}
 
 CProbePool::~CProbePool()
@@ -64,7 +64,7 @@ void CProbePool::ReleaseHead()
     StartMore();
 }
 
-void CProbePool::Clear()
+void CProbePool::EndAll()
 {
     for (PoolJob &job : m_jobs) {
         if (job.slot != nullptr) {
@@ -73,6 +73,11 @@ void CProbePool::Clear()
             m_timers.KillTimer(slot.TimerId());
         }
     }
+}
+
+void CProbePool::Clear()
+{
+    EndAll();
     m_jobs.clear();
     m_hosts.clear();
     m_ready.clear();
@@ -83,10 +88,23 @@ void CProbePool::Clear()
     m_bShortOfResources = false;
 }
 
+int CProbePool::TimerOfPlace(std::size_t place) const
+{
+    return place == 0 ? m_timerIds.first : m_timerIds.more + static_cast<int>(place) - 1;
+}
+
+int CProbePool::PlaceOfTimer(int id) const
+{
+    const int place = id == m_timerIds.first  ? 0
+                      : id >= m_timerIds.more ? id - m_timerIds.more + 1
+                                              : -1;
+    return place < static_cast<int>(m_slots.size()) ? place : -1;
+}
+
 bool CProbePool::OnTimer(int id)
 {
-    const int index = id - m_nTimerBase;
-    if (index < 0 || index >= static_cast<int>(m_slots.size()))
+    const int index = PlaceOfTimer(id);
+    if (index < 0)
         return false;
     m_timers.KillTimer(id);
     CProbeSlot &slot = *m_slots[index];
@@ -113,6 +131,14 @@ void CProbePool::OnProbeEnded(CProbeSlot &slot, const ProbeOutcome &outcome)
     NotifyIfHeadDone();
 }
 
+void CProbePool::OnProbeShowed(const PoolJob &job)
+{
+    // Only what the head shows before its outcome is shown as it comes; the
+    // rest waits until the driver takes that outcome.
+    if (!m_jobs.empty() && &m_jobs.front() == &job && !job.done)
+        m_listener.OnHeadShowed();
+}
+
 void CProbePool::StartMore()
 {
     if (m_bStarting)
@@ -132,7 +158,7 @@ void CProbePool::StartMore()
 void CProbePool::Start(PoolJob &job)
 {
     if (m_freeSlots.empty()) {
-        const int timerId = m_nTimerBase + static_cast<int>(m_slots.size());
+        const int timerId = TimerOfPlace(m_slots.size());
         m_slots.push_back(std::make_unique<CProbeSlot>(*this, timerId, m_ports, m_resolver));
         m_freeSlots.push_back(m_slots.back().get());
     }

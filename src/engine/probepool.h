@@ -29,13 +29,22 @@ struct PoolHost
     std::uint64_t readyAs = 0;
 };
 
-// Told when the oldest job of the pool, the one the driver waits for, has
-// its outcome.
+// Told of the oldest job of the pool, the one the driver waits for: when its
+// probe shows something before its outcome, and when it has its outcome.
 class PoolListener
 {
 public:
     virtual ~PoolListener() = default;
+    virtual void OnHeadShowed() = 0;
     virtual void OnHeadDone() = 0;
+};
+
+// The timers of the pool's places: the first place's, and the first of the
+// others', which follow it one per place.
+struct PoolTimers
+{
+    int first = 0;
+    int more = 0;
 };
 
 // Probes links ahead of the driver, many at once, within a total limit and a
@@ -46,9 +55,9 @@ public:
 class CProbePool
 {
 public:
-    // Timers of the probes are timerBase, timerBase + 1, ...: one per place.
+    // Each place has a timer of its own for its probe's time-out.
     CProbePool(PoolListener &listener, TimerService &timers, AsyncResolver &resolver,
-               ProbePorts ports, int timerBase);
+               ProbePorts ports, PoolTimers timerIds);
     ~CProbePool();
 
     CProbePool(const CProbePool &) = delete;
@@ -65,6 +74,8 @@ public:
     const PoolJob *Head() const { return m_jobs.empty() ? nullptr : &m_jobs.front(); }
     // The driver is done with the oldest job; a probe still running ends.
     void ReleaseHead();
+    // Ends every probe quietly; the jobs stay, with what each probe showed.
+    void EndAll();
     // Ends every probe and forgets every job.
     void Clear();
     // A tick of one of the pool's timers; false when the id is not the pool's.
@@ -78,6 +89,8 @@ public:
 
     // Called by a place when its probe has ended.
     void OnProbeEnded(CProbeSlot &slot, const ProbeOutcome &outcome);
+    // Called by a place when its probe has shown something for the job.
+    void OnProbeShowed(const PoolJob &job);
 
 private:
     // Starts waiting jobs while the limits and the descriptors allow.
@@ -94,12 +107,15 @@ private:
     // The host may start its next job: it waits for a place among the others.
     void UpdateReady(PoolHost &host);
     void NotifyIfHeadDone();
+    int TimerOfPlace(std::size_t place) const;
+    // The place whose timer id is, or -1.
+    int PlaceOfTimer(int id) const;
 
     PoolListener &m_listener;
     TimerService &m_timers;
     AsyncResolver &m_resolver;
     ProbePorts m_ports;
-    int m_nTimerBase;
+    PoolTimers m_timerIds;
     int m_nTotal = 1;
     int m_nPerHost = 1;
     int m_nTimeoutMs = 15000;

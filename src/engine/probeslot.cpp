@@ -19,6 +19,7 @@ int CProbeSlot::Begin(PoolJob &job)
 
 void CProbeSlot::End(bool quietly)
 {
+    m_bEnding = true;
     if (m_probe.m_pSocket != nullptr && !quietly)
         m_probe.CloseConnection();
     else
@@ -26,18 +27,16 @@ void CProbeSlot::End(bool quietly)
     if (m_job != nullptr)
         m_job->slot = nullptr;
     m_job = nullptr;
+    m_bEnding = false;
 }
 
-void CProbeSlot::SetStatusPane(int pane, const QString &text)
+void CProbeSlot::ShowStatus(const StatusEvent &event)
 {
-    if (m_job != nullptr)
-        m_job->display.push_back({pane, text, false});
-}
-
-void CProbeSlot::SetWaitCursor(bool waiting)
-{
-    if (m_job != nullptr)
-        m_job->display.push_back({0, QString(), waiting});
+    if (m_job == nullptr)
+        return;
+    m_job->display.push_back(event);
+    if (!m_bEnding)
+        m_pool.OnProbeShowed(*m_job);
 }
 
 void CProbeSlot::OnReplyReceived()

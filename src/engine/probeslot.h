@@ -3,13 +3,13 @@
 #include <cstdint>
 
 #include "engine/httpprobe.h"
+#include "engine/pooljob.h"
 #include "engine/probedisplay.h"
 
 class CProbePool;
-struct PoolJob;
 
 // A place in the probe pool: one probe with its own time-out timer. It probes
-// one job's link at a time, records what the probe shows into the job, and
+// one job's link at a time, records what the probe tells into the job, and
 // tells the pool how the probe ended.
 class CProbeSlot final : public ProbeDisplay, public ReplyListener
 {
@@ -30,8 +30,7 @@ public:
     int TimerId() const { return m_nTimerId; }
     const CHttpProbe &Probe() const { return m_probe; }
 
-    void SetStatusPane(int pane, const QString &text) override;
-    void SetWaitCursor(bool waiting) override;
+    void ShowStatus(const StatusEvent &event) override;
     void OnReplyReceived() override;
     void OnConnectFailed(std::uint32_t code) override;
     void OnClosedByHost() override;
@@ -41,4 +40,6 @@ private:
     int m_nTimerId;
     CHttpProbe m_probe;
     PoolJob *m_job = nullptr;
+    // Inside End: what the closing shows is kept in the job, not announced.
+    bool m_bEnding = false;
 };

@@ -28,19 +28,31 @@ void CResultCategories::LoadFilter(CRegSettings &settings)
         classic = kFilterSafeDefault;
         settings.WriteString("Settings", "Filter", classic);
     }
-    QByteArray tls = settings.ReadString("Settings", "TlsFilter", kTlsFilterDefault);
-    if (tls.size() != kTlsCategoryCount)
-        tls = kTlsFilterDefault;
-    m_strFilter = classic + tls;
+    m_strFilter = classic + ReadPart(settings, "TlsFilter", kTlsFilterDefault) +
+                  ReadPart(settings, "WebFilter", kWebFilterDefault);
 }
 
 void CResultCategories::StoreFilter(CRegSettings &settings, const QByteArray &filter)
 {
     settings.WriteString("Settings", "Filter", filter.left(kClassicCategoryCount));
-    QByteArray tls = filter.mid(kClassicCategoryCount, kTlsCategoryCount);
-    if (tls.size() != kTlsCategoryCount)
-        tls = kTlsFilterDefault;
-    settings.WriteString("Settings", "TlsFilter", tls);
+    settings.WriteString("Settings", "TlsFilter",
+                         FilterPart(filter, kClassicCategoryCount, kTlsFilterDefault));
+    settings.WriteString(
+        "Settings", "WebFilter",
+        FilterPart(filter, kClassicCategoryCount + kTlsCategoryCount, kWebFilterDefault));
+}
+
+QByteArray CResultCategories::FilterPart(const QByteArray &filter, int from, const char *fallback)
+{
+    const QByteArray part = filter.mid(from, 4);
+    return part.size() == 4 ? part : QByteArray(fallback);
+}
+
+QByteArray CResultCategories::ReadPart(CRegSettings &settings, const char *name,
+                                       const char *fallback)
+{
+    const QByteArray part = settings.ReadString("Settings", name, fallback);
+    return part.size() == 4 ? part : QByteArray(fallback);
 }
 
 bool CResultCategories::IsReported(std::uint32_t code) const

@@ -26,25 +26,36 @@ enum ProbeError : std::uint32_t
     PROBE_ERR_TLS_NOT_TRUSTED = 10007,
     PROBE_ERR_TLS_EXPIRED = 10008,
     PROBE_ERR_TLS_OTHER_HOST = 10009,
+    // A link to a file of the site, looked at on disk (today's web mode).
+    PROBE_ERR_LOCAL_NOT_FOUND = 10010,
+    PROBE_ERR_FRAGMENT_NOT_FOUND = 10011,
+    // Not a failure: the file is there. Above 10000 all the same, so that it
+    // is taken at once, as a failure found before any connection is.
+    PROBE_LOCAL_FOUND = kLocalFileFoundCode,
 };
 
 inline constexpr std::uint32_t kFirstFailureCode = PROBE_ERR_UNSPECIFIED;
 // The classic categories come first, so that a stored filter of their 21
-// characters keeps its meaning; the https failures follow.
+// characters keeps its meaning; the https failures follow, then those of
+// today's web reading: a local file or fragment not found, 410 and 429.
 inline constexpr int kClassicCategoryCount = 21;
 inline constexpr int kTlsCategoryCount = 4;
-inline constexpr int kCategoryCount = kClassicCategoryCount + kTlsCategoryCount;
+inline constexpr int kWebCategoryCount = 4;
+inline constexpr int kCategoryCount = kClassicCategoryCount + kTlsCategoryCount + kWebCategoryCount;
 
 // The stored "Filter" holds the classic categories only; "TlsFilter" holds the
-// https failures, all reported when it is missing.
+// https failures and "WebFilter" today's web categories, all reported when
+// missing.
 inline constexpr char kFilterSafeDefault[] = "011111111111111111111";
 inline constexpr char kTlsFilterDefault[] = "1111";
-inline constexpr char kFilterWatchLikeAHawk[] = "0111111111111111111111111";
-// A visitor's browser refuses each https failure with an error page, as bad as a 404.
-inline constexpr char kFilterWatchWithOneEyeShut[] = "0000000111100000010001111";
+inline constexpr char kWebFilterDefault[] = "1111";
+inline constexpr char kFilterWatchLikeAHawk[] = "01111111111111111111111111111";
+// A visitor's browser refuses each https failure with an error page, as bad as
+// a 404; so is a missing page, place, gone page or refusal of a busy server.
+inline constexpr char kFilterWatchWithOneEyeShut[] = "00000001111000000100011111111";
 inline constexpr char kUnknownReasonText[] = "--------------> UNKNOWN REASON !!!!!";
 
-// The 21 result categories, the report filter that says which of them are
+// The result categories, the report filter that says which of them are
 // written into the report, and the flag that records an unknown reply code.
 class CResultCategories
 {
@@ -53,11 +64,16 @@ public:
 
     // Reads "Settings"/"Filter"; a stored text that is not 21 characters long
     // is replaced by the safe default after telling the user. Then
-    // "Settings"/"TlsFilter", the https failures' 4 characters: anything else
-    // reads as all reported.
+    // "Settings"/"TlsFilter", the https failures' 4 characters, and
+    // "Settings"/"WebFilter", today's web categories' 4: anything else reads
+    // as all reported.
     void LoadFilter(CRegSettings &settings);
-    // Writes the filter back as LoadFilter reads it: "Filter", then "TlsFilter".
+    // Writes the filter back as LoadFilter reads it: "Filter", "TlsFilter",
+    // then "WebFilter".
     static void StoreFilter(CRegSettings &settings, const QByteArray &filter);
+    // The 4 characters of the filter's part that starts at from (the https
+    // failures' or today's web categories'), else fallback.
+    static QByteArray FilterPart(const QByteArray &filter, int from, const char *fallback);
 
     bool IsReported(std::uint32_t code) const;
     bool IsReported(ResultCategory category) const;
@@ -72,10 +88,12 @@ public:
     static std::uint32_t CategoryCode(int index);
 
     std::array<QByteArray, kCategoryCount> m_strCategory;
-    // One character per category: 25 once loaded.
-    QByteArray m_strFilter = QByteArray(kFilterSafeDefault) + kTlsFilterDefault;
+    // One character per category: 29 once loaded.
+    QByteArray m_strFilter = QByteArray(kFilterSafeDefault) + kTlsFilterDefault + kWebFilterDefault;
     bool m_bUnknownCode = false;
 
 private:
+    static QByteArray ReadPart(CRegSettings &settings, const char *name, const char *fallback);
+
     EngineUi &m_ui;
 };

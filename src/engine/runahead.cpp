@@ -7,20 +7,21 @@
 #include "engine/urlparts.h"
 
 CRunAhead::CRunAhead(PoolListener &listener, TimerService &timers, AsyncResolver &resolver,
-                     const ProbePorts &ports, int timerBase)
-    : m_pool(listener, timers, resolver, ports, timerBase)
+                     const ProbePorts &ports, PoolTimers timerIds)
+    : m_pool(listener, timers, resolver, ports, timerIds)
 {}
 
 void CRunAhead::SetLimits(int total, int perHost)
 {
-    m_nWindow = std::max(kMinWindow, 8 * total);
+    m_nWindow = total <= 1 ? 1 : std::max(kMinWindow, 8 * total);
     m_pool.SetLimits(total, perHost);
 }
 
-void CRunAhead::Begin(int protocol, LinkRule rule)
+void CRunAhead::Begin(int protocol, LinkRule rule, const QByteArray &siteRoot)
 {
     m_rule = rule;
-    m_lookAhead.SetRule(rule);
+    m_siteRoot = siteRoot;
+    m_lookAhead.SetRule(rule, siteRoot);
     Clear();
     m_nProtocol = protocol;
 }
@@ -31,8 +32,12 @@ void CRunAhead::SetGivenLinks(const GivenLinks *given)
     m_lookAhead.SetGivenLinks(given);
 }
 
-void CRunAhead::Clear()
+void CRunAhead::Clear(ProbeDisplay *display)
 {
+    if (display != nullptr && m_bHeadSeen && m_pool.Head() != nullptr) {
+        m_pool.EndAll();
+        ShowHeadDisplay(*display, true);
+    }
     m_pool.Clear();
     m_lookAhead.Clear();
     m_fed.clear();
@@ -85,7 +90,8 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
                 *httpsLeftOut += given.httpsLeftOut;
             return true;
         }
-        return ExtractLinks(path, splitCopyPath, urls, anchors, why, m_rule, httpsLeftOut);
+        return ExtractLinks(path, splitCopyPath, urls, anchors, why, m_rule, httpsLeftOut,
+                            m_siteRoot);
     }
     const int fed = m_fed.front();
     m_fed.pop_front();
@@ -94,7 +100,7 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
     bool scanned = scan->result == ScannedFile::Result::Scanned;
     if (!scanned && why != nullptr)
         *why = scan->why;
-    if (scanned && !scan->given)
+    if (scanned && !scan->given && m_rule == LinkRule::Classic)
         scanned = StoreSplitCopy(scan->splitCopy, splitCopyPath, why);
     if (!scanned) {
         for (int i = 0; i < fed; ++i)
@@ -130,13 +136,8 @@ void CRunAhead::ShowHeadDisplay(ProbeDisplay &display, bool afterOutcome)
     }
     const std::size_t upTo =
         head.done && !afterOutcome ? head.stepsBeforeOutcome : head.display.size();
-    for (; m_nHeadShown < upTo; ++m_nHeadShown) {
-        const DisplayStep &step = head.display[m_nHeadShown];
-        if (step.pane == 0)
-            display.SetWaitCursor(step.waiting);
-        else
-            display.SetStatusPane(step.pane, step.text);
-    }
+    for (; m_nHeadShown < upTo; ++m_nHeadShown)
+        display.ShowStatus(head.display[m_nHeadShown]);
 }
 
 void CRunAhead::ReleaseHead()

@@ -11,29 +11,34 @@
 
 class ProbeDisplay;
 
-// The links of a concurrent run, handed to the probe pool ahead of the driver
-// in link order: the rest of the current file, then the links of the files
-// after it, which the look-ahead scans in memory before their turn. The pool
-// holds a bounded window of links, however many the run has.
+// The links of a run, handed to the probe pool in link order: the rest of the
+// current file, then the links of the files after it, which the look-ahead
+// scans in memory before their turn. The pool holds a bounded window of links,
+// however many the run has; one link at a time it holds only the one in flight,
+// so that nothing is scanned or probed before its turn.
 class CRunAhead
 {
 public:
-    // Links in the pool at most: at least this many, and a few times the total
-    // limit, so that a slow host's links do not keep the others' from starting.
+    // Links in the pool at most with more than one at once: at least this
+    // many, and a few times the total limit, so that a slow host's links do
+    // not keep the others' from starting.
     static constexpr int kMinWindow = 4096;
 
     CRunAhead(PoolListener &listener, TimerService &timers, AsyncResolver &resolver,
-              const ProbePorts &ports, int timerBase);
+              const ProbePorts &ports, PoolTimers timerIds);
 
     void SetLimits(int total, int perHost);
     void SetTimeout(int milliseconds) { m_pool.SetTimeout(milliseconds); }
 
-    // A run goes concurrent with nothing handed on yet. protocol: that of the
-    // link before the first one to come (a link of neither scheme keeps it).
-    // rule: the run's, by which the files ahead are scanned.
-    void Begin(int protocol, LinkRule rule);
-    // Ends every probe and forgets everything scanned ahead.
-    void Clear();
+    // A run begins with nothing handed on yet. protocol: that of the link
+    // before the first one to come (a link of neither scheme keeps it). rule:
+    // the run's, by which the files ahead are scanned (siteRoot: that of
+    // today's web reading).
+    void Begin(int protocol, LinkRule rule, const QByteArray &siteRoot = {});
+    // Ends every probe and forgets everything scanned ahead. With a display,
+    // what the head's probe shows as it ends quietly (the wait cursor going)
+    // is shown there, once its start has been shown.
+    void Clear(ProbeDisplay *display = nullptr);
     // Pages whose links are given rather than scanned (a re-test's); the
     // caller keeps them while the run lasts.
     void SetGivenLinks(const GivenLinks *given);
@@ -55,6 +60,8 @@ public:
     // True the first time it is asked for the current head: its start is to
     // be shown.
     bool FirstLookAtHead();
+    // The current head's start has been shown.
+    bool HeadSeen() const { return m_bHeadSeen; }
     // Shows what the head's probe has shown and was not shown yet: up to its
     // outcome, or with afterOutcome what came while it closed after it.
     void ShowHeadDisplay(ProbeDisplay &display, bool afterOutcome);
@@ -78,6 +85,7 @@ private:
     int m_nCurrentFed = 0;
     int m_nProtocol = 1;
     LinkRule m_rule = LinkRule::Classic;
+    QByteArray m_siteRoot;
     const GivenLinks *m_given = nullptr;
     int m_nWindow = kMinWindow;
     // What of the head has been shown: its start, and the steps of its

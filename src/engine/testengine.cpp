@@ -21,8 +21,8 @@ namespace {
 // the unknown-reason text.
 constexpr std::uint32_t kNoStatusCode = 0;
 
-// Outcomes a concurrent run takes in one go before it lets the event loop
-// breathe: a window that shows every line stays responsive.
+// Outcomes a run takes in one go before it lets the event loop breathe: a
+// window that shows every line stays responsive.
 constexpr int kStepsAtOnce = 256;
 
 // The options with the mode that every probe of the engine shares.
@@ -38,9 +38,12 @@ EngineOptions WithProbeMode(EngineOptions options)
 CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                          EngineOptions options)
     : m_ui(ui), m_timers(timers), m_options(WithProbeMode(std::move(options))), m_categories(ui),
-      m_probe(ui, *this, m_options.ports, m_options.resolver),
+      m_resolver(std::make_unique<AsyncResolver>(m_options.resolver)),
+      m_pRunAhead(std::make_unique<CRunAhead>(*this, m_timers, *m_resolver, m_options.ports,
+                                              PoolTimers{TIMER_TIMEOUT, TIMER_FIRST_PROBE})),
       m_reportWriter([this](const QByteArray &text) { AppendText(text); })
 {
+    m_pRunAhead->SetGivenLinks(&m_givenLinks);
     if (!m_options.dateTime)
         m_options.dateTime = LongDateTimeText;
     m_categories.LoadFilter(settings);
@@ -49,6 +52,7 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
     SetJobs(settings.ReadInt("Settings", "Jobs", m_options.defaultJobs),
             settings.ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost));
     SetTodaysWeb(settings.ReadInt("Settings", "TodaysWeb", 0) != 0);
+    SetSiteRoot(settings.ReadString("Settings", "SiteRoot", ""));
 }
 
 template <typename Call> void CTestEngine::Tell(const Call &call)
@@ -72,8 +76,7 @@ void CTestEngine::SetTimeout(int seconds)
     // Kept within what a timer can be armed with, so that no stored value can
     // overflow or turn negative.
     m_nTimeoutMs = static_cast<int>(std::clamp<long long>(seconds * 1000LL, 0, INT_MAX));
-    if (m_pRunAhead)
-        m_pRunAhead->SetTimeout(m_nTimeoutMs);
+    m_pRunAhead->SetTimeout(m_nTimeoutMs);
 }
 
 void CTestEngine::SetJobs(int total, int perHost)
@@ -81,12 +84,15 @@ void CTestEngine::SetJobs(int total, int perHost)
     m_nJobs = std::clamp(total, 1, JobCeiling());
     // Kept as given: a total raised later lets more towards one host too.
     m_nJobsPerHost = std::clamp(perHost, 1, JobCeiling());
-    if (!m_pRunAhead)
-        return;
     m_pRunAhead->SetLimits(m_nJobs, m_nJobsPerHost);
     // A probe started under the new limits may have ended at once.
-    if (m_bConcurrent)
+    if (m_bRunning)
         PostTake();
+}
+
+int CTestEngine::PendingLookups() const
+{
+    return m_resolver->PendingLookups();
 }
 
 void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool allFiles)
@@ -96,6 +102,7 @@ void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool al
         return;
     m_givenLinks.clear();
     m_listFiles += QueueRunFiles(path, subDirectories, allFiles);
+    m_runSiteRoot = m_siteRoot.isEmpty() ? RunDirectory(path) : m_siteRoot;
     BeginRun();
 }
 
@@ -116,6 +123,7 @@ void CTestEngine::StartRetest(const QList<ScannedFile> &pages)
         given.anchors += page.anchors;
         given.httpsLeftOut += page.httpsLeftOut;
     }
+    m_runSiteRoot = m_siteRoot;
     BeginRun();
 }
 
@@ -130,11 +138,11 @@ void CTestEngine::BeginRun()
 
     m_nUrlErrors = -1;
     m_bSummaryDue = false;
-    m_bConcurrent = false;
     m_bRunEnded = false;
     m_categories.m_bUnknownCode = false;
     m_nReportedInRun = 0;
     m_runRule = TodaysWeb() ? LinkRule::TodaysWeb : LinkRule::Classic;
+    m_options.ports.mode->localLinks.Forget();
     m_nHttpsLeftOut = 0;
 
     if (!m_bActivityCreated) {
@@ -146,6 +154,7 @@ void CTestEngine::BeginRun()
         listener.RunStarted({QDateTime::currentDateTimeUtc(), DateTime(), TodaysWeb()});
     });
 
+    m_pRunAhead->Begin(m_nProtocol, m_runRule, m_runSiteRoot);
     m_bRunning = true;
     ArmPoll();
     m_ui.StateChanged();
@@ -157,20 +166,13 @@ void CTestEngine::OnTimer(int id)
         m_bPollPosted = false;
         if (m_bRunning)
             PollStep();
-    } else if (id == TIMER_TIMEOUT) {
-        if (!m_bTimeoutArmed)
-            return;
-        StopTimeout();
-        RecordFailure(PROBE_ERR_TIMEOUT);
     } else if (id == TIMER_TAKE) {
         m_bTakePosted = false;
-        Advance();
-    } else if (m_pRunAhead) {
-        // A time-out of a probe in the pool; the pool says when the head is done.
+        Advance(false);
+    } else {
+        // A probe's time-out; the pool says when the head is done.
         m_pRunAhead->OnTimer(id);
-        return;
     }
-    SchedulePoll();
 }
 
 void CTestEngine::PollStep()
@@ -182,26 +184,7 @@ void CTestEngine::PollStep()
     } else if (m_nActivityTick == 0) {
         m_ui.ShowActivity(0);
     }
-
-    if (m_bConcurrent) {
-        Advance();
-        return;
-    }
-    if (m_probe.m_pSocket != nullptr || m_bAwaitingReply)
-        return;
-    if (m_nJobs > 1) {
-        // More probes at once are allowed (from the start, or since the
-        // Settings changed): the pool takes over from the next link on.
-        BeginConcurrent();
-        Advance();
-        return;
-    }
-    if (m_listFiles.isEmpty() && m_listUrls.isEmpty())
-        EndRun();
-    else if (m_listUrls.isEmpty())
-        TakeUpNextFile();
-    else
-        ProcessUrl(false);
+    Advance(true);
 }
 
 void CTestEngine::EndRun()
@@ -210,8 +193,7 @@ void CTestEngine::EndRun()
     if (std::exchange(m_bSummaryDue, false))
         TellPageEnded();
     TellRunEnded(false);
-    m_ui.SetStatusPane(1, QStringLiteral("Search Complete"));
-    m_ui.SetStatusPane(2, QString());
+    m_ui.ShowStatus({StatusEvent::Kind::SearchComplete, {}});
     m_ui.MessageBeep(EngineUi::Beep::Default);
     m_ui.StateChanged();
     if (m_nHttpsLeftOut > 0)
@@ -260,42 +242,7 @@ void CTestEngine::TakeUpNextFile()
             m_pProgressDlg->m_ctlUrlProgress.SetRange(0, static_cast<int>(m_listUrls.size()));
             m_pProgressDlg->m_ctlUrlProgress.SetStep(1);
         }
-        // A concurrent run takes the first outcome in its own loop.
-        if (!m_bConcurrent)
-            ProcessUrl(false);
     }
-}
-
-void CTestEngine::ProcessUrl(bool reply)
-{
-    if (reply)
-        TakeReply();
-    else
-        StartProbe();
-}
-
-void CTestEngine::StartProbe()
-{
-    const QByteArray link = m_listUrls.first();
-    const char first = link.isEmpty() ? '\0' : link.at(0);
-    if (first == 'H' || first == 'h')
-        m_probe.m_nProtocol = PROTOCOL_HTTP;
-    else if (first == 'F' || first == 'f')
-        m_probe.m_nProtocol = PROTOCOL_FTP;
-    ShowHeadLink(link);
-
-    // The time-out bounds lookup, connect and reply together.
-    m_headClock.start();
-    m_bTimeoutArmed = true;
-    m_timers.SetTimer(TIMER_TIMEOUT, m_nTimeoutMs);
-
-    // A connect still under way is awaited like the reply: ticks do nothing
-    // until OnConnectFailed, OnReplyReceived or the time-out.
-    const int result = m_probe.SendRequest(link);
-    if (result >= static_cast<int>(kFirstFailureCode))
-        RecordFailure(static_cast<std::uint32_t>(result));
-    else
-        m_bAwaitingReply = true;
 }
 
 void CTestEngine::ShowHeadLink(const QByteArray &link)
@@ -309,32 +256,7 @@ void CTestEngine::ShowHeadLink(const QByteArray &link)
     ShowProgress();
 }
 
-void CTestEngine::TakeReply()
-{
-    if (!m_bAwaitingReply || m_listUrls.isEmpty())
-        return;
-    m_bAwaitingReply = false;
-    ProbeOutcome outcome;
-    outcome.replied = true;
-    outcome.replyCode = m_probe.ReplyCode();
-    outcome.elapsedMs = m_headClock.elapsed();
-    TakeOutcome(outcome);
-    FinishHeadLink();
-}
-
-void CTestEngine::RecordFailure(std::uint32_t code)
-{
-    if (m_listUrls.isEmpty())
-        return;
-    ProbeOutcome outcome;
-    outcome.failureCode = code;
-    outcome.elapsedMs = m_headClock.isValid() ? m_headClock.elapsed() : 0;
-    TakeOutcome(outcome);
-    FinishHeadLink();
-    m_bAwaitingReply = false;
-}
-
-void CTestEngine::TakeOutcome(const ProbeOutcome &outcome)
+void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol)
 {
     LinkRecord link;
     link.page = m_strCurrentFile;
@@ -344,19 +266,20 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome)
     link.elapsedMs = outcome.elapsedMs;
     if (!link.page.isEmpty()) {
         if (!m_locator)
-            m_locator.emplace(CLinkLocator::ForPage(link.page));
+            m_locator.emplace(CLinkLocator::ForPage(link.page, m_runRule, m_runSiteRoot));
         const CLinkLocator::Place place = m_locator->Locate(link.url);
         link.line = place.line;
         link.column = place.column;
     }
     if (!outcome.replied) {
         link.category = CategoryOfCode(outcome.failureCode);
-    } else if (m_probe.m_nProtocol != PROTOCOL_HTTP) {
+    } else if (protocol != PROTOCOL_HTTP) {
         // An ftp host's greeting only shows that it is there; it is not classified.
         link.category = ResultCategory::FtpAnswered;
     } else {
         // A reply whose first line holds no number is in no category either.
-        link.category = CategoryOfReply(outcome.replyCode.value_or(kNoStatusCode));
+        link.category = CategoryOfReply(outcome.replyCode.value_or(kNoStatusCode),
+                                        m_runRule == LinkRule::TodaysWeb);
         if (outcome.replyCode)
             link.code = static_cast<int>(*outcome.replyCode);
     }
@@ -395,15 +318,6 @@ void CTestEngine::RemoveRunListener(RunListener *listener)
     std::erase(m_runListeners, listener);
 }
 
-void CTestEngine::FinishHeadLink()
-{
-    RemoveHeadLink();
-    if (m_probe.m_pSocket != nullptr)
-        m_probe.CloseConnection();
-    if (m_bTimeoutArmed)
-        StopTimeout();
-}
-
 void CTestEngine::RemoveHeadLink()
 {
     m_listUrls.removeFirst();
@@ -416,10 +330,8 @@ void CTestEngine::RemoveHeadLink()
 
 void CTestEngine::ResetRun(bool restorePanes)
 {
-    m_probe.DropConnection();
-    if (m_pRunAhead)
-        m_pRunAhead->Clear();
-    m_bConcurrent = false;
+    // A connect cut short ends its wait cursor, shown as its probe shows it.
+    m_pRunAhead->Clear(&m_ui);
     m_listFiles.clear();
     m_listUrls.clear();
     m_listAnchors.clear();
@@ -432,8 +344,7 @@ void CTestEngine::ResetRun(bool restorePanes)
         m_ui.ShowActivity(0);
     m_bAwaitingReply = false;
     if (restorePanes) {
-        m_ui.SetStatusPane(1, QStringLiteral("Connection Status"));
-        m_ui.SetStatusPane(2, QStringLiteral("HTTP Method Status"));
+        m_ui.ShowStatus({StatusEvent::Kind::PanesReset, {}});
     }
 }
 
@@ -446,57 +357,50 @@ void CTestEngine::OnStopTest()
         m_ui.HttpsNotTested(m_nHttpsLeftOut);
 }
 
-void CTestEngine::OnReplyReceived()
+void CTestEngine::OnHeadShowed()
 {
-    ProcessUrl(true);
-    SchedulePoll();
-}
-
-void CTestEngine::OnConnectFailed(std::uint32_t code)
-{
-    if (!m_bAwaitingReply)
-        return;
-    RecordFailure(code);
-    SchedulePoll();
+    // Inside a step the step itself shows the head.
+    if (!m_bAdvancing && m_bRunning && m_pRunAhead->HeadSeen())
+        m_pRunAhead->ShowHeadDisplay(m_ui, false);
 }
 
 void CTestEngine::OnHeadDone()
 {
-    Advance();
+    Advance(false);
 }
 
-void CTestEngine::BeginConcurrent()
-{
-    if (!m_pRunAhead) {
-        m_pRunAhead = std::make_unique<CRunAhead>(*this, m_timers, m_probe.m_resolver,
-                                                  m_options.ports, TIMER_FIRST_PROBE);
-        m_pRunAhead->SetLimits(m_nJobs, m_nJobsPerHost);
-        m_pRunAhead->SetTimeout(m_nTimeoutMs);
-        m_pRunAhead->SetGivenLinks(&m_givenLinks);
-    }
-    m_pRunAhead->Begin(m_probe.m_nProtocol, m_runRule);
-    m_bConcurrent = true;
-}
-
-void CTestEngine::Advance()
+void CTestEngine::Advance(bool tick)
 {
     // The pool's notifications come from the event loop; this guards against
     // one arriving through a nested loop while a step is taken.
     if (m_bAdvancing)
         return;
     m_bAdvancing = true;
-    for (int steps = 0; m_bRunning && m_bConcurrent; ++steps) {
+    const bool stepwise = Stepwise();
+    // One link at a time a tick allows one step.
+    bool stepDue = tick;
+    for (int steps = 0; m_bRunning; ++steps) {
         if (steps == kStepsAtOnce) {
             PostTake();
             break;
         }
         if (m_listUrls.isEmpty()) {
-            if (m_listFiles.isEmpty())
+            if (stepwise && !std::exchange(stepDue, false))
+                break;
+            if (m_listFiles.isEmpty()) {
                 EndRun();
-            else
-                TakeUpNextFile();
+                break;
+            }
+            TakeUpNextFile();
+            // The first link's probe starts at the same step; a page without
+            // links, or one that could not be scanned, ends it.
+            if (stepwise && m_listUrls.isEmpty())
+                break;
+            stepDue = true;
             continue;
         }
+        if (stepwise && m_pRunAhead->Head() == nullptr && !std::exchange(stepDue, false))
+            break;
         m_pRunAhead->Feed(m_listUrls, m_listFiles);
         const PoolJob &head = *m_pRunAhead->Head();
         ShowPoolHead(head);
@@ -505,14 +409,19 @@ void CTestEngine::Advance()
             break;
         }
         TakePoolHead(head);
+        // The next link waits for the next step.
+        if (stepwise)
+            break;
     }
     m_bAdvancing = false;
+    if (stepwise)
+        SchedulePoll();
 }
 
 void CTestEngine::ShowPoolHead(const PoolJob &head)
 {
     if (m_pRunAhead->FirstLookAtHead()) {
-        m_probe.m_nProtocol = head.protocol;
+        m_nProtocol = head.protocol;
         ShowHeadLink(head.link);
     }
     m_pRunAhead->ShowHeadDisplay(m_ui, false);
@@ -521,7 +430,7 @@ void CTestEngine::ShowPoolHead(const PoolJob &head)
 void CTestEngine::TakePoolHead(const PoolJob &head)
 {
     m_bAwaitingReply = false;
-    TakeOutcome(head.outcome);
+    TakeOutcome(head.outcome, head.protocol);
     RemoveHeadLink();
     // What the probe showed while its connection closed, after the outcome.
     m_pRunAhead->ShowHeadDisplay(m_ui, true);
@@ -540,19 +449,8 @@ bool CTestEngine::ExtractLinks(const QByteArray &path, QString *why)
 {
     const QByteArray splitCopyPath = m_workFiles.WorkFilePath("2");
     int httpsLeftOut = 0;
-    const auto given = m_givenLinks.constFind(path);
-    if (!m_bConcurrent && given != m_givenLinks.cend()) {
-        m_listUrls += given->urls;
-        m_listAnchors += given->anchors;
-        m_nHttpsLeftOut += given->httpsLeftOut;
-        m_nUrlsInFile = static_cast<int>(m_listUrls.size());
-        return true;
-    }
-    const bool scanned = m_bConcurrent
-                             ? m_pRunAhead->TakeUpFile(path, splitCopyPath, m_listUrls,
-                                                       m_listAnchors, why, &httpsLeftOut)
-                             : ::ExtractLinks(path, splitCopyPath, m_listUrls, m_listAnchors, why,
-                                              m_runRule, &httpsLeftOut);
+    const bool scanned =
+        m_pRunAhead->TakeUpFile(path, splitCopyPath, m_listUrls, m_listAnchors, why, &httpsLeftOut);
     // A file that could not be scanned is reported as such, not counted.
     if (scanned)
         m_nHttpsLeftOut += httpsLeftOut;
@@ -600,8 +498,6 @@ void CTestEngine::StopRun()
         StopPoll();
         m_bRunning = false;
     }
-    if (m_bTimeoutArmed)
-        StopTimeout();
     ResetRun(true);
 }
 
@@ -618,18 +514,9 @@ void CTestEngine::StopPoll()
     m_timers.KillTimer(TIMER_POLL);
 }
 
-void CTestEngine::StopTimeout()
-{
-    m_timers.KillTimer(TIMER_TIMEOUT);
-    m_bTimeoutArmed = false;
-}
-
 void CTestEngine::SchedulePoll()
 {
-    // A concurrent run moves on when outcomes come, not by ticks.
-    if (m_options.pollMs > 0 || !m_bRunning || m_bPollPosted || m_bConcurrent)
-        return;
-    if (m_probe.m_pSocket != nullptr || m_bAwaitingReply)
+    if (m_options.pollMs > 0 || !m_bRunning || m_bPollPosted || m_bAwaitingReply)
         return;
     m_bPollPosted = true;
     m_timers.PostTick(TIMER_POLL);

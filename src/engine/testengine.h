@@ -5,7 +5,6 @@
 #include <optional>
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -17,6 +16,7 @@
 #include "engine/probepool.h"
 #include "engine/progressmodel.h"
 #include "engine/resultcategories.h"
+#include "engine/urlparts.h"
 #include "records/reporttextwriter.h"
 #include "records/runlistener.h"
 
@@ -31,8 +31,9 @@ struct EngineOptions
     ProbePorts ports;
     // Where host names are looked up; tests point it at a name server of their own.
     ResolverOptions resolver;
-    // The poll period; 0 takes the next step as soon as the engine is ready
-    // for it, without a period and without busy waiting.
+    // The pace of a run one link at a time: a step each period; 0 takes the
+    // next step as soon as the engine is ready for it, without a period and
+    // without busy waiting. With more at once it only blinks the activity bar.
     int pollMs = 100;
     // How many links are tested at once when the settings name no number.
     int defaultJobs = 1;
@@ -44,17 +45,18 @@ struct EngineOptions
 // links, probes each link, classifies the outcome and writes the report. It
 // also keeps the report text, which export, re-test and repair read back.
 //
-// With one probe at a time it probes the head link itself, one link per step.
-// When more are allowed, a pool probes the links ahead of it and the engine
-// takes their outcomes one by one in link order, showing for each what its
-// probe showed: the report, the progress, the panes and the beeps are those of
-// a run one at a time; only the waiting overlaps.
-class CTestEngine final : public ReplyListener, public PoolListener
+// One driver carries every run: a pool probes the links, as many at once as
+// allowed, and the driver takes their outcomes one by one in link order,
+// showing for each what its probe showed. One link at a time is a pool of one
+// that keeps the pace: each step (a file taken up, a probe started, the run
+// closed) waits for the next tick. With more at once only the waiting
+// overlaps: the report, the progress, the panes and the beeps are the same.
+class CTestEngine final : public PoolListener
 {
 public:
     // Reads the report filter, the time-out, the desktop program's limits
-    // of probes at once ("Jobs", "JobsPerHost") and the mode ("TodaysWeb")
-    // from the settings.
+    // of probes at once ("Jobs", "JobsPerHost"), the mode ("TodaysWeb") and
+    // the site root ("SiteRoot") from the settings.
     CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                 EngineOptions options = {});
     ~CTestEngine() override;
@@ -69,13 +71,12 @@ public:
     // re-test): each page is reported under its own path, in the order given.
     void StartRetest(const QList<ScannedFile> &pages);
     void OnTimer(int id);
+    // A tick of the pace: the activity bar blinks, and one link at a time the
+    // next step is taken.
     void PollStep();
-    void ProcessUrl(bool reply);
-    void RecordFailure(std::uint32_t code);
     void ResetRun(bool restorePanes);
     void OnStopTest();
-    void OnReplyReceived() override;
-    void OnConnectFailed(std::uint32_t code) override;
+    void OnHeadShowed() override;
     void OnHeadDone() override;
 
     // Listeners told of every run as it goes, after the report text. The
@@ -93,13 +94,18 @@ public:
     // Sets how many probes may be in flight at once, in all and towards one
     // host (the same name and port), for the probes that start from now on.
     // Both are at least 1 and the total at most JobCeiling(); 1 in all is one
-    // link at a time, each probed at its own step, as the driver always did.
+    // link at a time, each probed at its own step.
     void SetJobs(int total, int perHost);
     int Jobs() const { return m_nJobs; }
     // Today's web mode on or off: from the next run for the links selected,
     // from the next probe for how they are probed.
     void SetTodaysWeb(bool on) { m_options.ports.mode->bTodaysWeb = on; }
     bool TodaysWeb() const { return m_options.ports.mode->bTodaysWeb; }
+    // The directory root-relative links ("/about.html") of today's web mode
+    // resolve against, from the next run; empty: the directory the run
+    // starts from.
+    void SetSiteRoot(const QByteArray &directory) { m_siteRoot = directory; }
+    const QByteArray &SiteRoot() const { return m_siteRoot; }
     // Anchors of the current or last run whose https link went untested
     // because the run was in the classic mode.
     int HttpsLeftOut() const { return m_nHttpsLeftOut; }
@@ -120,13 +126,14 @@ public:
     CResultCategories &Categories() { return m_categories; }
     EngineUi &Ui() { return m_ui; }
     const CWorkFiles &WorkFiles() const { return m_workFiles; }
-    CHttpProbe &Probe() { return m_probe; }
     const std::optional<ProgressModel> &Progress() const { return m_pProgressDlg; }
-    // The pool's side of a concurrent run, or null before the first one.
-    const CRunAhead *RunAhead() const { return m_pRunAhead.get(); }
+    // The pool and the links handed to it.
+    const CRunAhead &RunAhead() const { return *m_pRunAhead; }
+    // Host names being looked up for the probes.
+    int PendingLookups() const;
 
     bool IsRunning() const { return m_bRunning; }
-    // The current link's reply (or outcome, with many at once) is awaited.
+    // The current link's outcome is awaited.
     bool AwaitingReply() const { return m_bAwaitingReply; }
     bool HasText() const { return m_bHasText; }
     int TimeoutSeconds() const { return m_nTimeoutSec; }
@@ -151,31 +158,27 @@ private:
     void StopRun();
     void ArmPoll();
     void StopPoll();
-    void StopTimeout();
-    // With the immediate pace: asks for the next step when one is due.
+    // One link at a time with no period: asks for the next step when one is due.
     void SchedulePoll();
+    // One link at a time each step waits for a tick.
+    bool Stepwise() const { return m_nJobs == 1; }
     void TakeUpNextFile();
     void EndRun();
-    void StartProbe();
     // The head link's probe starts: its number and text in the progress window.
     void ShowHeadLink(const QByteArray &link);
-    void TakeReply();
     // Records the head link's outcome: its record goes to the report (when
     // the filter admits it) and to every listener.
-    void TakeOutcome(const ProbeOutcome &outcome);
+    void TakeOutcome(const ProbeOutcome &outcome, int protocol);
     // Tells the report writer, then every listener.
     template <typename Call> void Tell(const Call &call);
     void TellPageEnded();
     void TellRunEnded(bool stopped);
-    // The head link's outcome is recorded: it leaves the queue and its probe ends.
-    void FinishHeadLink();
     // The head link leaves the queue and the link bar steps.
     void RemoveHeadLink();
 
-    // A concurrent run: the pool takes over from the head link on.
-    void BeginConcurrent();
-    // Takes every step whose outcome is known, up to a bound per call.
-    void Advance();
+    // Takes the steps that are due: with a tick one link at a time, else every
+    // step whose outcome is known, up to a bound per call.
+    void Advance(bool tick);
     // Shows the head's probe start and what its probe has shown so far.
     void ShowPoolHead(const PoolJob &head);
     void TakePoolHead(const PoolJob &head);
@@ -188,13 +191,16 @@ private:
     EngineOptions m_options;
     CResultCategories m_categories;
     CWorkFiles m_workFiles;
-    CHttpProbe m_probe;
-    // Made at the first concurrent run and kept: a run may end from inside one
-    // of its own probes' notifications.
+    // The probes' name lookups; declared before the pool, which uses it.
+    std::unique_ptr<AsyncResolver> m_resolver;
+    // Kept for the engine's life: a run may end from inside one of its own
+    // probes' notifications.
     std::unique_ptr<CRunAhead> m_pRunAhead;
     int m_nJobs = 1;
     int m_nJobsPerHost = 1;
-    bool m_bConcurrent = false;
+    // The protocol of the last link whose probe was shown: a link of neither
+    // scheme, first in a run, is probed as that one was.
+    int m_nProtocol = PROTOCOL_HTTP;
     bool m_bAdvancing = false;
     bool m_bTakePosted = false;
     std::optional<ProgressModel> m_pProgressDlg;
@@ -206,7 +212,6 @@ private:
     int m_nFileCount = 0;
     int m_nUrlErrors = -1;
     bool m_bRunning = false;
-    bool m_bTimeoutArmed = false;
     int m_nTimeoutSec = 15;
     int m_nTimeoutMs = 15000;
     bool m_bRunEnded = false;
@@ -217,8 +222,6 @@ private:
     QByteArray m_report;
     CReportTextWriter m_reportWriter;
     std::vector<RunListener *> m_runListeners;
-    // The head link's probe, one link at a time: how long it takes.
-    QElapsedTimer m_headClock;
     int m_nReportedInRun = 0;
     bool m_bPollPosted = false;
     // The current file was scanned and its summary line is still to come.
@@ -229,5 +232,8 @@ private:
     GivenLinks m_givenLinks;
     // The rule the current run selects its links by.
     LinkRule m_runRule = LinkRule::Classic;
+    QByteArray m_siteRoot;
+    // The site root of the current run.
+    QByteArray m_runSiteRoot;
     int m_nHttpsLeftOut = 0;
 };

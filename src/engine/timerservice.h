@@ -14,10 +14,12 @@ public:
 };
 
 inline constexpr int TIMER_POLL = 103;
+// The time-out of the probe in the pool's first place: the only one, one link
+// at a time.
 inline constexpr int TIMER_TIMEOUT = 105;
-// A concurrent run takes the outcomes that are ready in bounded batches; this
-// tick takes the next batch.
+// A run with many probes at once takes the outcomes that are ready in bounded
+// batches; this tick takes the next batch.
 inline constexpr int TIMER_TAKE = 107;
-// The time-outs of the probes that run ahead of the driver: one per place in
-// the pool, from this id on.
+// The time-outs of the probes in the pool's other places: one per place, from
+// this id on.
 inline constexpr int TIMER_FIRST_PROBE = 1000;

@@ -4,12 +4,12 @@ namespace ReportLine {
 
 QByteArray Start(const QByteArray &dateTime)
 {
-    return "Start of test " + dateTime + "\r\n\r\n";
+    return kStartLabel + dateTime + "\r\n\r\n";
 }
 
 QByteArray File(const QByteArray &path)
 {
-    return "<Testing: " + path + "\r\n";
+    return kFileLabel + path + "\r\n";
 }
 
 QByteArray Link(const QByteArray &url, const QByteArray &anchor)
@@ -19,28 +19,36 @@ QByteArray Link(const QByteArray &url, const QByteArray &anchor)
 
 QByteArray Result(bool failureWording, const QByteArray &categoryText)
 {
-    return (failureWording ? "*Reason for Failure: " : "*") + categoryText + "\r\n";
+    return (failureWording ? kFailureLabel : "*") + categoryText + "\r\n";
 }
 
 QByteArray Summary(const QByteArray &path, int urlsTested, int urlErrors)
 {
-    return ">Results for " + path + ": URLs tested: " + QByteArray::number(urlsTested) +
+    return kSummaryLabel + path + ": URLs tested: " + QByteArray::number(urlsTested) +
            ". URL errors: " + QByteArray::number(urlErrors) + ".\r\n\r\n";
 }
 
 QByteArray End(const QByteArray &dateTime)
 {
-    return "End of test: " + dateTime + "\r\n\r\n";
+    return kEndLabel + dateTime + "\r\n\r\n";
 }
 
 QByteArray Stopped()
 {
-    return "Testing Stopped by User\r\n";
+    return QByteArray(kStoppedText) + "\r\n";
 }
 
 QByteArray NotScanned(const QByteArray &path, const QString &why)
 {
-    return "Could not scan " + path + " for links: " + why.toLocal8Bit() + "\r\n\r\n";
+    return kNotScannedLabel + path + kNotScannedWhy + why.toLocal8Bit() + "\r\n\r\n";
+}
+
+std::optional<LinkLine> ReadLink(const QByteArray &line)
+{
+    const qsizetype closing = line.indexOf('"', 1);
+    if (!line.startsWith('"') || closing < 0)
+        return std::nullopt;
+    return LinkLine{line.mid(1, closing - 1), line.mid(closing + 3, line.size() - closing - 4)};
 }
 
 QList<QByteArray> Split(const QByteArray &report)

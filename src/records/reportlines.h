@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -8,6 +10,17 @@
 // character of a line tells its kind ("S" start, "<" file, a double quote a
 // reported link, "*" its result, ">" file summary, "E" end, "T" stop).
 namespace ReportLine {
+
+// What opens each kind of line (and the whole line of a stop), for the
+// writer and the readers alike.
+inline constexpr char kStartLabel[] = "Start of test ";
+inline constexpr char kFileLabel[] = "<Testing: ";
+inline constexpr char kFailureLabel[] = "*Reason for Failure: ";
+inline constexpr char kSummaryLabel[] = ">Results for ";
+inline constexpr char kEndLabel[] = "End of test: ";
+inline constexpr char kStoppedText[] = "Testing Stopped by User";
+inline constexpr char kNotScannedLabel[] = "Could not scan ";
+inline constexpr char kNotScannedWhy[] = " for links: ";
 
 QByteArray Start(const QByteArray &dateTime);
 QByteArray File(const QByteArray &path);
@@ -24,6 +37,16 @@ QByteArray Stopped();
 // and summary: such a page is not one without links. Its first character
 // marks no other kind of line, so re-test, repair and export pass over it.
 QByteArray NotScanned(const QByteArray &path, const QString &why);
+
+// A reported link line read back: the URL between its double quotes, and the
+// anchor text from after `" >` to before the line's last character, the "<"
+// that ends it. Nothing for a line without its second double quote.
+struct LinkLine
+{
+    QByteArray url;
+    QByteArray text;
+};
+std::optional<LinkLine> ReadLink(const QByteArray &line);
 
 // The lines of a report, cut at every CR and LF, empty ones left out.
 QList<QByteArray> Split(const QByteArray &report);

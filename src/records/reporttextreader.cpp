@@ -5,14 +5,7 @@
 
 namespace {
 
-constexpr char kStart[] = "Start of test ";
-constexpr char kFile[] = "<Testing: ";
-constexpr char kSummary[] = ">Results for ";
-constexpr char kEnd[] = "End of test: ";
-constexpr char kStopped[] = "Testing Stopped by User";
-constexpr char kNotScanned[] = "Could not scan ";
-constexpr char kNotScannedWhy[] = " for links: ";
-constexpr char kFailure[] = "*Reason for Failure: ";
+using namespace ReportLine;
 
 // The number after text in line, as the summary line writes it.
 int NumberAfter(const QByteArray &line, const char *text)
@@ -30,38 +23,40 @@ int NumberAfter(const QByteArray &line, const char *text)
 class Reader
 {
 public:
-    explicit Reader(RunListener &listener) : m_listener(listener) {}
+    Reader(RunListener &listener, const std::function<void(const QByteArray &)> &unreadLink)
+        : m_listener(listener), m_unreadLink(unreadLink)
+    {}
 
     void Line(const QByteArray &line, const QByteArray &next)
     {
-        if (line.startsWith(kStart)) {
+        if (line.startsWith(kStartLabel)) {
             EndRun({{}, {}, true}, false);
-            m_listener.RunStarted({{}, line.mid(qsizetype(qstrlen(kStart))), std::nullopt});
+            m_listener.RunStarted({{}, line.mid(qsizetype(qstrlen(kStartLabel))), std::nullopt});
             m_inRun = true;
-        } else if (line.startsWith(kFile)) {
+        } else if (line.startsWith(kFileLabel)) {
             StartRunIfNone();
-            m_page = line.mid(qsizetype(qstrlen(kFile)));
+            m_page = line.mid(qsizetype(qstrlen(kFileLabel)));
             m_pageOpen = true;
             m_listener.PageStarted({m_page, std::nullopt});
         } else if (line.startsWith('"')) {
             Link(line, next);
-        } else if (line.startsWith(kSummary)) {
+        } else if (line.startsWith(kSummaryLabel)) {
             StartRunIfNone();
             const qsizetype colon = line.lastIndexOf(": URLs tested: ");
-            const QByteArray path =
-                line.mid(qsizetype(qstrlen(kSummary)), colon - qsizetype(qstrlen(kSummary)));
+            const QByteArray path = line.mid(qsizetype(qstrlen(kSummaryLabel)),
+                                             colon - qsizetype(qstrlen(kSummaryLabel)));
             m_listener.PageEnded({colon < 0 ? m_page : path, NumberAfter(line, "URLs tested: "),
                                   NumberAfter(line, "URL errors: "), std::nullopt});
             m_pageOpen = false;
-        } else if (line.startsWith(kEnd)) {
-            EndRun({{}, line.mid(qsizetype(qstrlen(kEnd))), false}, true);
-        } else if (line == kStopped) {
+        } else if (line.startsWith(kEndLabel)) {
+            EndRun({{}, line.mid(qsizetype(qstrlen(kEndLabel))), false}, true);
+        } else if (line == kStoppedText) {
             EndRun({{}, {}, true}, true);
-        } else if (line.startsWith(kNotScanned) && line.contains(kNotScannedWhy)) {
+        } else if (line.startsWith(kNotScannedLabel) && line.contains(kNotScannedWhy)) {
             StartRunIfNone();
             const qsizetype why = line.lastIndexOf(kNotScannedWhy);
-            const QByteArray path =
-                line.mid(qsizetype(qstrlen(kNotScanned)), why - qsizetype(qstrlen(kNotScanned)));
+            const QByteArray path = line.mid(qsizetype(qstrlen(kNotScannedLabel)),
+                                             why - qsizetype(qstrlen(kNotScannedLabel)));
             const QString reason =
                 QString::fromLocal8Bit(line.mid(why + qsizetype(qstrlen(kNotScannedWhy))));
             m_listener.PageStarted({path, reason});
@@ -76,22 +71,24 @@ public:
 private:
     void Link(const QByteArray &line, const QByteArray &next)
     {
-        const qsizetype closing = line.indexOf('"', 1);
-        if (closing < 0)
+        std::optional<ReportLine::LinkLine> read = ReportLine::ReadLink(line);
+        if (!read) {
+            if (m_unreadLink)
+                m_unreadLink(line);
             return;
+        }
         StartRunIfNone();
         LinkRecord link;
         link.page = m_pageOpen ? m_page : QByteArray();
-        link.url = line.mid(1, closing - 1);
+        link.url = std::move(read->url);
         // A reported link was tested at its address as written.
         link.target = link.url;
-        // The anchor text runs from after `" >` to the line's last character,
-        // the "<" that ends it.
-        link.text = line.mid(closing + 3, line.size() - closing - 4);
+        link.text = std::move(read->text);
         link.reported = true;
-        QByteArray result = next.startsWith(kFailure) ? next.mid(qsizetype(qstrlen(kFailure)))
-                            : next.startsWith('*')    ? next.mid(1)
-                                                      : QByteArray();
+        QByteArray result = next.startsWith(kFailureLabel)
+                                ? next.mid(qsizetype(qstrlen(kFailureLabel)))
+                            : next.startsWith('*') ? next.mid(1)
+                                                   : QByteArray();
         if (!CategoryFromText(result, &link.category))
             link.category = ResultCategory::UnknownReply;
         if (link.category <= ResultCategory::Http503)
@@ -118,6 +115,7 @@ private:
     }
 
     RunListener &m_listener;
+    const std::function<void(const QByteArray &)> &m_unreadLink;
     bool m_inRun = false;
     bool m_pageOpen = false;
     QByteArray m_page;
@@ -125,10 +123,11 @@ private:
 
 } // namespace
 
-void ReadReportText(const QByteArray &report, RunListener &listener)
+void ReadReportText(const QByteArray &report, RunListener &listener,
+                    const std::function<void(const QByteArray &line)> &unreadLink)
 {
     const QList<QByteArray> lines = ReportLine::Split(report);
-    Reader reader(listener);
+    Reader reader(listener, unreadLink);
     for (qsizetype i = 0; i < lines.size(); ++i)
         reader.Line(lines[i], i + 1 < lines.size() ? lines[i + 1] : QByteArray());
     reader.Finish();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 
 class RunListener;
@@ -11,5 +13,7 @@ class RunListener;
 // their targets the links as written. A page or run that the text leaves open
 // (a run stopped, a report cut short) is told as it stands; a link line before
 // any file line belongs to no page.
-// Lines of no kind the report writes are passed over.
-void ReadReportText(const QByteArray &report, RunListener &listener);
+// Lines of no kind the report writes are passed over; a line that opens with
+// a double quote but has no second one goes to unreadLink, when given.
+void ReadReportText(const QByteArray &report, RunListener &listener,
+                    const std::function<void(const QByteArray &line)> &unreadLink = {});

@@ -37,6 +37,10 @@ constexpr std::array<Entry, kFilteredCategories> kTable{{
     {10007, "Certificate Not Trusted"},
     {10008, "Certificate Expired or Not Yet Valid"},
     {10009, "Certificate Names Another Host"},
+    {10010, "Local File Not Found"},
+    {10011, "Fragment Not Found"},
+    {410, "HTTP Code 410 Gone"},
+    {429, "HTTP Code 429 Too Many Requests"},
 }};
 
 constexpr char kUnknownText[] = "--------------> UNKNOWN REASON !!!!!";
@@ -46,6 +50,8 @@ constexpr char kFtpText[] = "FTP Host Answered";
 
 ResultCategory CategoryOfCode(std::uint32_t code)
 {
+    if (code == kLocalFileFoundCode)
+        return ResultCategory::Http200;
     for (std::size_t i = 0; i < kTable.size(); ++i) {
         if (kTable[i].code == code)
             return static_cast<ResultCategory>(i);
@@ -53,10 +59,16 @@ ResultCategory CategoryOfCode(std::uint32_t code)
     return ResultCategory::UnknownReply;
 }
 
-ResultCategory CategoryOfReply(std::uint32_t code)
+ResultCategory CategoryOfReply(std::uint32_t code, bool todaysWeb)
 {
+    if (code == kLocalFileFoundCode)
+        return ResultCategory::UnknownReply;
     const ResultCategory category = CategoryOfCode(code);
-    return category <= ResultCategory::Http503 ? category : ResultCategory::UnknownReply;
+    if (category <= ResultCategory::Http503)
+        return category;
+    if (todaysWeb && (category == ResultCategory::Http410 || category == ResultCategory::Http429))
+        return category;
+    return ResultCategory::UnknownReply;
 }
 
 std::uint32_t CodeOfCategory(ResultCategory category)
@@ -108,5 +120,6 @@ bool IsOk(ResultCategory category)
 
 bool IsReply(ResultCategory category)
 {
-    return category <= ResultCategory::Http503 || category == ResultCategory::UnknownReply;
+    return category <= ResultCategory::Http503 || category == ResultCategory::Http410 ||
+           category == ResultCategory::Http429 || category == ResultCategory::UnknownReply;
 }

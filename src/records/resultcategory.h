@@ -34,19 +34,27 @@ enum class ResultCategory : std::uint8_t
     CertificateNotTrusted,
     CertificateExpired,
     CertificateOtherHost,
+    LocalFileNotFound,
+    FragmentNotFound,
+    Http410,
+    Http429,
     UnknownReply,
     FtpAnswered
 };
 
 // Categories that have a character in the report filter.
-inline constexpr int kFilteredCategories = 25;
+inline constexpr int kFilteredCategories = 29;
+// The outcome of a link to a file of the site that is there (and holds the
+// place its fragment names): as good as a 200 reply.
+inline constexpr std::uint32_t kLocalFileFoundCode = 10012;
 
 // The category of a probe's outcome code: an HTTP status code, or one of the
 // probe's own failure codes (10000 and up); UnknownReply for anything else.
 ResultCategory CategoryOfCode(std::uint32_t code);
 // The category of a reply's status code: one of the HTTP categories, or
-// UnknownReply (also for a number that happens to be a failure code).
-ResultCategory CategoryOfReply(std::uint32_t code);
+// UnknownReply (also for a number that happens to be a failure code). The
+// codes 410 and 429 have categories of their own only in today's web mode.
+ResultCategory CategoryOfReply(std::uint32_t code, bool todaysWeb = false);
 // The outcome code of a filtered category (its HTTP status code or failure
 // code); 0 for the others.
 std::uint32_t CodeOfCategory(ResultCategory category);

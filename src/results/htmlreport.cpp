@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr char kStartLine[] = "Start of test ";
-constexpr char kEndLine[] = "End of test: ";
-constexpr char kStopLine[] = "Testing Stopped by User";
+using ReportLine::kEndLabel;
+using ReportLine::kStartLabel;
+using ReportLine::kStoppedText;
 
 bool IsBlank(const QByteArray &text)
 {
@@ -55,13 +55,13 @@ public:
     // A run's start, end or stop line, by its label.
     void RunLine(const QByteArray &line)
     {
-        if (line.startsWith(kStartLine)) {
+        if (line.startsWith(kStartLabel)) {
             CloseList();
-            Paragraph("Start of test: ", line.mid(sizeof kStartLine - 1));
-        } else if (line.startsWith(kEndLine)) {
+            Paragraph("Start of test: ", line.mid(sizeof kStartLabel - 1));
+        } else if (line.startsWith(kEndLabel)) {
             CloseList();
-            Paragraph("End of test: ", line.mid(sizeof kEndLine - 1));
-        } else if (line == kStopLine) {
+            Paragraph("End of test: ", line.mid(sizeof kEndLabel - 1));
+        } else if (line == kStoppedText) {
             CloseList();
             Paragraph({}, line);
         }
@@ -76,25 +76,19 @@ public:
     }
 
 private:
-    // A reported link line: a double quote, the URL, a double quote, " >",
-    // the anchor text and "<". A line without its second double quote yields
+    // A reported link line; one without its second double quote yields
     // nothing.
     void Link(const QByteArray &line)
     {
         FlushItem();
-        const qsizetype closing = line.indexOf('"', 1);
-        if (closing < 0)
+        const std::optional<ReportLine::LinkLine> link = ReportLine::ReadLink(line);
+        if (!link)
             return;
-        const QByteArray url = line.mid(1, closing - 1);
-        const qsizetype anchorStart = closing + 3;
-        const qsizetype anchorEnd = line.size() - 1;
-        const QByteArray anchor =
-            anchorStart < anchorEnd ? line.mid(anchorStart, anchorEnd - anchorStart) : QByteArray();
         m_item = "<li><a href=\"";
-        AppendPageAddress(m_item, url);
+        AppendPageAddress(m_item, link->url);
         m_item += "\">";
         // An empty link text would leave nothing to see or click.
-        AppendPageText(m_item, IsBlank(anchor) ? url : anchor);
+        AppendPageText(m_item, IsBlank(link->text) ? link->url : link->text);
         m_item += "</a>";
     }
 
@@ -144,8 +138,8 @@ QByteArray BuildHtmlReport(const QByteArray &report, const QByteArray &userName,
     AppendPageText(page, userName);
     page += "</h3>\n";
     HtmlBody body(page);
-    if (lines.isEmpty() || !lines.first().startsWith(kStartLine))
-        body.RunLine(kStartLine + dateTime);
+    if (lines.isEmpty() || !lines.first().startsWith(kStartLabel))
+        body.RunLine(kStartLabel + dateTime);
     for (const QByteArray &line : lines)
         body.Line(line);
     body.CloseList();

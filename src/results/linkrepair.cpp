@@ -11,10 +11,9 @@
 #include "engine/engineui.h"
 #include "engine/testengine.h"
 #include "platform/atomicfile.h"
-#include "platform/byteview.h"
 #include "platform/longpath.h"
 #include "platform/wholefile.h"
-#include "results/pagelines.h"
+#include "records/reporttextreader.h"
 #include "results/repairdiff.h"
 
 namespace {
@@ -90,41 +89,43 @@ RepairPreview CLinkRepair::PreviewFromReport(const QByteArray &report, int type)
 
 void CLinkRepair::WalkReport(const QByteArray &report)
 {
-    // The report is read by whole lines: however long a link or its anchor
-    // text, no part of a line is ever taken for a line of its own.
-    for (const PageLine &line : SplitPageLines(View(report))) {
-        if (!line.text.empty() && OnReportLine(line.text) != kSuccess)
-            return;
-    }
-    // The last section may have no summary line (its run was stopped).
-    if (FileOpen())
+    m_bWalkStopped = false;
+    ReadReportText(report, *this, [this](const QByteArray &line) {
+        if (!m_bWalkStopped)
+            m_outcome.LineWithoutUrl(line);
+    });
+    // The last page may have no summary line (its run was stopped).
+    if (!m_bWalkStopped && FileOpen())
         EndFileRepair();
 }
 
-int CLinkRepair::OnReportLine(std::string_view line)
+void CLinkRepair::PageStarted(const PageStart &page)
 {
-    switch (line.front()) {
-    case '"': {
-        const std::size_t closing = line.find('"', 1);
-        if (closing == std::string_view::npos)
-            m_outcome.LineWithoutUrl(Bytes(line));
-        else if (!FileOpen())
-            m_outcome.LinkWithoutFile(Bytes(line.substr(1, closing - 1)));
-        else
-            return RepairUrl(Bytes(line.substr(1, closing - 1)));
-        return kSuccess;
-    }
-    case '<':
-        // A section without its summary (a run stopped before it) is
-        // completed when the next one begins: its links were reported.
-        if (FileOpen() && EndFileRepair() != kSuccess)
-            return kFailure;
-        return BeginFileRepair(Bytes(line.size() > 10 ? line.substr(10) : std::string_view()));
-    case '>':
-        return FileOpen() ? EndFileRepair() : kSuccess;
-    default:
-        return kSuccess;
-    }
+    // A page that could not be scanned reported no link.
+    if (m_bWalkStopped || page.scanError)
+        return;
+    // A page without its summary (a run stopped before it) is completed when
+    // the next one begins: its links were reported.
+    if (FileOpen() && EndFileRepair() != kSuccess)
+        m_bWalkStopped = true;
+    else if (BeginFileRepair(page.path) != kSuccess)
+        m_bWalkStopped = true;
+}
+
+void CLinkRepair::LinkTested(const LinkRecord &link)
+{
+    if (m_bWalkStopped)
+        return;
+    if (link.page.isEmpty() || !FileOpen())
+        m_outcome.LinkWithoutFile(link.url);
+    else
+        RepairUrl(link.url);
+}
+
+void CLinkRepair::PageEnded(const PageEnd &page)
+{
+    if (!m_bWalkStopped && !page.scanError && FileOpen() && EndFileRepair() != kSuccess)
+        m_bWalkStopped = true;
 }
 
 int CLinkRepair::BeginFileRepair(const QByteArray &path)

@@ -2,13 +2,13 @@
 
 #include <functional>
 #include <optional>
-#include <string_view>
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include "platform/uniquefd.h"
+#include "records/runlistener.h"
 #include "results/pagerewriter.h"
 #include "results/repairnames.h"
 #include "results/repairoutcome.h"
@@ -33,19 +33,19 @@ struct RepairPreview
 };
 
 // Rewrites the HTML files a report names so that every link it lists is
-// disabled. Each file section of the report (its file line, its links, its
-// summary line) repairs one page: the repaired text is made in memory and,
+// disabled. The report is read into its pages and reported links; each page
+// repairs one file: the repaired text is made in memory and,
 // when it differs from the page, the page's original is kept in a backup and
 // the repaired version is written beside the page and takes its place in one
 // rename. A page with nothing to change is left alone, without a backup. A
 // repair run again over pages it repaired before (or cut short half-way)
 // finds their originals in the backups and changes nothing twice. The
 // closing message names every link left as it was.
-class CLinkRepair
+class CLinkRepair final : private RunListener
 {
 public:
     CLinkRepair(EngineUi &ui, const CWorkFiles &workFiles);
-    ~CLinkRepair();
+    ~CLinkRepair() override;
 
     CLinkRepair(const CLinkRepair &) = delete;
     CLinkRepair &operator=(const CLinkRepair &) = delete;
@@ -73,8 +73,14 @@ private:
     };
 
     void WalkReport(const QByteArray &report);
-    // 0 for success, nonzero for a failure that stops the walk.
-    int OnReportLine(std::string_view line);
+    // The report as it is read: each page is taken up, its links repaired,
+    // and it is written back at its end, until a page fails.
+    void RunStarted(const RunStart &) override {}
+    void PageStarted(const PageStart &page) override;
+    void LinkTested(const LinkRecord &link) override;
+    void PageEnded(const PageEnd &page) override;
+    void RunEnded(const RunEnd &) override {}
+    // These return 0 for success, nonzero for a failure that stops the walk.
     int BeginFileRepair(const QByteArray &path);
     int RepairUrl(const QByteArray &url);
     int EndFileRepair();
@@ -92,6 +98,8 @@ private:
     const CWorkFiles &m_workFiles;
     bool m_preview = false;
     CRepairOutcome m_outcome;
+    // A page failed: the rest of the report is passed over.
+    bool m_bWalkStopped = false;
     int m_type = REPAIR_DISABLE_LINE;
     QByteArray m_strRepairPath;
     // The file being repaired (the one a link at the path points to).

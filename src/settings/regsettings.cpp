@@ -83,15 +83,15 @@ bool CRegSettings::Open(RegKey &key, RegDisposition &disposition, RegRoot root,
     return key.Create(root, keyPath, &disposition);
 }
 
-void CRegSettings::ImportIniFile(RegKey &key)
+bool CRegSettings::ImportIniFile(RegKey &key)
 {
     const QByteArray directory = GetSystemDirectory();
     if (directory.isEmpty())
-        return;
+        return false;
     const QByteArray path = JoinPath(directory, "Vantrel.INI");
     const UniqueCFile file = OpenIniFile(path);
     if (!file)
-        return;
+        return false;
 
     RegKey section;
     bool proceed = true;
@@ -117,6 +117,7 @@ void CRegSettings::ImportIniFile(RegKey &key)
         if (section.IsOpen())
             section.SetValue(line.left(equals), line.mid(equals + 1));
     }
+    return true;
 }
 
 int CRegSettings::ReadInt(const QByteArray &section, const QByteArray &valueName,

@@ -24,7 +24,8 @@ public:
     // m_hRoot are set first, so they hold even when the key cannot be made.
     bool Open(RegKey &key, RegDisposition &disposition, RegRoot root, const QByteArray &keyPath);
     // Fills the open program key once from Vantrel.INI in the system directory.
-    void ImportIniFile(RegKey &key);
+    // True when there was a Vantrel.INI to import (whatever it held).
+    bool ImportIniFile(RegKey &key);
 
     // A value reads back whole, whatever its length; a value waiting to be
     // stored reads as it will be stored.

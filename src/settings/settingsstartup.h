@@ -11,5 +11,6 @@ inline constexpr char kProgramKeyPath[] = "Software\\Kestrine Software\\Vantrel"
 
 // The application object's first step at start-up, shared by both front ends:
 // create the store, open the program key, and import Vantrel.INI from the
-// system directory when the key did not exist before.
+// system directory when the key did not exist before; a new store without
+// one starts with "TodaysWeb" on.
 std::unique_ptr<CRegSettings> StartSettingsStore();

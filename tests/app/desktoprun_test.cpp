@@ -201,11 +201,14 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
     EXPECT_FALSE(view->Engine().TodaysWeb());
     Give(desk.frame->Actions().settings);
     EXPECT_TRUE(view->Engine().IsRunning());
-    // In memory the https failures follow the 21 classic categories; the
-    // stored filter keeps its 21 characters and they are stored apart.
-    EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("0000000111100000010001111"));
+    // In memory the https failures and today's web categories follow the 21
+    // classic categories; the stored filter keeps its 21 characters and they
+    // are stored apart.
+    EXPECT_EQ(view->Engine().Categories().m_strFilter,
+              QByteArray("00000001111000000100011111111"));
     EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
     EXPECT_EQ(desk.StoredString("Settings", "TlsFilter"), QByteArray("1111"));
+    EXPECT_EQ(desk.StoredString("Settings", "WebFilter"), QByteArray("1111"));
     EXPECT_TRUE(view->Engine().TodaysWeb()) << "from the next probe on";
     EXPECT_EQ(desk.StoredString("Settings", "TodaysWeb"), QByteArray("1"));
 
@@ -214,7 +217,8 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
         Press(dialog, QStringLiteral("Cancel"));
     });
     Give(desk.frame->Actions().settings);
-    EXPECT_EQ(view->Engine().Categories().m_strFilter, QByteArray("0000000111100000010001111"));
+    EXPECT_EQ(view->Engine().Categories().m_strFilter,
+              QByteArray("00000001111000000100011111111"));
     EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
     EXPECT_TRUE(view->Engine().IsRunning());
     Give(desk.frame->Actions().stopTest);

@@ -95,10 +95,12 @@ TEST_F(CheckModernTest, ModernTestsHttpsLinksAndTheClassicModeSaysItLeftThemOut)
 TEST_F(CheckModernTest, ListLinksModernListsHttpsLinksToo)
 {
     const CheckResult classic = RunCheck({"--list-links", page});
-    EXPECT_EQ(classic.out, page + '\t' + webLink + "\tGone\n");
+    EXPECT_EQ(classic.out, page + '\t' + webLink + "\tGone\t2\texternal\n");
     const CheckResult modern = RunCheck({"--list-links", "--modern", page});
-    EXPECT_EQ(modern.out, page + '\t' + goodLink + "\tGood\n" + page + '\t' + webLink + "\tGone\n" +
-                              page + '\t' + expiredLink + "\tOld\n");
+    EXPECT_EQ(modern.out, page + '\t' + goodLink + "\tGood\t1\texternal\t" + goodLink + '\n' +
+                              page + '\t' + webLink + "\tGone\t2\texternal\t" + webLink + '\n' +
+                              page + '\t' + expiredLink + "\tOld\t3\texternal\t" + expiredLink +
+                              '\n');
 }
 
 TEST_F(CheckModernTest, RetestAndRepairTakeTheHttpsLinksOfAModernReport)

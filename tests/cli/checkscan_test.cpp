@@ -135,8 +135,9 @@ TEST(CheckScanTest, ParallelRunsSharingTheSystemDirectoryKeepTheirOwnScans)
                 const QByteArray name = run->directory.right(1) + "-" + QByteArray::number(p);
                 const QByteArray path = run->directory + "/" + name + ".html";
                 const QByteArray expected =
-                    listLinks ? path + "\thttp://127.0.0.1/" + name + "\t" + name + "\n"
-                              : ">Results for " + path + ": URLs tested: 1. URL errors: 0.\r\n";
+                    listLinks
+                        ? path + "\thttp://127.0.0.1/" + name + "\t" + name + "\t1\texternal\n"
+                        : ">Results for " + path + ": URLs tested: 1. URL errors: 0.\r\n";
                 EXPECT_TRUE(out.contains(expected)) << expected.constData();
             }
         }

@@ -72,8 +72,8 @@ TEST_F(CheckTerminalTest, LinkListOnATerminalShowsControlBytesVisibly)
     ExpectShownVisibly(check.Terminal());
 
     const CheckResult piped = RunCheck({"--list-links", page});
-    EXPECT_EQ(piped.out,
-              page + "\thttp://127.0.0.1/" + kClear + "\t" + kTitle + "text" + kClipboard + "\n");
+    EXPECT_EQ(piped.out, page + "\thttp://127.0.0.1/" + kClear + "\t" + kTitle + "text" +
+                             kClipboard + "\t1\texternal\n");
 }
 
 TEST_F(CheckTerminalTest, MessagesThatQuotePagesShowControlBytesVisibly)

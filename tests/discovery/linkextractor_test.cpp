@@ -77,6 +77,12 @@ TEST_F(LinkExtractorTest, SplitCopyFollowsTheWindowRules)
         {"address and area tags start anchor lines", "<address>a</address><area>",
          "\r\nddress>a</address>\r\nrea"},
         {"zero bytes are copied", std::string("<a\0b\0c", 6), std::string("\r\n\0b\0", 5)},
+        // What a comment holds is not on the page.
+        {"comment passed over", "<a x<!-- <a href=\"http://c/\"> -->yz", "\r\n xy"},
+        {"comment ended by --!>", "<a <!--x--!>yz", "\r\n y"},
+        {"abrupt comments", "<a <!-->y<!--->zw", "\r\n yz"},
+        {"unclosed comment runs to the end", "<a b<!-- <a c", "\r\n "},
+        {"< ! - - broken up is text", "<a <!x <!-x <", "\r\n <!x <!-x "},
     };
     for (const SplitCase &c : cases) {
         const Scan scan = ScanBytes(c.source);
@@ -157,10 +163,10 @@ TEST_F(LinkExtractorTest, SelectsOneLinkPerAnchorLine)
     }
 }
 
-// Today's web takes https links by the http rules: the earlier of the two
-// in the anchor line, ftp only when neither is there. The classic rule keeps
-// its selection and counts the anchors whose https link it passed over.
-TEST_F(LinkExtractorTest, TodaysWebTakesHttpsLinksByTheHttpRules)
+// Today's web reads the href as a browser does, whatever its scheme or
+// quotes. The classic rule keeps its selection and counts the anchors whose
+// https link it passed over.
+TEST_F(LinkExtractorTest, TodaysWebReadsTheHrefAndClassicCountsHttpsPassedOver)
 {
     const struct
     {
@@ -186,9 +192,9 @@ TEST_F(LinkExtractorTest, TodaysWebTakesHttpsLinksByTheHttpRules)
          {{"http://a/", "x"}},
          {{"http://a/", "x"}},
          0},
-        {"https wins over an earlier ftp",
+        {"the href, not an https link in a title",
          "<a href=\"ftp://f/\" title=\"https://h/\">x</a>.",
-         {{"https://h/", "x"}},
+         {{"ftp://f/", "x"}},
          {{"ftp://f/", "x"}},
          1},
         {"ftp when neither",
@@ -197,7 +203,7 @@ TEST_F(LinkExtractorTest, TodaysWebTakesHttpsLinksByTheHttpRules)
          {{"ftp://f/", "f"}},
          0},
         {"piece starting with its scheme", "<ahttps://x/\">x</a>.", {}, {}, 0},
-        {"https without a closing quote", "<a href=https://x/>x</a>.", {}, {}, 0},
+        {"unquoted https", "<a href=https://x/>x</a>.", {{"https://x/", "x"}}, {}, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -269,6 +275,10 @@ TEST_F(LinkExtractorTest, AgreesWithTheLiteralRulesOnRandomPages)
         "<img src=\"i\">",
         std::string(300, 'y'),
         "\xE9\xFF",
+        "<!--",
+        "-->",
+        "-",
+        "!",
     };
     std::mt19937 random(20261207);
     for (int round = 0; round < 400; ++round) {

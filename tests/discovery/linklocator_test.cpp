@@ -52,6 +52,10 @@ TEST(LinkLocatorTest, EachLinkGetsTheLineAndColumnOfItsAnchorWhateverTheLineEndi
         {"broken link",
          "<a href=\"http://bro\nken/\">B</a>\n<a href=\"http://after/\">A</a>\n",
          {{0, 0}, {3, 10}}},
+        // A link a repair disabled is no link: the same one after it is placed.
+        {"link in a comment",
+         "<!-- <a href=\"http://a/\">A</a>\n -->\n<a href=\"http://a/\">A</a>\n",
+         {{3, 10}}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(PlacesOf(home, c.page), c.places) << c.name;

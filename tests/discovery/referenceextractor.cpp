@@ -55,8 +55,39 @@ std::string TrimLeft(std::string s)
 
 } // namespace
 
-std::string ReferenceSplitCopy(const std::string &source)
+// The page as it shows: every comment taken out, from "<!--" to the first
+// "-->" or "--!>" after it ("<!-->" and "<!--->" end at once), or to the end.
+std::string WithoutComments(const std::string &source)
 {
+    std::string visible;
+    std::size_t from = 0;
+    for (std::size_t open = source.find("<!--"); open != std::string::npos;
+         open = source.find("<!--", from)) {
+        visible += source.substr(from, open - from);
+        const std::size_t body = open + 4;
+        std::size_t end = std::string::npos;
+        if (source.compare(body, 1, ">") == 0)
+            end = body + 1;
+        else if (source.compare(body, 2, "->") == 0)
+            end = body + 2;
+        else {
+            const std::size_t plain = source.find("-->", body);
+            const std::size_t bang = source.find("--!>", body);
+            if (plain != std::string::npos && (bang == std::string::npos || plain < bang))
+                end = plain + 3;
+            else if (bang != std::string::npos)
+                end = bang + 4;
+        }
+        if (end == std::string::npos)
+            return visible;
+        from = end;
+    }
+    return visible + source.substr(from);
+}
+
+std::string ReferenceSplitCopy(const std::string &page)
+{
+    const std::string source = WithoutComments(page);
     Source in{source};
     std::string out;
     char window[2] = {0, 0};

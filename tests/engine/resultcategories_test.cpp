@@ -43,6 +43,10 @@ TEST(ResultCategoriesTest, TableHoldsTheCodesAndTextsInFilterOrder)
         {10007, "Certificate Not Trusted"},
         {10008, "Certificate Expired or Not Yet Valid"},
         {10009, "Certificate Names Another Host"},
+        {10010, "Local File Not Found"},
+        {10011, "Fragment Not Found"},
+        {410, "HTTP Code 410 Gone"},
+        {429, "HTTP Code 429 Too Many Requests"},
     };
     for (int i = 0; i < kCategoryCount; ++i) {
         EXPECT_EQ(CResultCategories::CategoryIndex(expected[i].code), i);
@@ -78,9 +82,16 @@ TEST(ResultCategoriesTest, UnknownCodesAreAlwaysReportedWithABeep)
     RecordingUi ui;
     CResultCategories categories(ui);
     categories.m_strFilter = QByteArray(kCategoryCount, '0');
-    for (std::uint32_t code : {203u, 303u, 405u, 0u, 9999u, 10010u, 0xFFFFFFFFu})
+    for (std::uint32_t code : {203u, 303u, 405u, 0u, 9999u, 10013u, 0xFFFFFFFFu})
         EXPECT_TRUE(categories.IsReported(code)) << code;
     EXPECT_FALSE(categories.IsReported(404));
+    // 410 and 429 have categories of their own in today's web mode only.
+    for (std::uint32_t code : {410u, 429u}) {
+        EXPECT_EQ(CategoryOfReply(code), ResultCategory::UnknownReply) << code;
+        EXPECT_NE(CategoryOfReply(code, true), ResultCategory::UnknownReply) << code;
+    }
+    EXPECT_EQ(CategoryOfReply(kLocalFileFoundCode, true), ResultCategory::UnknownReply)
+        << "no server's reply is taken for a file found on disk";
 
     EXPECT_EQ(categories.GetCategoryText(203), QByteArray(kUnknownReasonText));
     EXPECT_TRUE(categories.m_bUnknownCode);
@@ -97,7 +108,7 @@ TEST(ResultCategoriesTest, StoredFilterOfWrongLengthIsReplacedAfterAMessage)
         CResultCategories categories(ui);
         categories.LoadFilter(*settings);
         EXPECT_EQ(ui.messages, QStringList{QStringLiteral("Setting Filter Codes to Safe Default")});
-        EXPECT_EQ(categories.m_strFilter, QByteArray(kFilterSafeDefault) + "1111");
+        EXPECT_EQ(categories.m_strFilter, QByteArray(kFilterSafeDefault) + "11111111");
         EXPECT_EQ(settings->ReadString("Settings", "Filter", ""), QByteArray(kFilterSafeDefault));
     }
 }
@@ -112,7 +123,8 @@ TEST(ResultCategoriesTest, StoredFilterOfTwentyOneCharactersIsKeptAsItStands)
     CResultCategories categories(ui);
     categories.LoadFilter(*settings);
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(categories.m_strFilter, odd + "1111") << "the https failures are reported";
+    EXPECT_EQ(categories.m_strFilter, odd + "11111111")
+        << "the https failures and today's web categories are reported";
 
     TempHome fresh;
     std::unique_ptr<CRegSettings> empty = StartSettingsStore();
@@ -123,19 +135,21 @@ TEST(ResultCategoriesTest, StoredFilterOfTwentyOneCharactersIsKeptAsItStands)
         << "and nothing is written";
 }
 
-// The https failures' flags live apart from the 21 classic ones, so that the
-// stored "Filter" keeps its meaning and length for every older reader.
-TEST(ResultCategoriesTest, HttpsFailureFlagsAreStoredApartFromTheClassicFilter)
+// The https failures' and today's web categories' flags live apart from the
+// 21 classic ones, so that the stored "Filter" keeps its meaning and length
+// for every older reader.
+TEST(ResultCategoriesTest, NewerFlagsAreStoredApartFromTheClassicFilter)
 {
     const struct
     {
         const char *storedTls; // nullptr: none stored
+        const char *storedWeb;
         QByteArray loaded;
     } cases[] = {
-        {nullptr, "0000000111100000010001111"},
-        {"0101", "0000000111100000010000101"},
-        {"01", "0000000111100000010001111"},
-        {"01010", "0000000111100000010001111"},
+        {nullptr, nullptr, "00000001111000000100011111111"},
+        {"0101", "0011", "00000001111000000100001010011"},
+        {"01", "011", "00000001111000000100011111111"},
+        {"01010", "10100", "00000001111000000100011111111"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.storedTls ? c.storedTls : "(none)");
@@ -144,27 +158,35 @@ TEST(ResultCategoriesTest, HttpsFailureFlagsAreStoredApartFromTheClassicFilter)
         settings->WriteString("Settings", "Filter", "000000011110000001000");
         if (c.storedTls != nullptr)
             settings->WriteString("Settings", "TlsFilter", c.storedTls);
+        if (c.storedWeb != nullptr)
+            settings->WriteString("Settings", "WebFilter", c.storedWeb);
         RecordingUi ui;
         CResultCategories categories(ui);
         categories.LoadFilter(*settings);
         EXPECT_TRUE(ui.messages.isEmpty());
         EXPECT_EQ(categories.m_strFilter, c.loaded);
         EXPECT_EQ(categories.IsReported(PROBE_ERR_TLS_NOT_TRUSTED), c.loaded.at(22) != '0');
+        EXPECT_EQ(categories.IsReported(PROBE_ERR_FRAGMENT_NOT_FOUND), c.loaded.at(26) != '0');
     }
 
     TempHome home;
     std::unique_ptr<CRegSettings> settings = StartSettingsStore();
-    CResultCategories::StoreFilter(*settings, "1000000000000000000000110");
+    CResultCategories::StoreFilter(*settings, "10000000000000000000001101001");
     EXPECT_EQ(settings->ReadString("Settings", "Filter", ""), "100000000000000000000");
     EXPECT_EQ(settings->ReadString("Settings", "TlsFilter", ""), "0110");
+    EXPECT_EQ(settings->ReadString("Settings", "WebFilter", ""), "1001");
 
-    // Both presets report every https failure: a visitor meets each as an error page.
+    // Both presets report every https failure and every category of today's
+    // web: a visitor meets each as an error page.
     for (const char *preset : {kFilterWatchLikeAHawk, kFilterWatchWithOneEyeShut}) {
         RecordingUi ui;
         CResultCategories categories(ui);
         categories.m_strFilter = preset;
-        for (std::uint32_t code = PROBE_ERR_TLS_HANDSHAKE; code <= PROBE_ERR_TLS_OTHER_HOST; ++code)
+        for (std::uint32_t code = PROBE_ERR_TLS_HANDSHAKE; code <= PROBE_ERR_FRAGMENT_NOT_FOUND;
+             ++code)
             EXPECT_TRUE(categories.IsReported(code)) << preset << ' ' << code;
+        EXPECT_TRUE(categories.IsReported(CategoryOfReply(410, true))) << preset;
+        EXPECT_TRUE(categories.IsReported(CategoryOfReply(429, true))) << preset;
     }
 }
 

@@ -200,7 +200,7 @@ TEST(ConcurrentRunTest, StopEndsTheReportAndLeavesNothingBehind)
             return ui.report.count("HTTP Code 404") == 2 && silent.connectionCount() == 4 &&
                    mute.queryCount() >= 2;
         }));
-        EXPECT_EQ(engine->RunAhead()->Pool().Running(), 12) << "4 per host: 4 silent, 8 names";
+        EXPECT_EQ(engine->RunAhead().Pool().Running(), 12) << "4 per host: 4 silent, 8 names";
         EXPECT_GT(CSocketWnd::s_nInstances, 0);
 
         engine->OnStopTest();
@@ -209,12 +209,11 @@ TEST(ConcurrentRunTest, StopEndsTheReportAndLeavesNothingBehind)
             expected += '"' + answered[i] + "\" >l" + QByteArray::number(i) +
                         "<\r\n*Reason for Failure: HTTP Code 404 Not Found\r\n";
         EXPECT_EQ(ui.report, expected + "Testing Stopped by User\r\n");
-        EXPECT_EQ(engine->RunAhead()->Pool().Running(), 0);
-        EXPECT_EQ(engine->RunAhead()->Pool().Held(), 0);
+        EXPECT_EQ(engine->RunAhead().Pool().Running(), 0);
+        EXPECT_EQ(engine->RunAhead().Pool().Held(), 0);
         EXPECT_EQ(CSocketWnd::s_nInstances, 0);
-        EXPECT_EQ(engine->Probe().m_resolver.PendingLookups(), 0);
-        for (const int id : timers.Armed())
-            EXPECT_LT(id, TIMER_FIRST_PROBE) << "a probe's time-out is left armed";
+        EXPECT_EQ(engine->PendingLookups(), 0);
+        EXPECT_TRUE(timers.Armed().empty()) << "a probe's time-out is left armed";
         EXPECT_TRUE(silent.waitForFinished(4)) << "the server sees every connection closed";
 
         const QByteArray stopped = ui.report;
@@ -260,13 +259,12 @@ TEST(ConcurrentRunTest, AStatusLineInPiecesHoldsOnlyItsOwnProbe)
     SpinUntil([] { return false; }, std::chrono::milliseconds(200));
     const QByteArray testing = kStart + "<Testing: " + page + "\r\n";
     EXPECT_EQ(ui.report, testing) << "the first link's line is still incomplete";
-    EXPECT_EQ(engine->RunAhead()->Pool().Running(), 1);
+    EXPECT_EQ(engine->RunAhead().Pool().Running(), 1);
 
     engine->OnStopTest();
     EXPECT_EQ(ui.report, testing + "Testing Stopped by User\r\n");
     EXPECT_EQ(CSocketWnd::s_nInstances, 0);
-    for (const int id : timers.Armed())
-        EXPECT_LT(id, TIMER_FIRST_PROBE) << "a probe's time-out is left armed";
+    EXPECT_TRUE(timers.Armed().empty()) << "a probe's time-out is left armed";
     EXPECT_TRUE(halting.waitForFinished(1)) << "the server sees the connection closed";
     engine.reset();
 }
@@ -375,7 +373,7 @@ TEST(ConcurrentRunTest, ProbesThatFindNoDescriptorWaitForOthersInsteadOfFailing)
     const QByteArray expected =
         kStart + FileReport(page, urls, "*Reason for Failure: HTTP Code 404 Not Found") + kEnd;
     EXPECT_EQ(ui.report, expected);
-    EXPECT_GT(engine->RunAhead()->Pool().PutBacks(), 0) << "the shortage was met";
+    EXPECT_GT(engine->RunAhead().Pool().PutBacks(), 0) << "the shortage was met";
     // The engine goes before the timers it was given.
     engine.reset();
 }

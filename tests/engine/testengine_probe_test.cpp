@@ -91,7 +91,8 @@ TEST(TestEngineProbeTest, NamesAreLookedUpWithoutTheNetwork)
 
 // A probe in flight, during the lookup at a name server that never answers or
 // during a handshake that never completes, ends cleanly whichever way it
-// ends: Stop, the time-out, or closing the engine.
+// ends: Stop, the time-out, or closing the engine; one link at a time or with
+// many at once, its wait cursor goes with it.
 TEST(TestEngineProbeTest, ProbeInFlightEndsCleanlyWhicheverWayItEnds)
 {
     LoopbackStalledHost stalled;
@@ -111,6 +112,7 @@ TEST(TestEngineProbeTest, ProbeInFlightEndsCleanlyWhicheverWayItEnds)
         const char *what;
         QByteArray link;
         End end;
+        int jobs = 1;
     };
     const std::vector<Case> cases = {
         {"handshake, Stop", "http://127.0.0.1/", End::Stop},
@@ -119,12 +121,15 @@ TEST(TestEngineProbeTest, ProbeInFlightEndsCleanlyWhicheverWayItEnds)
         {"lookup, time-out", "ftp://www.vantrel.test/", End::TimeOut},
         {"handshake, closing", "http://127.0.0.1/", End::Close},
         {"lookup, closing", "http://www.vantrel.test/", End::Close},
+        {"handshake, Stop, many at once", "http://127.0.0.1/", End::Stop, 4},
+        {"lookup, Stop, many at once", "http://www.vantrel.test/", End::Stop, 4},
     };
     int queries = 0;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         EngineHarness h({stalled.portText(), stalled.portText()}, 100, silent.serverText());
         const QByteArray page = h.Html("a.html", "<a href=\"" + c.link + "\">x</a>.");
+        h.engine->SetJobs(c.jobs, c.jobs);
         h.engine->StartTest(page, false, false);
         const QByteArray testing = kStart + "<Testing: " + page + "\r\n";
         const int sockets = OpenSocketCount();
@@ -138,7 +143,7 @@ TEST(TestEngineProbeTest, ProbeInFlightEndsCleanlyWhicheverWayItEnds)
         ASSERT_TRUE(heartbeat.Wait()) << "the event loop turns while the probe is in flight";
         h.engine->OnTimer(TIMER_POLL);
         EXPECT_TRUE(h.engine->AwaitingReply()) << "ticks do nothing meanwhile";
-        EXPECT_NE(h.engine->Probe().m_pSocket, nullptr);
+        EXPECT_GT(CSocketWnd::s_nInstances, 0);
         EXPECT_EQ(h.ui.report, testing);
         EXPECT_EQ(h.ui.waitCursorChanges, QList<bool>{true});
 
@@ -163,9 +168,8 @@ TEST(TestEngineProbeTest, ProbeInFlightEndsCleanlyWhicheverWayItEnds)
         EXPECT_EQ(h.ui.waitCursorChanges, (QList<bool>{true, false}));
         EXPECT_EQ(CSocketWnd::s_nInstances, 0);
         if (h.engine) {
-            EXPECT_EQ(h.engine->Probe().m_pSocket, nullptr);
             EXPECT_FALSE(h.engine->AwaitingReply());
-            EXPECT_EQ(h.engine->Probe().m_resolver.PendingLookups(), 0);
+            EXPECT_EQ(h.engine->PendingLookups(), 0);
         }
         EXPECT_EQ(OpenSocketCount(), sockets) << "no socket of the probe is left";
 

@@ -297,20 +297,26 @@ TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
     EXPECT_EQ(Stored("Timeout"), "20");
     EXPECT_EQ(Stored("Filter"), kOneEyeStored);
     EXPECT_EQ(Stored("TlsFilter"), "1111");
+    EXPECT_EQ(Stored("WebFilter"), "1111");
     EXPECT_EQ(Stored("TodaysWeb"), "0");
+    EXPECT_EQ(Stored("SiteRoot"), "");
     const QByteArray file = ReadFileBytes(m_home.file("settings.reg"));
     const qsizetype backColor = file.indexOf("\"BackColor\"=");
     const qsizetype timeout = file.indexOf("\"Timeout\"=");
     const qsizetype filter = file.indexOf("\"Filter\"=");
     const qsizetype jobs = file.indexOf("\"Jobs\"=");
     const qsizetype tlsFilter = file.indexOf("\"TlsFilter\"=");
+    const qsizetype webFilter = file.indexOf("\"WebFilter\"=");
     const qsizetype todaysWeb = file.indexOf("\"TodaysWeb\"=");
+    const qsizetype siteRoot = file.indexOf("\"SiteRoot\"=");
     EXPECT_TRUE(backColor >= 0 && backColor < timeout && timeout < filter && filter < jobs &&
-                jobs < tlsFilter && tlsFilter < todaysWeb)
+                jobs < tlsFilter && tlsFilter < webFilter && webFilter < todaysWeb &&
+                todaysWeb < siteRoot)
         << file.constData();
 
     // An OK without changes writes all of them again.
-    for (const char *name : {"BackColor", "Timeout", "Filter", "Jobs", "TlsFilter", "TodaysWeb"})
+    for (const char *name :
+         {"BackColor", "Timeout", "Filter", "Jobs", "TlsFilter", "WebFilter", "TodaysWeb"})
         m_settings->WriteString("Settings", name, "stale");
     const auto again = RunSettings(*m_settings, *chosen, [](CSettingsDlg &dlg) {
         Button(dlg, QStringLiteral("OK"))->click();
@@ -321,12 +327,46 @@ TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
     EXPECT_EQ(Stored("Filter"), kOneEyeStored);
     EXPECT_EQ(Stored("Jobs"), "1");
     EXPECT_EQ(Stored("TlsFilter"), "1111");
+    EXPECT_EQ(Stored("WebFilter"), "1111");
     EXPECT_EQ(Stored("TodaysWeb"), "0");
 }
 
 // "Links Tested at Once:" sits right of the time-out row, under the Type B
 // group; it opens with the current number, takes 1 to 100, and only OK keeps
 // a change.
+// The site root opens with the current directory; OK stores what was typed,
+// Cancel nothing.
+TEST_F(SettingsDialogTest, SiteRootIsAFieldOfItsOwn)
+{
+    for (const char *end : {"OK", "Cancel"}) {
+        SCOPED_TRACE(end);
+        TempHome home;
+        const auto settings = StartSettingsStore();
+        ViewSettings current{RGBRef(255, 255, 255), 15, kHawk, 1};
+        current.siteRoot = "/srv/old";
+        const auto result = RunSettings(*settings, current, [&](CSettingsDlg &dlg) {
+            QLineEdit *field = nullptr;
+            for (QLineEdit *edit : dlg.findChildren<QLineEdit *>()) {
+                if (edit->accessibleName() ==
+                    QStringLiteral("Site Root for Links Starting with /:"))
+                    field = edit;
+            }
+            ASSERT_NE(field, nullptr);
+            EXPECT_EQ(field->text(), QStringLiteral("/srv/old"));
+            field->setText(QStringLiteral(" /srv/site "));
+            Button(dlg, QString::fromLatin1(end))->click();
+        });
+        if (QByteArray(end) == "OK") {
+            ASSERT_TRUE(result);
+            EXPECT_EQ(result->siteRoot, "/srv/site");
+            EXPECT_EQ(settings->ReadString("Settings", "SiteRoot", "none"), "/srv/site");
+        } else {
+            EXPECT_FALSE(result);
+            EXPECT_EQ(settings->ReadString("Settings", "SiteRoot", "none"), "none");
+        }
+    }
+}
+
 TEST_F(SettingsDialogTest, LinksTestedAtOnceIsAFieldFrom1To100BesideTheTimeOut)
 {
     const struct
@@ -460,17 +500,17 @@ TEST_F(SettingsDialogTest, ARowTogglesByItsBoxOrSpaceButNotByItsTextAndIsNeverHi
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
     EXPECT_EQ(list->item(1)->checkState(), Qt::Unchecked);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, boxOf(0).center());
-    EXPECT_EQ(Checks(*list), "1011111111111111111111111");
+    EXPECT_EQ(Checks(*list), "10111111111111111111111111111");
 
     list->setFocus();
     list->setCurrentRow(2, QItemSelectionModel::NoUpdate);
     QTest::keyClick(list, Qt::Key_Space);
-    EXPECT_EQ(Checks(*list), "1001111111111111111111111");
+    EXPECT_EQ(Checks(*list), "10011111111111111111111111111");
 
     EXPECT_FALSE(list->selectionModel()->hasSelection());
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::NoSelection);
     dialog.accept();
-    EXPECT_EQ(dialog.Filter(), "1001111111111111111111111");
+    EXPECT_EQ(dialog.Filter(), "10011111111111111111111111111");
 }
 
 } // namespace

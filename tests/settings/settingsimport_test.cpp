@@ -3,6 +3,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -49,6 +50,35 @@ TEST(SettingsImport, FirstStartImportsTheIniFileOnce)
     EXPECT_EQ(again->ReadInt("Settings", "Timeout", 15), 30);
     EXPECT_EQ(again->ReadString("Settings", "Filter", "default"), "default");
     EXPECT_EQ(ReadFileBytes(home.file("Vantrel.INI")), changed);
+}
+
+// A new user tests today's web; settings brought from an older installation
+// keep the classic rules unless they say otherwise. Only a new store is set.
+TEST(SettingsImport, ANewStoreStartsInTodaysWebUnlessAnIniFileCameWithIt)
+{
+    const struct
+    {
+        const char *name;
+        std::optional<QByteArray> ini;
+        int todaysWeb;
+    } cases[] = {
+        {"fresh start", std::nullopt, 1},
+        {"empty INI", QByteArray(), 0},
+        {"INI of other settings", QByteArray("[Settings]\nTimeout=30\n"), 0},
+        {"INI that asks for it", QByteArray("[Settings]\nTodaysWeb=1\n"), 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempHome home;
+        ASSERT_EQ(unlink(home.file("Vantrel.INI").constData()), 0);
+        if (c.ini)
+            WriteFileBytes(home.file("Vantrel.INI"), *c.ini);
+        EXPECT_EQ(StartSettingsStore()->ReadInt("Settings", "TodaysWeb", 0), c.todaysWeb);
+
+        // The user's own choice stands at every later start.
+        StartSettingsStore()->WriteInt("Settings", "TodaysWeb", 1 - c.todaysWeb);
+        EXPECT_EQ(StartSettingsStore()->ReadInt("Settings", "TodaysWeb", -1), 1 - c.todaysWeb);
+    }
 }
 
 TEST(SettingsImport, LinesAreReadAsTheyStand)
@@ -120,6 +150,7 @@ TEST(SettingsImport, APipeInPlaceOfTheIniFileIsSkippedWithoutWaiting)
     for (const Case c : {Case{"pipe", false}, Case{"link to a pipe", true}}) {
         SCOPED_TRACE(c.name);
         TempHome home;
+        ASSERT_EQ(unlink(home.file("Vantrel.INI").constData()), 0);
         const QByteArray pipe = home.file(c.throughLink ? "pipe" : "Vantrel.INI");
         ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
         if (c.throughLink) {

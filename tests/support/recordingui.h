@@ -19,12 +19,19 @@ public:
         trace.append("text " + text);
     }
     void ClearText() override { report.clear(); }
-    void SetStatusPane(int pane, const QString &text) override
+    // The words the front ends show for each event, recorded one by one.
+    void ShowStatus(const StatusEvent &event) override
     {
-        statusChanges.append(QStringLiteral("%1:%2").arg(pane).arg(text));
-        trace.append("pane " + statusChanges.last().toUtf8());
-        if (pane >= 1 && pane <= 2)
+        const StatusTexts texts = TextsOf(event);
+        if (texts.waitCursor) {
+            waitCursorChanges.append(*texts.waitCursor);
+            trace.append(*texts.waitCursor ? "wait cursor" : "arrow");
+        }
+        for (const auto &[pane, text] : texts.panes) {
+            statusChanges.append(QStringLiteral("%1:%2").arg(pane).arg(text));
+            trace.append("pane " + statusChanges.last().toUtf8());
             panes[pane] = text;
+        }
     }
     void MessageBeep(Beep kind) override
     {
@@ -59,11 +66,6 @@ public:
         }
     }
     void ShowActivity(int position) override { activity.append(position); }
-    void SetWaitCursor(bool waiting) override
-    {
-        waitCursorChanges.append(waiting);
-        trace.append(waiting ? "wait cursor" : "arrow");
-    }
     void StateChanged() override
     {
         ++stateChanges;

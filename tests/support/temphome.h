@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QTemporaryDir>
 
-// Points VANTREL_HOME at a fresh empty directory for the life of the object,
-// so that no test ever reads or writes the user's own settings or work files.
+// Points VANTREL_HOME at a fresh directory for the life of the object, so
+// that no test ever reads or writes the user's own settings or work files. It
+// holds an empty Vantrel.INI, so that a store started there keeps the
+// classic rules, as an upgraded installation does.
 class TempHome
 {
 public:

@@ -252,8 +252,8 @@ void CVantrelView::OnClearWindow()
 void CVantrelView::OnSettings()
 {
     CResultCategories &categories = m_engine->Categories();
-    const ViewSettings current{m_crBackColor, m_engine->TimeoutSeconds(), categories.m_strFilter,
-                               m_engine->Jobs(), m_engine->TodaysWeb()};
+    const ViewSettings current{m_crBackColor,    m_engine->TimeoutSeconds(), categories.m_strFilter,
+                               m_engine->Jobs(), m_engine->TodaysWeb(),      m_engine->SiteRoot()};
     const std::optional<ViewSettings> chosen =
         RunSettingsDialog(window(), m_settings, categories.m_strCategory, current);
     if (!chosen)
@@ -264,6 +264,7 @@ void CVantrelView::OnSettings()
     m_engine->SetTimeout(chosen->timeoutSec);
     m_engine->SetJobs(chosen->jobs, m_engine->JobsPerHost());
     m_engine->SetTodaysWeb(chosen->todaysWeb);
+    m_engine->SetSiteRoot(chosen->siteRoot);
     if (chosen->backColor != current.backColor)
         SetBackColor(chosen->backColor);
 }
@@ -298,11 +299,16 @@ void CVantrelView::ClearText()
     Q_EMIT textCleared();
 }
 
-void CVantrelView::SetStatusPane(int pane, const QString &text)
+void CVantrelView::ShowStatus(const StatusEvent &event)
 {
-    if (pane < 1 || pane > 2)
-        return;
-    m_pendingPanes[static_cast<std::size_t>(pane)] = text;
+    const StatusTexts texts = TextsOf(event);
+    if (texts.waitCursor)
+        SetWaitCursor(*texts.waitCursor);
+    // Pane texts are shown with the next batch of report text, not one by one.
+    for (const auto &[pane, text] : texts.panes) {
+        if (pane >= 1 && pane <= 2)
+            m_pendingPanes[static_cast<std::size_t>(pane)] = text;
+    }
     if (!m_showText.isActive())
         m_showText.start();
 }

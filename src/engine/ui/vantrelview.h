@@ -71,13 +71,13 @@ public:
     // Shown by the engine.
     void AppendText(const QByteArray &text) override;
     void ClearText() override;
-    void SetStatusPane(int pane, const QString &text) override;
+    // Puts the engine's status events into the status bar's words.
+    void ShowStatus(const StatusEvent &event) override;
     void MessageBeep(Beep kind) override;
     void MessageBox(const QString &text, Icon icon) override;
     bool AskYesNo(const QString &text) override;
     void ShowProgress(const ProgressModel *progress) override;
     void ShowActivity(int position) override;
-    void SetWaitCursor(bool waiting) override;
     void StateChanged() override;
     // Collects the file and shows every such file in one message box once
     // the engine's step has returned.
@@ -101,6 +101,7 @@ private:
     // Refuses the path chosen in Select File(s), saying why; empty when a run
     // can be made of it.
     QString ChosenPathProblem(const QByteArray &path, bool allFiles) const;
+    void SetWaitCursor(bool waiting);
 
     CRegSettings &m_settings;
     CFrameStatusBar &m_statusBar;

@@ -16,11 +16,12 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     dialog->SetValues(current.backColor, current.timeoutSec, current.filter);
     dialog->SetJobs(current.jobs);
     dialog->SetTodaysWeb(current.todaysWeb);
+    dialog->SetSiteRoot(current.siteRoot);
     const int result = dialog->exec();
     if (!dialog)
         return std::nullopt;
-    const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(), dialog->Filter(),
-                              dialog->Jobs(), dialog->TodaysWeb()};
+    const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(),   dialog->Filter(),
+                              dialog->Jobs(),      dialog->TodaysWeb(), dialog->SiteRoot()};
     delete dialog;
     if (result != QDialog::Accepted)
         return std::nullopt;
@@ -29,12 +30,17 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     settings.WriteInt("Settings", "Timeout", chosen.timeoutSec);
     settings.WriteString("Settings", "Filter", chosen.filter.left(kClassicCategoryCount));
     settings.WriteInt("Settings", "Jobs", chosen.jobs);
-    // The https failures' flags are kept apart, so that "Filter" stays the 21
-    // characters that older settings and outside tools expect.
-    QByteArray tls = chosen.filter.mid(kClassicCategoryCount, kTlsCategoryCount);
-    if (tls.size() != kTlsCategoryCount)
-        tls = kTlsFilterDefault;
-    settings.WriteString("Settings", "TlsFilter", tls);
+    // The https failures' and today's web categories' flags are kept apart,
+    // so that "Filter" stays the 21 characters that older settings and
+    // outside tools expect.
+    settings.WriteString(
+        "Settings", "TlsFilter",
+        CResultCategories::FilterPart(chosen.filter, kClassicCategoryCount, kTlsFilterDefault));
+    settings.WriteString("Settings", "WebFilter",
+                         CResultCategories::FilterPart(chosen.filter,
+                                                       kClassicCategoryCount + kTlsCategoryCount,
+                                                       kWebFilterDefault));
     settings.WriteInt("Settings", "TodaysWeb", chosen.todaysWeb ? 1 : 0);
+    settings.WriteString("Settings", "SiteRoot", chosen.siteRoot);
     return chosen;
 }

@@ -21,11 +21,14 @@ struct ViewSettings
     int jobs = 1;
     // Today's web mode.
     bool todaysWeb = false;
+    // Where links that begin with "/" lead; empty: the directory a run starts from.
+    QByteArray siteRoot = {};
 };
 
 // The Settings command: runs the dialog over the current values; on OK writes
 // "Settings" "BackColor", "Timeout", "Filter" in that order, then "Jobs",
-// "TlsFilter" and "TodaysWeb" (every time, changed or not) and returns the
+// "TlsFilter", "WebFilter", "TodaysWeb" and "SiteRoot" (every time, changed
+// or not) and returns the
 // new values, which the caller
 // applies; on Cancel returns nothing and nothing is written or changed.
 std::optional<ViewSettings>

@@ -1,6 +1,7 @@
 #include "settingsdlg.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -51,7 +52,8 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
                            QWidget *parent)
     : QDialog(parent), m_btnColor(new CColorPickerButton(this)),
       m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this)),
-      m_spinJobs(new QSpinBox(this)), m_chkTodaysWeb(new QCheckBox(this))
+      m_spinJobs(new QSpinBox(this)), m_chkTodaysWeb(new QCheckBox(this)),
+      m_editSiteRoot(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Settings"));
     // Modal to the main window only, so that the help window stays usable
@@ -111,6 +113,17 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     jobsRow->addWidget(m_spinJobs);
     jobsRow->addStretch();
 
+    // Today's web mode checks a site's own files on disk: links that begin
+    // with "/" lead into this directory.
+    const QString siteRootText = QStringLiteral("Site Root for Links Starting with /:");
+    auto *siteRootLabel = new QLabel(siteRootText, this);
+    siteRootLabel->setBuddy(m_editSiteRoot);
+    m_editSiteRoot->setAccessibleName(siteRootText);
+    m_editSiteRoot->setPlaceholderText(QStringLiteral("the directory a test starts from"));
+    auto *siteRootRow = new QHBoxLayout;
+    siteRootRow->addWidget(siteRootLabel);
+    siteRootRow->addWidget(m_editSiteRoot, 1);
+
     const QString colorText = QStringLiteral("BackGround Color");
     m_btnColor->setAccessibleName(colorText);
     m_btnColor->setFixedSize(units.X(50), qMax(units.Y(14), m_btnColor->sizeHint().height()));
@@ -137,14 +150,16 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     grid->addLayout(presets, 0, 1, 2, 1);
     grid->addLayout(timeoutRow, 2, 0);
     grid->addLayout(jobsRow, 2, 1);
-    grid->addLayout(bottomRow, 3, 0, 1, 2);
+    grid->addLayout(siteRootRow, 3, 0, 1, 2);
+    grid->addLayout(bottomRow, 4, 0, 1, 2);
 
     setTabOrder(m_lstFilter, hawk);
     setTabOrder(hawk, oneEye);
     setTabOrder(oneEye, m_chkTodaysWeb);
     setTabOrder(m_chkTodaysWeb, m_editTimeout);
     setTabOrder(m_editTimeout, m_spinJobs);
-    setTabOrder(m_spinJobs, m_btnColor);
+    setTabOrder(m_spinJobs, m_editSiteRoot);
+    setTabOrder(m_editSiteRoot, m_btnColor);
     setTabOrder(m_btnColor, ok);
     setTabOrder(ok, cancel);
     setTabOrder(cancel, help);
@@ -178,6 +193,16 @@ void CSettingsDlg::SetTodaysWeb(bool on)
 bool CSettingsDlg::TodaysWeb() const
 {
     return m_chkTodaysWeb->isChecked();
+}
+
+void CSettingsDlg::SetSiteRoot(const QByteArray &directory)
+{
+    m_editSiteRoot->setText(QFile::decodeName(directory));
+}
+
+QByteArray CSettingsDlg::SiteRoot() const
+{
+    return QFile::encodeName(m_editSiteRoot->text().trimmed());
 }
 
 void CSettingsDlg::SetValues(ColorRef backColor, int timeoutSec, const QByteArray &filter)

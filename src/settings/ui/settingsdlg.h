@@ -42,6 +42,8 @@ public:
     int Jobs() const;
     void SetTodaysWeb(bool on);
     bool TodaysWeb() const;
+    void SetSiteRoot(const QByteArray &directory);
+    QByteArray SiteRoot() const;
 
     // Ends the dialog only with a valid time-out.
     void accept() override;
@@ -59,6 +61,7 @@ private:
     QLineEdit *m_editTimeout = nullptr;
     QSpinBox *m_spinJobs = nullptr;
     QCheckBox *m_chkTodaysWeb = nullptr;
+    QLineEdit *m_editSiteRoot = nullptr;
     int m_nTimeout = 10;
     QByteArray m_strFilter;
 };
