@@ -70,20 +70,26 @@ private:
     std::optional<QByteArray> m_inlineValue;
 };
 
+// The lengths of filters written before later categories came: the classic
+// categories, then with the https failures, then with today's web's first four.
+const QList<qsizetype> kShorterFilters{kClassicCategoryCount,
+                                       kClassicCategoryCount + kTlsCategoryCount,
+                                       kClassicCategoryCount + kTlsCategoryCount + 4};
+
 QString Validate(const CheckOptions &options, bool filterGiven, int filterChoices, bool formatGiven)
 {
     using Command = CheckOptions::Command;
     const bool runs = options.command == Command::Run || options.command == Command::Retest;
     if (filterChoices > 1)
         return QStringLiteral("choose one of --filter, --hawk and --one-eye");
-    if (filterGiven && options.filter->size() != kClassicCategoryCount &&
-        options.filter->size() != kClassicCategoryCount + kTlsCategoryCount &&
+    if (filterGiven && !kShorterFilters.contains(options.filter->size()) &&
         options.filter->size() != kCategoryCount)
-        return QStringLiteral("--filter needs %1 characters, one per result category (or %2 or "
-                              "%3, the categories left out then reported)")
+        return QStringLiteral("--filter needs %1 characters, one per result category (or %2, %3 "
+                              "or %4, the categories left out then reported)")
             .arg(kCategoryCount)
-            .arg(kClassicCategoryCount)
-            .arg(kClassicCategoryCount + kTlsCategoryCount);
+            .arg(kShorterFilters[0])
+            .arg(kShorterFilters[1])
+            .arg(kShorterFilters[2]);
     if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
                   !options.nameServer.isEmpty() || options.jobs || options.perHost ||
                   options.beep || formatGiven))
@@ -280,10 +286,7 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
     options.path = positional.first();
     parsed.error = Validate(options, filterGiven, filterChoices, formatGiven);
     // A shorter filter leaves the categories after it reported.
-    if (parsed.error.isEmpty() && options.filter && options.filter->size() == kClassicCategoryCount)
-        *options.filter += kTlsFilterDefault;
-    if (parsed.error.isEmpty() && options.filter &&
-        options.filter->size() == kClassicCategoryCount + kTlsCategoryCount)
-        *options.filter += kWebFilterDefault;
+    if (parsed.error.isEmpty() && options.filter)
+        *options.filter += QByteArray(kCategoryCount - options.filter->size(), '1');
     return parsed;
 }

@@ -311,3 +311,8 @@ std::optional<std::uint32_t> CHttpProbe::ReplyCode() const
 {
     return ParseReplyCode(m_szReply, m_nReplyBytes);
 }
+
+std::vector<std::pair<QByteArray, QByteArray>> CHttpProbe::ReplyHeaders() const
+{
+    return ParseReplyHeaders(m_szReply, m_nReplyBytes);
+}

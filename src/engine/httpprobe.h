@@ -82,6 +82,8 @@ public:
 
     // The code of the last reply taken, if its first line held one.
     std::optional<std::uint32_t> ReplyCode() const;
+    // The header fields that came with the status line (as far as they came).
+    std::vector<std::pair<QByteArray, QByteArray>> ReplyHeaders() const;
     // The last connect failed because this process had no descriptor or no
     // local port left, not because of the host.
     bool FailedForLackOfResources() const { return m_bLackedResources; }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <QByteArray>
@@ -19,6 +20,8 @@ struct ProbeOutcome
     // A reply arrived; replyCode is its status code, if its first line held one.
     bool replied = false;
     std::optional<std::uint32_t> replyCode;
+    // The reply's header fields in order, names in lower case, values trimmed.
+    std::vector<std::pair<QByteArray, QByteArray>> headers;
     // Otherwise the failure code, 10000 to 10005.
     std::uint32_t failureCode = 0;
     // From the probe's start to its outcome.

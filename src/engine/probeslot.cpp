@@ -44,6 +44,7 @@ void CProbeSlot::OnReplyReceived()
     ProbeOutcome outcome;
     outcome.replied = true;
     outcome.replyCode = m_probe.ReplyCode();
+    outcome.headers = m_probe.ReplyHeaders();
     m_pool.OnProbeEnded(*this, outcome);
 }
 

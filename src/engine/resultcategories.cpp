@@ -44,15 +44,20 @@ void CResultCategories::StoreFilter(CRegSettings &settings, const QByteArray &fi
 
 QByteArray CResultCategories::FilterPart(const QByteArray &filter, int from, const char *fallback)
 {
-    const QByteArray part = filter.mid(from, 4);
-    return part.size() == 4 ? part : QByteArray(fallback);
+    const QByteArray whole(fallback);
+    const QByteArray part = filter.mid(from, whole.size());
+    return part.size() == whole.size() ? part : whole;
 }
 
 QByteArray CResultCategories::ReadPart(CRegSettings &settings, const char *name,
                                        const char *fallback)
 {
+    const QByteArray whole(fallback);
     const QByteArray part = settings.ReadString("Settings", name, fallback);
-    return part.size() == 4 ? part : QByteArray(fallback);
+    // Every part was first stored 4 characters long.
+    if (part.size() == 4)
+        return part + whole.mid(4);
+    return part.size() == whole.size() ? part : whole;
 }
 
 bool CResultCategories::IsReported(std::uint32_t code) const

@@ -32,15 +32,21 @@ enum ProbeError : std::uint32_t
     // Not a failure: the file is there. Above 10000 all the same, so that it
     // is taken at once, as a failure found before any connection is.
     PROBE_LOCAL_FOUND = kLocalFileFoundCode,
+    // A redirect loop, or more hops than a link may take.
+    PROBE_ERR_TOO_MANY_REDIRECTS = 10013,
+    // The site refuses automated visitors (999, or a 403 challenge): the link
+    // may well work in a browser.
+    PROBE_ERR_BLOCKED_BY_SITE = 10014,
 };
 
 inline constexpr std::uint32_t kFirstFailureCode = PROBE_ERR_UNSPECIFIED;
 // The classic categories come first, so that a stored filter of their 21
 // characters keeps its meaning; the https failures follow, then those of
-// today's web reading: a local file or fragment not found, 410 and 429.
+// today's web: a local file or fragment not found, 410, 429, too many
+// redirects and a site that blocks automated visitors.
 inline constexpr int kClassicCategoryCount = 21;
 inline constexpr int kTlsCategoryCount = 4;
-inline constexpr int kWebCategoryCount = 4;
+inline constexpr int kWebCategoryCount = 6;
 inline constexpr int kCategoryCount = kClassicCategoryCount + kTlsCategoryCount + kWebCategoryCount;
 
 // The stored "Filter" holds the classic categories only; "TlsFilter" holds the
@@ -48,11 +54,12 @@ inline constexpr int kCategoryCount = kClassicCategoryCount + kTlsCategoryCount 
 // missing.
 inline constexpr char kFilterSafeDefault[] = "011111111111111111111";
 inline constexpr char kTlsFilterDefault[] = "1111";
-inline constexpr char kWebFilterDefault[] = "1111";
-inline constexpr char kFilterWatchLikeAHawk[] = "01111111111111111111111111111";
+inline constexpr char kWebFilterDefault[] = "111111";
+inline constexpr char kFilterWatchLikeAHawk[] = "0111111111111111111111111111111";
 // A visitor's browser refuses each https failure with an error page, as bad as
-// a 404; so is a missing page, place, gone page or refusal of a busy server.
-inline constexpr char kFilterWatchWithOneEyeShut[] = "00000001111000000100011111111";
+// a 404; so is a missing page, place, gone page, refusal of a busy server,
+// redirect loop or blocked visit.
+inline constexpr char kFilterWatchWithOneEyeShut[] = "0000000111100000010001111111111";
 inline constexpr char kUnknownReasonText[] = "--------------> UNKNOWN REASON !!!!!";
 
 // The result categories, the report filter that says which of them are
@@ -65,14 +72,16 @@ public:
     // Reads "Settings"/"Filter"; a stored text that is not 21 characters long
     // is replaced by the safe default after telling the user. Then
     // "Settings"/"TlsFilter", the https failures' 4 characters, and
-    // "Settings"/"WebFilter", today's web categories' 4: anything else reads
-    // as all reported.
+    // "Settings"/"WebFilter", today's web categories' 6. A part stored
+    // shorter (before later categories came) keeps its characters and reports
+    // the categories it lacks; anything else reads as all reported.
     void LoadFilter(CRegSettings &settings);
     // Writes the filter back as LoadFilter reads it: "Filter", "TlsFilter",
     // then "WebFilter".
     static void StoreFilter(CRegSettings &settings, const QByteArray &filter);
-    // The 4 characters of the filter's part that starts at from (the https
-    // failures' or today's web categories'), else fallback.
+    // The characters of the filter's part that starts at from (the https
+    // failures' or today's web categories'), as many as fallback has, else
+    // fallback.
     static QByteArray FilterPart(const QByteArray &filter, int from, const char *fallback);
 
     bool IsReported(std::uint32_t code) const;
@@ -88,7 +97,7 @@ public:
     static std::uint32_t CategoryCode(int index);
 
     std::array<QByteArray, kCategoryCount> m_strCategory;
-    // One character per category: 29 once loaded.
+    // One character per category: 31 once loaded.
     QByteArray m_strFilter = QByteArray(kFilterSafeDefault) + kTlsFilterDefault + kWebFilterDefault;
     bool m_bUnknownCode = false;
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <QByteArray>
 
@@ -28,3 +30,8 @@ std::optional<std::uint32_t> ParseReplyCode(const char *reply, int length);
 // (a line feed after it, or a zero byte, which ends the text the code is read
 // from). A status line that comes in pieces is complete only then.
 bool StatusLineComplete(const char *reply, int length);
+
+// The header fields of a reply's first piece, in order: the complete lines
+// after the status line up to the blank line that ends them, names in lower
+// case, values trimmed. A line cut off by the end of the piece is left out.
+std::vector<std::pair<QByteArray, QByteArray>> ParseReplyHeaders(const char *reply, int length);

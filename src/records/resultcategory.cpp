@@ -41,6 +41,8 @@ constexpr std::array<Entry, kFilteredCategories> kTable{{
     {10011, "Fragment Not Found"},
     {410, "HTTP Code 410 Gone"},
     {429, "HTTP Code 429 Too Many Requests"},
+    {10013, "Too Many Redirects"},
+    {10014, "Blocked by the Site"},
 }};
 
 constexpr char kUnknownText[] = "--------------> UNKNOWN REASON !!!!!";

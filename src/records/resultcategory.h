@@ -38,12 +38,14 @@ enum class ResultCategory : std::uint8_t
     FragmentNotFound,
     Http410,
     Http429,
+    TooManyRedirects,
+    BlockedBySite,
     UnknownReply,
     FtpAnswered
 };
 
 // Categories that have a character in the report filter.
-inline constexpr int kFilteredCategories = 29;
+inline constexpr int kFilteredCategories = 31;
 // The outcome of a link to a file of the site that is there (and holds the
 // place its fragment names): as good as a 200 reply.
 inline constexpr std::uint32_t kLocalFileFoundCode = 10012;

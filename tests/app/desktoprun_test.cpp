@@ -205,10 +205,10 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
     // classic categories; the stored filter keeps its 21 characters and they
     // are stored apart.
     EXPECT_EQ(view->Engine().Categories().m_strFilter,
-              QByteArray("00000001111000000100011111111"));
+              QByteArray("0000000111100000010001111111111"));
     EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
     EXPECT_EQ(desk.StoredString("Settings", "TlsFilter"), QByteArray("1111"));
-    EXPECT_EQ(desk.StoredString("Settings", "WebFilter"), QByteArray("1111"));
+    EXPECT_EQ(desk.StoredString("Settings", "WebFilter"), QByteArray("111111"));
     EXPECT_TRUE(view->Engine().TodaysWeb()) << "from the next probe on";
     EXPECT_EQ(desk.StoredString("Settings", "TodaysWeb"), QByteArray("1"));
 
@@ -218,7 +218,7 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
     });
     Give(desk.frame->Actions().settings);
     EXPECT_EQ(view->Engine().Categories().m_strFilter,
-              QByteArray("00000001111000000100011111111"));
+              QByteArray("0000000111100000010001111111111"));
     EXPECT_EQ(desk.StoredString("Settings", "Filter"), QByteArray("000000011110000001000"));
     EXPECT_TRUE(view->Engine().IsRunning());
     Give(desk.frame->Actions().stopTest);

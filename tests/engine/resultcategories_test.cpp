@@ -47,6 +47,8 @@ TEST(ResultCategoriesTest, TableHoldsTheCodesAndTextsInFilterOrder)
         {10011, "Fragment Not Found"},
         {410, "HTTP Code 410 Gone"},
         {429, "HTTP Code 429 Too Many Requests"},
+        {10013, "Too Many Redirects"},
+        {10014, "Blocked by the Site"},
     };
     for (int i = 0; i < kCategoryCount; ++i) {
         EXPECT_EQ(CResultCategories::CategoryIndex(expected[i].code), i);
@@ -82,7 +84,7 @@ TEST(ResultCategoriesTest, UnknownCodesAreAlwaysReportedWithABeep)
     RecordingUi ui;
     CResultCategories categories(ui);
     categories.m_strFilter = QByteArray(kCategoryCount, '0');
-    for (std::uint32_t code : {203u, 303u, 405u, 0u, 9999u, 10013u, 0xFFFFFFFFu})
+    for (std::uint32_t code : {203u, 303u, 405u, 0u, 9999u, 10015u, 0xFFFFFFFFu})
         EXPECT_TRUE(categories.IsReported(code)) << code;
     EXPECT_FALSE(categories.IsReported(404));
     // 410 and 429 have categories of their own in today's web mode only.
@@ -108,7 +110,7 @@ TEST(ResultCategoriesTest, StoredFilterOfWrongLengthIsReplacedAfterAMessage)
         CResultCategories categories(ui);
         categories.LoadFilter(*settings);
         EXPECT_EQ(ui.messages, QStringList{QStringLiteral("Setting Filter Codes to Safe Default")});
-        EXPECT_EQ(categories.m_strFilter, QByteArray(kFilterSafeDefault) + "11111111");
+        EXPECT_EQ(categories.m_strFilter, QByteArray(kFilterSafeDefault) + "1111111111");
         EXPECT_EQ(settings->ReadString("Settings", "Filter", ""), QByteArray(kFilterSafeDefault));
     }
 }
@@ -123,7 +125,7 @@ TEST(ResultCategoriesTest, StoredFilterOfTwentyOneCharactersIsKeptAsItStands)
     CResultCategories categories(ui);
     categories.LoadFilter(*settings);
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(categories.m_strFilter, odd + "11111111")
+    EXPECT_EQ(categories.m_strFilter, odd + "1111111111")
         << "the https failures and today's web categories are reported";
 
     TempHome fresh;
@@ -146,10 +148,11 @@ TEST(ResultCategoriesTest, NewerFlagsAreStoredApartFromTheClassicFilter)
         const char *storedWeb;
         QByteArray loaded;
     } cases[] = {
-        {nullptr, nullptr, "00000001111000000100011111111"},
-        {"0101", "0011", "00000001111000000100001010011"},
-        {"01", "011", "00000001111000000100011111111"},
-        {"01010", "10100", "00000001111000000100011111111"},
+        {nullptr, nullptr, "0000000111100000010001111111111"},
+        {"0101", "0011", "0000000111100000010000101001111"},
+        {"1111", "010101", "0000000111100000010001111010101"},
+        {"01", "011", "0000000111100000010001111111111"},
+        {"01010", "10100", "0000000111100000010001111111111"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.storedTls ? c.storedTls : "(none)");
@@ -171,10 +174,10 @@ TEST(ResultCategoriesTest, NewerFlagsAreStoredApartFromTheClassicFilter)
 
     TempHome home;
     std::unique_ptr<CRegSettings> settings = StartSettingsStore();
-    CResultCategories::StoreFilter(*settings, "10000000000000000000001101001");
+    CResultCategories::StoreFilter(*settings, "1000000000000000000000110100110");
     EXPECT_EQ(settings->ReadString("Settings", "Filter", ""), "100000000000000000000");
     EXPECT_EQ(settings->ReadString("Settings", "TlsFilter", ""), "0110");
-    EXPECT_EQ(settings->ReadString("Settings", "WebFilter", ""), "1001");
+    EXPECT_EQ(settings->ReadString("Settings", "WebFilter", ""), "100110");
 
     // Both presets report every https failure and every category of today's
     // web: a visitor meets each as an error page.
@@ -187,6 +190,8 @@ TEST(ResultCategoriesTest, NewerFlagsAreStoredApartFromTheClassicFilter)
             EXPECT_TRUE(categories.IsReported(code)) << preset << ' ' << code;
         EXPECT_TRUE(categories.IsReported(CategoryOfReply(410, true))) << preset;
         EXPECT_TRUE(categories.IsReported(CategoryOfReply(429, true))) << preset;
+        EXPECT_TRUE(categories.IsReported(PROBE_ERR_TOO_MANY_REDIRECTS)) << preset;
+        EXPECT_TRUE(categories.IsReported(PROBE_ERR_BLOCKED_BY_SITE)) << preset;
     }
 }
 
