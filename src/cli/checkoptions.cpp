@@ -96,10 +96,10 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
         return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --jobs, --per-host, "
                               "--name-server, --report, --format and --beep go with a test run "
                               "or --retest");
-    if (!runs && options.command != Command::ListLinks &&
+    if (!runs && options.command != Command::ListLinks && options.command != Command::Repair &&
         (options.todaysWeb || !options.siteRoot.isEmpty()))
-        return QStringLiteral("--modern, --classic and --root go with a test run, --retest or "
-                              "--list-links");
+        return QStringLiteral("--modern, --classic and --root go with a test run, --retest, "
+                              "--list-links or --repair");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
         (options.allFiles || options.recurse))
         return QStringLiteral("--all-files and --recurse go with a test run or --list-links");

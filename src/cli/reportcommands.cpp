@@ -10,6 +10,8 @@
 #include "engine/resultcategories.h"
 #include "results/linkrepair.h"
 #include "results/reportexport.h"
+#include "settings/regsettings.h"
+#include "settings/settingsstartup.h"
 
 namespace {
 
@@ -79,6 +81,13 @@ int RepairFromSavedReport(const CheckOptions &options, std::FILE *err)
     }
     const CWorkFiles workFiles;
     CLinkRepair repair(ui, workFiles);
+    {
+        const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+        if (options.todaysWeb.value_or(settings->ReadInt("Settings", "TodaysWeb", 0) != 0))
+            repair.SetTodaysWeb(options.siteRoot.isEmpty()
+                                    ? settings->ReadString("Settings", "SiteRoot", "")
+                                    : options.siteRoot);
+    }
     if (!options.dryRun)
         return repair.RepairFromReport(*report, options.repairType) ? 0 : kExitNotDone;
     const RepairPreview preview = repair.PreviewFromReport(*report, options.repairType);

@@ -43,6 +43,12 @@ CLinkRepair::CLinkRepair(EngineUi &ui, const CWorkFiles &workFiles)
     : m_ui(ui), m_workFiles(workFiles)
 {}
 
+CLinkRepair::CLinkRepair(CTestEngine &engine) : CLinkRepair(engine.Ui(), engine.WorkFiles())
+{
+    if (engine.TodaysWeb())
+        SetTodaysWeb(engine.SiteRoot());
+}
+
 CLinkRepair::~CLinkRepair()
 {
     GiveUpFile();
@@ -162,6 +168,8 @@ int CLinkRepair::BeginFileRepair(const QByteArray &path)
         m_rewriter.emplace(m_backup.original, m_backup.edits, FileNameOf(path), m_type);
     else
         m_rewriter.emplace(m_page, PageEdits(), FileNameOf(path), m_type);
+    if (m_bTodaysWeb)
+        m_rewriter->FindByTestedAddress(path, m_siteRoot);
     return kSuccess;
 }
 
@@ -275,6 +283,6 @@ bool OnRepairFailedLinks(CTestEngine &engine, const std::function<std::optional<
     const std::optional<int> type = chooseType();
     if (!type)
         return false;
-    CLinkRepair repair(engine.Ui(), engine.WorkFiles());
+    CLinkRepair repair(engine);
     return repair.RepairFromReport(engine.ReportText(), *type);
 }

@@ -45,6 +45,8 @@ class CLinkRepair final : private RunListener
 {
 public:
     CLinkRepair(EngineUi &ui, const CWorkFiles &workFiles);
+    // A repair of the engine's report, reading links as the engine's mode reads them.
+    explicit CLinkRepair(CTestEngine &engine);
     ~CLinkRepair() override;
 
     CLinkRepair(const CLinkRepair &) = delete;
@@ -60,6 +62,14 @@ public:
     // repaired copy complete, a page replaced), so that tests can end the
     // process at each of them.
     void SetStepHook(std::function<void()> hook) { m_stepHook = std::move(hook); }
+
+    // The report comes from a run of today's web: a link is also found by the
+    // address it was tested at (resolved against its page and siteRoot).
+    void SetTodaysWeb(const QByteArray &siteRoot)
+    {
+        m_bTodaysWeb = true;
+        m_siteRoot = siteRoot;
+    }
 
 private:
     // A page as the preview would leave it, for a page that the report names
@@ -111,6 +121,8 @@ private:
     std::optional<CPageRewriter> m_rewriter;
     QList<PreviewPage> m_previewPages;
     std::function<void()> m_stepHook;
+    bool m_bTodaysWeb = false;
+    QByteArray m_siteRoot;
 };
 
 // The Repair command: asks first when the last run met an unknown reply code,

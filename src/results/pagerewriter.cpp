@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include <QDir>
+#include <QFileInfo>
+
+#include "discovery/pagelinks.h"
 #include "platform/byteview.h"
 
 namespace {
@@ -69,6 +73,46 @@ CPageRewriter::CPageRewriter(QByteArray original, PageEdits edits, QByteArray fi
     m_out.reserve(m_original.size() + 256);
 }
 
+void CPageRewriter::FindByTestedAddress(const QByteArray &pagePath, const QByteArray &siteRoot)
+{
+    // Where each line of the page begins, to find a link's tag by its line and column.
+    std::vector<std::size_t> lineStarts{0};
+    for (std::size_t at = m_text.find('\n'); at != std::string_view::npos;
+         at = m_text.find('\n', at + 1))
+        lineStarts.push_back(at + 1);
+    QList<QByteArray> roots{siteRoot};
+    if (siteRoot.isEmpty()) {
+        QDir directory = QFileInfo(QFile::decodeName(pagePath)).absoluteDir();
+        while (directory.cdUp())
+            roots.append(QFile::encodeName(directory.absolutePath()));
+    }
+    for (const QByteArray &root : roots) {
+        bool rootRelative = false;
+        for (const PageLink &link : ReadPageLinks(m_text, pagePath, root)) {
+            rootRelative =
+                rootRelative || (link.written.startsWith('/') && !link.written.startsWith("//"));
+            if (link.attribute != "href" || link.target.isEmpty() || link.line < 1 ||
+                static_cast<std::size_t>(link.line) > lineStarts.size())
+                continue;
+            const std::size_t at = lineStarts[static_cast<std::size_t>(link.line) - 1] +
+                                   static_cast<std::size_t>(std::max(link.column - 1, 0));
+            const auto after = std::upper_bound(
+                m_tags.begin(), m_tags.end(), at,
+                [](std::size_t place, const AnchorTag &tag) { return place < tag.start; });
+            if (after == m_tags.begin() || at >= std::prev(after)->end)
+                continue;
+            const auto index = static_cast<std::size_t>(std::prev(after) - m_tags.begin());
+            std::vector<std::size_t> &tags = m_tagsByUrl[link.target];
+            const auto place = std::lower_bound(tags.begin(), tags.end(), index);
+            if (place == tags.end() || *place != index)
+                tags.insert(place, index);
+        }
+        // Only a link that starts with "/" depends on the site root.
+        if (!rootRelative)
+            break;
+    }
+}
+
 LinkOutcome CPageRewriter::Repair(const QByteArray &url)
 {
     Place place;
@@ -80,7 +124,9 @@ LinkOutcome CPageRewriter::Repair(const QByteArray &url)
     const AnchorTag &tag = m_tags[place.tag];
     if (m_edits.Replaced(static_cast<qsizetype>(tag.valueStart)))
         return LinkOutcome::AlreadyDisabled;
-    return m_type == REPAIR_REPLACE_URL ? Replace(url, tag) : Disable(tag, place.tag);
+    // The page's own writing of the link is what is replaced and kept.
+    return m_type == REPAIR_REPLACE_URL ? Replace(Bytes(tag.Value(m_text)), tag)
+                                        : Disable(tag, place.tag);
 }
 
 bool CPageRewriter::Find(const QByteArray &url, Place *place)

@@ -52,6 +52,13 @@ public:
     CPageRewriter(const CPageRewriter &) = delete;
     CPageRewriter &operator=(const CPageRewriter &) = delete;
 
+    // A report of today's web names a link by the address it was tested at:
+    // its href resolved against the page (its <base>, the site root) with
+    // character references decoded. From now on each anchor is found by that
+    // address too. pagePath is the page as the run named it; an empty siteRoot
+    // tries the page's directory and each directory above it.
+    void FindByTestedAddress(const QByteArray &pagePath, const QByteArray &siteRoot);
+
     LinkOutcome Repair(const QByteArray &url);
     // The page with every repair made.
     QByteArray Finish();

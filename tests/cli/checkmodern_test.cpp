@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "engine/modernurl.h"
 #include "runcheck.h"
 #include "support/loopbackserver.h"
@@ -135,3 +138,57 @@ TEST_F(CheckModernTest, RetestAndRepairTakeTheHttpsLinksOfAModernReport)
 }
 
 } // namespace
+
+// A report of today's web names a link by the address it was tested at; the
+// repair finds each such link in its page however the page writes it:
+// relative, above the page, from the site root, with a fragment, or with a
+// character reference. What it cannot find (an image) it names.
+TEST(CheckModernRepairTest, RepairFindsTheLinksOfATodaysWebReportAsThePageWritesThem)
+{
+    TempHome home;
+    LoopbackServer web{LoopbackReply::Status("HTTP/1.0 404 Not Found")};
+    ASSERT_TRUE(web.isListening());
+    const QByteArray site = home.file("site");
+    ASSERT_EQ(mkdir(site.constData(), 0755), 0);
+    ASSERT_EQ(mkdir((site + "/sub").constData(), 0755), 0);
+    WriteFileBytes(site + "/sub/other.html", "<h1 id=\"top\">Other</h1>\n");
+    const QByteArray remote = "http://127.0.0.1:" + web.portText() + "/gone?a=1&amp;b=2";
+    const QByteArray original = "<p><a href=\"missing.html\">Missing</a>\n"
+                                "<p><a href='../up/gone.html'>Above</a>\n"
+                                "<p><a href=/nope.html>From the root</a>\n"
+                                "<p><a href=\"other.html#nope\">No place</a>\n"
+                                "<p><a href=\"other.html#top\">Fine</a>\n"
+                                "<p><a href=\"" +
+                                remote +
+                                "\">Remote</a>\n"
+                                "<p><img src=\"none.png\" alt=\"Picture\">\n";
+    const QByteArray page = site + "/sub/index.html";
+    WriteFileBytes(page, original);
+    const QByteArray saved = home.file("saved.txt");
+    ASSERT_EQ(RunCheck({"--modern", "--root", site, "--report", saved, page}).exitCode, 1);
+
+    // Without --root the repair tries the page's directory and each one above it.
+    const CheckResult repair = RunCheck({"--repair", "disable", "--modern", saved});
+    EXPECT_EQ(repair.exitCode, 1) << "the image is not an anchor the repair can disable";
+    EXPECT_TRUE(repair.err.contains("file://" + site + "/sub/none.png")) << repair.err.constData();
+    EXPECT_EQ(ReadFileBytes(page).toStdString(),
+              ("<p><!--<a href=\"missing.html\">Missing</a>-->\n"
+               "<p><!--<a href='../up/gone.html'>Above</a>-->\n"
+               "<p><!--<a href=/nope.html>From the root</a>-->\n"
+               "<p><!--<a href=\"other.html#nope\">No place</a>-->\n"
+               "<p><a href=\"other.html#top\">Fine</a>\n"
+               "<p><!--<a href=\"" +
+               remote +
+               "\">Remote</a>-->\n"
+               "<p><img src=\"none.png\" alt=\"Picture\">\n")
+                  .toStdString());
+
+    // Replacing keeps the page's own writing of the link beside it.
+    WriteFileBytes(page, original);
+    ASSERT_EQ(unlink((site + "/sub/index.bak").constData()), 0);
+    ASSERT_EQ(RunCheck({"--repair", "replace", "--modern", "--root", site, saved}).exitCode, 1);
+    EXPECT_TRUE(
+        ReadFileBytes(page).startsWith("<p><a href=\"index.html\">Missing</a><!--missing.html-->\n"
+                                       "<p><a href='index.html'>Above</a><!--../up/gone.html-->\n"))
+        << ReadFileBytes(page).constData();
+}

@@ -196,7 +196,7 @@ void CVantrelView::RepairLinks(const QByteArray &report)
     if (!m_engine->CanRetestOrRepair() || m_engine->IsRunning())
         return;
     if (const std::optional<int> type = ChooseRepairType(report)) {
-        CLinkRepair repair(m_engine->Ui(), m_engine->WorkFiles());
+        CLinkRepair repair(*m_engine);
         repair.RepairFromReport(report, *type);
     }
 }
@@ -206,7 +206,7 @@ std::optional<int> CVantrelView::ChooseRepairType(const QByteArray &report)
     CRepairDlg dialog(window());
     dialog.m_nType = m_settings.ReadInt("Repair", "Type", 0);
     dialog.SetPreview([this, report](int type) {
-        CLinkRepair repair(m_engine->Ui(), m_engine->WorkFiles());
+        CLinkRepair repair(*m_engine);
         return repair.PreviewFromReport(report, type);
     });
     if (dialog.exec() != QDialog::Accepted)
