@@ -36,7 +36,7 @@ QList<ScannedFile> RetestPagesOf(const CResultsTable &table, const QList<const L
         page.result = ScannedFile::Result::Scanned;
         page.given = true;
         for (const LinkRow *row : links) {
-            page.urls.append(row->url);
+            page.urls.append(table.AddressOf(*row));
             page.anchors.append(row->text);
         }
         pages.append(page);

@@ -55,7 +55,7 @@ CLinkLocator CLinkLocator::ForPage(const QByteArray &path, LinkRule rule,
         for (const PageLink &link :
              ReadPageLinks(std::string_view(page.constData(), page.size()), path, siteRoot)) {
             if (link.kind != LinkKind::Skipped)
-                locator.m_read.append({link.target, {link.line, link.column}});
+                locator.m_read.append({link.target, {link.line, link.column, link.written}});
         }
         return locator;
     }
@@ -120,5 +120,5 @@ CLinkLocator::Place CLinkLocator::PlaceOf(qsizetype offset)
             m_lineStart = m_counted + 1;
         }
     }
-    return {m_line, static_cast<int>(offset - m_lineStart + 1)};
+    return {m_line, static_cast<int>(offset - m_lineStart + 1), {}};
 }

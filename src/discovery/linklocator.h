@@ -19,6 +19,9 @@ public:
     {
         int line = 0;   // from 1; 0 when unknown
         int column = 0; // in bytes, from 1
+        // By today's web rule, the link as the page writes it (references
+        // decoded); empty otherwise.
+        QByteArray written;
     };
 
     explicit CLinkLocator(QByteArray page);

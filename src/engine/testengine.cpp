@@ -260,16 +260,18 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol)
 {
     LinkRecord link;
     link.page = m_strCurrentFile;
-    link.url = m_listUrls.first();
-    link.target = link.url;
+    link.target = m_listUrls.first();
+    link.url = link.target;
     link.text = m_listAnchors.first();
     link.elapsedMs = outcome.elapsedMs;
     if (!link.page.isEmpty()) {
         if (!m_locator)
             m_locator.emplace(CLinkLocator::ForPage(link.page, m_runRule, m_runSiteRoot));
-        const CLinkLocator::Place place = m_locator->Locate(link.url);
+        const CLinkLocator::Place place = m_locator->Locate(link.target);
         link.line = place.line;
         link.column = place.column;
+        if (!place.written.isEmpty())
+            link.url = place.written;
     }
     if (!outcome.replied) {
         link.category = CategoryOfCode(outcome.failureCode);

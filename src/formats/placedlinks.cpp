@@ -9,7 +9,8 @@ void CPlacedLinks::LinkTested(const LinkRecord &link)
     if (!m_locator)
         m_locator.emplace(CLinkLocator::ForPage(link.page));
     LinkRecord placed = link;
-    const CLinkLocator::Place place = m_locator->Locate(link.url);
+    const CLinkLocator::Place place =
+        m_locator->Locate(link.target.isEmpty() ? link.url : link.target);
     placed.line = place.line;
     placed.column = place.column;
     m_next.LinkTested(placed);

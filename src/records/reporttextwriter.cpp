@@ -17,7 +17,8 @@ void CReportTextWriter::LinkTested(const LinkRecord &link)
 {
     if (!link.reported)
         return;
-    m_append(ReportLine::Link(link.url, link.text));
+    // The report names a link by the address it was tested at.
+    m_append(ReportLine::Link(link.target.isEmpty() ? link.url : link.target, link.text));
     m_append(ReportLine::Result(HasFailureWording(link.category), CategoryText(link.category)));
 }
 

@@ -97,9 +97,14 @@ TEST(DesktopRunTest, RunFromSelectFilesShowsTheTerminalsReportAndMovesTheCommand
     ASSERT_NE(view->ProgressDialog(), nullptr);
     EXPECT_TRUE(view->ProgressDialog()->isVisible());
     QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
-    ASSERT_TRUE(WaitUntil(
-        [&] { return view->ProgressDialog()->m_strUrlIndex->text() == QStringLiteral("2"); }));
-    view->ProgressDialog()->grab().save(QStringLiteral(SCREENSHOT_DIR "/progress.png"));
+    // The progress is shown in batches: on a busy machine the run may end
+    // before a later link's number is seen.
+    ASSERT_TRUE(WaitUntil([&] {
+        return view->ProgressDialog() == nullptr ||
+               view->ProgressDialog()->m_strUrlIndex->text().toInt() >= 2;
+    }));
+    if (view->ProgressDialog() != nullptr)
+        view->ProgressDialog()->grab().save(QStringLiteral(SCREENSHOT_DIR "/progress.png"));
 
     ASSERT_TRUE(WaitUntil([&] { return !view->Engine().IsRunning(); }, std::chrono::seconds(20)));
     EXPECT_EQ(view->ProgressDialog(), nullptr);
