@@ -278,6 +278,8 @@ void CProbePool::Wake()
         UpdateReady(*m_paced.begin()->second);
     ArmWake();
     StartMore();
+    // A try that failed at once may have ended the head.
+    NotifyIfHeadDone();
 }
 
 void CProbePool::ArmWake()
