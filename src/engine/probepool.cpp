@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "engine/probemode.h"
 #include "engine/probeslot.h"
 #include "engine/resultcategories.h"
 #include "engine/timerservice.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QList>
-#include <QTimeZone>
 
 #include "engine/pooljob.h"
 #include "engine/resultcategories.h"
@@ -62,7 +61,7 @@ std::optional<QDateTime> HttpDate(const QByteArray &text)
     const QTime time(clock[0].toInt(), clock[1].toInt(), clock[2].toInt());
     if (!dayOk || !date.isValid() || !time.isValid())
         return std::nullopt;
-    return QDateTime(date, time, QTimeZone::UTC);
+    return QDateTime(date, time, Qt::UTC);
 }
 
 bool WorthRetrying(const ProbeOutcome &outcome)

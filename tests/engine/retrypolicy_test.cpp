@@ -5,7 +5,7 @@
 
 namespace {
 
-const QDateTime kNow(QDate(2026, 12, 8), QTime(6, 0, 0), QTimeZone::UTC);
+const QDateTime kNow(QDate(2026, 12, 8), QTime(6, 0, 0), Qt::UTC);
 
 // Every form of Retry-After a host may send, and values that are none.
 TEST(RetryPolicyTest, ReadsRetryAfterInSecondsAndInEachDateForm)
