@@ -26,7 +26,7 @@ QByteArray HttpDateIn(int seconds)
 {
     return QLocale::c()
                .toString(QDateTime::currentDateTimeUtc().addSecs(seconds),
-                         "ddd, dd MMM yyyy hh:mm:ss")
+                         QStringLiteral("ddd, dd MMM yyyy hh:mm:ss"))
                .toLatin1() +
            " GMT";
 }
