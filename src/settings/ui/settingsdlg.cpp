@@ -126,21 +126,23 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     siteRootRow->addWidget(m_editSiteRoot, 1);
 
     // Today's web mode with busy hosts: links that may pass later are tried
-    // again, and requests to one host keep a pause between them.
-    auto *politeRow = new QHBoxLayout;
-    const auto addPoliteField = [this, politeRow](QSpinBox *spin, const QString &text,
-                                                  int highest) {
+    // again, and requests to one host keep a pause between them. One field a
+    // line under the time-out, so that the dialog keeps its width.
+    auto *politeRows = new QGridLayout;
+    const auto addPoliteField = [this, politeRows](QSpinBox *spin, const QString &text,
+                                                   int highest) {
         auto *label = new QLabel(text, this);
         label->setBuddy(spin);
         spin->setAccessibleName(text);
         spin->setRange(0, highest);
-        politeRow->addWidget(label);
-        politeRow->addWidget(spin);
+        const int row = politeRows->rowCount();
+        politeRows->addWidget(label, row, 0);
+        politeRows->addWidget(spin, row, 1);
     };
     addPoliteField(m_spinRetries, QStringLiteral("Tries Again for Busy Hosts:"), kMaxRetries);
     addPoliteField(m_spinRetryWait, QStringLiteral("Longest Wait (seconds):"), kMaxRetryWaitSec);
     addPoliteField(m_spinHostInterval, QStringLiteral("Pause per Host (ms):"), kMaxHostIntervalMs);
-    politeRow->addStretch();
+    politeRows->setColumnStretch(2, 1);
 
     const QString colorText = QStringLiteral("BackGround Color");
     m_btnColor->setAccessibleName(colorText);
@@ -169,7 +171,7 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     grid->addLayout(timeoutRow, 2, 0);
     grid->addLayout(jobsRow, 2, 1);
     grid->addLayout(siteRootRow, 3, 0, 1, 2);
-    grid->addLayout(politeRow, 4, 0, 1, 2);
+    grid->addLayout(politeRows, 4, 0);
     grid->addLayout(bottomRow, 5, 0, 1, 2);
 
     setTabOrder(m_lstFilter, hawk);
