@@ -33,8 +33,8 @@ _vantrel_check()
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
         return
         ;;
-    --filter | --timeout | --jobs | --per-host | --poll-ms | --http-port | --ftp-port | \
-        --name-server)
+    --filter | --timeout | --jobs | --per-host | --poll-ms | --retries | --retry-wait-max | \
+        --host-interval | --http-port | --ftp-port | --name-server)
         # A value of the user's own: nothing to offer.
         return
         ;;
@@ -42,7 +42,8 @@ _vantrel_check()
 
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--modern --classic --root --all-files --recurse --filter --hawk
-            --one-eye --timeout --jobs --per-host --poll-ms --format --report --beep --http-port --ftp-port
+            --one-eye --timeout --jobs --per-host --poll-ms --retries --retry-wait-max --host-interval
+            --format --report --beep --http-port --ftp-port
             --name-server --list-links --retest --export --output --force --repair --dry-run
             --yes --help --version' -- "$cur")
         return

@@ -1,6 +1,9 @@
 #include "checkoptions.h"
 
+#include <tuple>
+
 #include "engine/resultcategories.h"
+#include "engine/retrypolicy.h"
 
 namespace {
 
@@ -90,12 +93,13 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
             .arg(kShorterFilters[0])
             .arg(kShorterFilters[1])
             .arg(kShorterFilters[2]);
-    if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
-                  !options.nameServer.isEmpty() || options.jobs || options.perHost ||
-                  options.beep || formatGiven))
+    if (!runs &&
+        (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
+         !options.nameServer.isEmpty() || options.jobs || options.perHost || options.retries ||
+         options.retryWaitMaxSec || options.hostIntervalMs || options.beep || formatGiven))
         return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --jobs, --per-host, "
-                              "--name-server, --report, --format and --beep go with a test run "
-                              "or --retest");
+                              "--retries, --retry-wait-max, --host-interval, --name-server, "
+                              "--report, --format and --beep go with a test run or --retest");
     if (!runs && options.command != Command::ListLinks && options.command != Command::Repair &&
         (options.todaysWeb || !options.siteRoot.isEmpty()))
         return QStringLiteral("--modern, --classic and --root go with a test run, --retest, "
@@ -199,6 +203,21 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
                                 .arg(Text(argument))
                                 .arg(kMaxJobsOption));
             (argument == "--jobs" ? options.jobs : options.perHost) = count;
+        } else if (argument == "--retries" || argument == "--retry-wait-max" ||
+                   argument == "--host-interval") {
+            // The value's meaning and its highest, for each.
+            const auto [highest, unit, target] =
+                argument == "--retries" ? std::tuple(kMaxRetries, "number", &options.retries)
+                : argument == "--retry-wait-max"
+                    ? std::tuple(kMaxRetryWaitSec, "number of seconds", &options.retryWaitMaxSec)
+                    : std::tuple(kMaxHostIntervalMs, "number of milliseconds",
+                                 &options.hostIntervalMs);
+            const std::optional<QByteArray> text = value();
+            *target = text ? PositiveNumber(*text, highest) : std::nullopt;
+            if (!*target)
+                return fail(QStringLiteral("%1 needs a %2 from 0 to %3")
+                                .arg(Text(argument), QString::fromLatin1(unit))
+                                .arg(highest));
         } else if (argument == "--poll-ms") {
             const std::optional<QByteArray> text = value();
             const std::optional<int> pollMs = text ? PositiveNumber(*text, 60000) : std::nullopt;

@@ -53,6 +53,12 @@ struct CheckOptions
     // stored settings, else the defaults.
     std::optional<int> jobs;
     std::optional<int> perHost;
+    // Today's web mode's tries again, the longest wait before one (seconds)
+    // and the least interval between requests to one host (milliseconds);
+    // unset: the stored settings, else the defaults.
+    std::optional<int> retries;
+    std::optional<int> retryWaitMaxSec;
+    std::optional<int> hostIntervalMs;
     QByteArray httpPort = "80";
     QByteArray ftpPort = "21";
     // "address:port" of the one name server to ask; empty asks the system's.

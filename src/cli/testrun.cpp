@@ -81,6 +81,12 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
         options.jobs.value_or(settings->ReadInt("Settings", "CheckJobs", kDefaultTerminalJobs));
     engine->SetJobs(jobs, options.perHost.value_or(
                               settings->ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost)));
+    PoliteSettings polite = engine->Polite();
+    polite.retries = options.retries.value_or(polite.retries);
+    if (options.retryWaitMaxSec)
+        polite.waitMaxMs = *options.retryWaitMaxSec * 1000;
+    polite.hostIntervalMs = options.hostIntervalMs.value_or(polite.hostIntervalMs);
+    engine->SetPolite(polite);
     if (engine->Jobs() < jobs)
         std::fprintf(err,
                      "vantrel-check: testing %d links at once, not %d: more would come too near "

@@ -43,6 +43,10 @@ struct PoolJob
     // Counts the starts: a probe put back for want of descriptors starts
     // again, with a display of its own.
     int attempt = 0;
+    // Tries that ended with an outcome that was tried again; while the job
+    // waits for its next try, when that is due on the pool's clock, else -1.
+    int retries = 0;
+    std::int64_t wakeAt = -1;
     QElapsedTimer started;
     bool done = false;
     ProbeOutcome outcome;

@@ -1,7 +1,9 @@
 #include "probepool.h"
 
 #include <algorithm>
+#include <climits>
 
+#include "engine/probemode.h"
 #include "engine/probeslot.h"
 #include "engine/resultcategories.h"
 #include "engine/timerservice.h"
@@ -11,7 +13,9 @@ CProbePool::CProbePool(PoolListener &listener, TimerService &timers, AsyncResolv
                        ProbePorts ports, PoolTimers timerIds)
     : m_listener(listener), m_timers(timers), m_resolver(resolver), m_ports(std::move(ports)),
       m_timerIds(timerIds)
-{}
+{
+    m_clock.start();
+}
 
 CProbePool::~CProbePool()
 {
@@ -26,6 +30,16 @@ void CProbePool::SetLimits(int total, int perHost)
     for (auto &entry : m_hosts)
         UpdateReady(*entry.second);
     StartMore();
+}
+
+void CProbePool::SetPolite(const PoliteSettings &settings)
+{
+    m_retry.SetSettings(settings);
+}
+
+bool CProbePool::Polite() const
+{
+    return m_ports.mode && m_ports.mode->bTodaysWeb;
 }
 
 void CProbePool::Add(const QByteArray &link, int protocol)
@@ -51,6 +65,14 @@ void CProbePool::ReleaseHead()
         slot.End(true);
         FreeSlot(slot);
         --host->running;
+    } else if (host != nullptr && job.wakeAt >= 0) {
+        // Its scan failed while it waited for a try again.
+        const auto [from, to] = m_sleeping.equal_range(job.wakeAt);
+        const auto sleeping =
+            std::find_if(from, to, [&job](const auto &e) { return e.second == &job; });
+        if (sleeping != to)
+            m_sleeping.erase(sleeping);
+        --host->sleeping;
     } else if (host != nullptr) {
         // The oldest job is the first of its host's waiting ones.
         const auto waiting = std::find(host->waiting.begin(), host->waiting.end(), &job);
@@ -81,6 +103,12 @@ void CProbePool::Clear()
     m_jobs.clear();
     m_hosts.clear();
     m_ready.clear();
+    // Stop ends the waits for a try again at once.
+    m_sleeping.clear();
+    m_paced.clear();
+    m_hostNotBefore.clear();
+    m_timers.KillTimer(m_timerIds.wake);
+    m_nWakeAt = -1;
     m_freeSlots.clear();
     for (const auto &slot : m_slots)
         m_freeSlots.push_back(slot.get());
@@ -103,6 +131,12 @@ int CProbePool::PlaceOfTimer(int id) const
 
 bool CProbePool::OnTimer(int id)
 {
+    if (id == m_timerIds.wake) {
+        m_timers.KillTimer(id);
+        m_nWakeAt = -1;
+        Wake();
+        return true;
+    }
     const int index = PlaceOfTimer(id);
     if (index < 0)
         return false;
@@ -121,7 +155,7 @@ void CProbePool::OnProbeEnded(CProbeSlot &slot, const ProbeOutcome &outcome)
     PoolJob *job = slot.Job();
     if (job == nullptr)
         return;
-    if (!outcome.replied && PutBack(*job)) {
+    if ((!outcome.replied && PutBack(*job)) || RetryLater(*job, outcome)) {
         StartMore();
         return;
     }
@@ -149,6 +183,8 @@ void CProbePool::StartMore()
         PoolJob &job = *host.waiting.front();
         host.waiting.pop_front();
         ++host.running;
+        if (Polite() && m_retry.Settings().hostIntervalMs > 0)
+            host.notBefore = Now() + m_retry.Settings().hostIntervalMs;
         UpdateReady(host);
         Start(job);
     }
@@ -165,8 +201,11 @@ void CProbePool::Start(PoolJob &job)
     CProbeSlot &slot = *m_freeSlots.back();
     m_freeSlots.pop_back();
     ++m_nRunning;
-    ++job.attempt;
-    job.display.clear();
+    // A job tried again adds to what its earlier tries showed.
+    if (job.retries == 0) {
+        ++job.attempt;
+        job.display.clear();
+    }
     job.started.start();
     // The time-out bounds lookup, connect and reply together, from this start.
     m_timers.SetTimer(slot.TimerId(), m_nTimeoutMs);
@@ -175,7 +214,7 @@ void CProbePool::Start(PoolJob &job)
         return;
     ProbeOutcome outcome;
     outcome.failureCode = static_cast<std::uint32_t>(result);
-    if (!PutBack(job))
+    if (!PutBack(job) && !RetryLater(job, outcome))
         Finish(job, outcome);
 }
 
@@ -194,6 +233,72 @@ void CProbePool::Finish(PoolJob &job, const ProbeOutcome &outcome)
     ForgetHostIfIdle(host);
     // A probe ended, so a descriptor may be free again.
     m_bShortOfResources = false;
+}
+
+bool CProbePool::RetryLater(PoolJob &job, const ProbeOutcome &outcome)
+{
+    if (!Polite() || job.slot == nullptr)
+        return false;
+    const std::optional<std::int64_t> wait =
+        m_retry.WaitBeforeRetry(outcome, job.retries + 1, QDateTime::currentDateTimeUtc());
+    if (!wait)
+        return false;
+    ++job.retries;
+    CProbeSlot &slot = *job.slot;
+    slot.End();
+    FreeSlot(slot);
+    PoolHost &host = *job.host;
+    --host.running;
+    ++host.sleeping;
+    UpdateReady(host);
+    job.wakeAt = Now() + *wait;
+    m_sleeping.emplace(job.wakeAt, &job);
+    ArmWake();
+    // The place it held is free, so a descriptor may be too.
+    m_bShortOfResources = false;
+    return true;
+}
+
+void CProbePool::Wake()
+{
+    const std::int64_t now = Now();
+    while (!m_sleeping.empty() && m_sleeping.begin()->first <= now) {
+        PoolJob &job = *m_sleeping.begin()->second;
+        m_sleeping.erase(m_sleeping.begin());
+        job.wakeAt = -1;
+        PoolHost &host = *job.host;
+        --host.sleeping;
+        // Back in link order among the host's waiting ones.
+        const auto later =
+            std::find_if(host.waiting.begin(), host.waiting.end(),
+                         [&job](const PoolJob *other) { return other->seq > job.seq; });
+        host.waiting.insert(later, &job);
+        UpdateReady(host);
+    }
+    while (!m_paced.empty() && m_paced.begin()->first <= now)
+        UpdateReady(*m_paced.begin()->second);
+    ArmWake();
+    StartMore();
+    // A try that failed at once may have ended the head.
+    NotifyIfHeadDone();
+}
+
+void CProbePool::ArmWake()
+{
+    std::int64_t due = -1;
+    if (!m_sleeping.empty())
+        due = m_sleeping.begin()->first;
+    if (!m_paced.empty() && (due < 0 || m_paced.begin()->first < due))
+        due = m_paced.begin()->first;
+    if (due == m_nWakeAt)
+        return;
+    m_nWakeAt = due;
+    if (due < 0) {
+        m_timers.KillTimer(m_timerIds.wake);
+        return;
+    }
+    const std::int64_t wait = std::clamp<std::int64_t>(due - Now(), 1, INT_MAX);
+    m_timers.SetTimer(m_timerIds.wake, static_cast<int>(wait));
 }
 
 bool CProbePool::PutBack(PoolJob &job)
@@ -229,22 +334,44 @@ PoolHost &CProbePool::HostOf(const QByteArray &link, int protocol)
     if (!host) {
         host = std::make_unique<PoolHost>();
         host->key = key;
+        const auto started = m_hostNotBefore.find(key);
+        if (started != m_hostNotBefore.end()) {
+            host->notBefore = started->second;
+            m_hostNotBefore.erase(started);
+        }
     }
     return *host;
 }
 
 void CProbePool::ForgetHostIfIdle(PoolHost *host)
 {
-    if (host != nullptr && host->running == 0 && host->waiting.empty()) {
+    if (host != nullptr && host->running == 0 && host->waiting.empty() && host->sleeping == 0) {
         UpdateReady(*host);
         const QByteArray key = host->key;
+        if (host->notBefore > Now()) {
+            // Its interval holds for the next link to it too.
+            if (m_hostNotBefore.size() >= 1024)
+                std::erase_if(m_hostNotBefore,
+                              [now = Now()](const auto &entry) { return entry.second <= now; });
+            m_hostNotBefore[key] = host->notBefore;
+        }
         m_hosts.erase(key);
     }
 }
 
 void CProbePool::UpdateReady(PoolHost &host)
 {
-    const bool ready = !host.waiting.empty() && host.running < m_nPerHost;
+    const bool wants = !host.waiting.empty() && host.running < m_nPerHost;
+    const std::int64_t pacedUntil = wants && host.notBefore > Now() ? host.notBefore : 0;
+    if (pacedUntil != host.pacedUntil) {
+        if (host.pacedUntil != 0)
+            m_paced.erase({host.pacedUntil, &host});
+        if (pacedUntil != 0)
+            m_paced.insert({pacedUntil, &host});
+        host.pacedUntil = pacedUntil;
+        ArmWake();
+    }
+    const bool ready = wants && pacedUntil == 0;
     const std::uint64_t as = ready ? host.waiting.front()->seq : 0;
     if (as == host.readyAs)
         return;

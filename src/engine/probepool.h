@@ -9,9 +9,11 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 
 #include "engine/httpprobe.h"
 #include "engine/pooljob.h"
+#include "engine/retrypolicy.h"
 
 class AsyncResolver;
 class CProbeSlot;
@@ -24,6 +26,12 @@ struct PoolHost
     QByteArray key;
     std::deque<PoolJob *> waiting;
     int running = 0;
+    // Jobs that wait for a try again.
+    int sleeping = 0;
+    // No request to the host starts before this time on the pool's clock; the
+    // time the host waits for among the paced ones, 0 when it is not among them.
+    std::int64_t notBefore = 0;
+    std::int64_t pacedUntil = 0;
     // The number under which the host stands among those ready to start, 0
     // when it is not among them.
     std::uint64_t readyAs = 0;
@@ -41,10 +49,12 @@ public:
 
 // The timers of the pool's places: the first place's, and the first of the
 // others', which follow it one per place.
+// And the pool's wake-up: a job's try again, or a host's next start, is due.
 struct PoolTimers
 {
     int first = 0;
     int more = 0;
+    int wake = 0;
 };
 
 // Probes links ahead of the driver, many at once, within a total limit and a
@@ -52,6 +62,8 @@ struct PoolTimers
 // the driver has taken them; among the waiting ones the oldest whose host has
 // room starts first. Each probe's time-out counts from its own start. Outcomes
 // and what each probe showed wait in the job until the driver takes them.
+// In today's web mode an outcome that may pass is tried again after a wait
+// that holds no place, and the starts towards one host keep a least interval.
 class CProbePool
 {
 public:
@@ -67,6 +79,8 @@ public:
     void SetLimits(int total, int perHost);
     // The time-out, in milliseconds, of the probes that start from now on.
     void SetTimeout(int milliseconds) { m_nTimeoutMs = milliseconds; }
+    // Tries again, their waits and the interval between a host's starts.
+    void SetPolite(const PoliteSettings &settings);
 
     // Queues the probe of link and starts what the limits allow.
     void Add(const QByteArray &link, int protocol);
@@ -106,6 +120,15 @@ private:
     void ForgetHostIfIdle(PoolHost *host);
     // The host may start its next job: it waits for a place among the others.
     void UpdateReady(PoolHost &host);
+    // In today's web mode an outcome that may pass sends the job to wait for
+    // its next try; false when the outcome stands.
+    bool RetryLater(PoolJob &job, const ProbeOutcome &outcome);
+    // Jobs whose try again is due go back among their host's waiting ones,
+    // paced hosts whose time has come may start again.
+    void Wake();
+    void ArmWake();
+    bool Polite() const;
+    std::int64_t Now() const { return m_clock.elapsed(); }
     void NotifyIfHeadDone();
     int TimerOfPlace(std::size_t place) const;
     // The place whose timer id is, or -1.
@@ -119,12 +142,23 @@ private:
     int m_nTotal = 1;
     int m_nPerHost = 1;
     int m_nTimeoutMs = 15000;
+    RetryPolicy m_retry;
+    QElapsedTimer m_clock;
 
     std::deque<PoolJob> m_jobs;
     std::uint64_t m_nNextSeq = 1;
     std::map<QByteArray, std::unique_ptr<PoolHost>> m_hosts;
     // Hosts with a job waiting and room for it, by that job's number.
     std::set<std::pair<std::uint64_t, PoolHost *>> m_ready;
+    // Jobs waiting for a try again, and hosts waiting for their interval, by
+    // when they are due.
+    std::multimap<std::int64_t, PoolJob *> m_sleeping;
+    std::set<std::pair<std::int64_t, PoolHost *>> m_paced;
+    // When the next start is allowed towards hosts that were forgotten soon
+    // after a start.
+    std::map<QByteArray, std::int64_t> m_hostNotBefore;
+    // When the wake-up timer is due, -1 when it is not armed.
+    std::int64_t m_nWakeAt = -1;
     std::vector<std::unique_ptr<CProbeSlot>> m_slots;
     std::vector<CProbeSlot *> m_freeSlots;
     int m_nRunning = 0;

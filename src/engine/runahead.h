@@ -29,6 +29,7 @@ public:
 
     void SetLimits(int total, int perHost);
     void SetTimeout(int milliseconds) { m_pool.SetTimeout(milliseconds); }
+    void SetPolite(const PoliteSettings &settings) { m_pool.SetPolite(settings); }
 
     // A run begins with nothing handed on yet. protocol: that of the link
     // before the first one to come (a link of neither scheme keeps it). rule:

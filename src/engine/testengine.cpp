@@ -8,6 +8,7 @@
 #include "discovery/linkextractor.h"
 #include "engine/engineui.h"
 #include "engine/joblimits.h"
+#include "engine/retrypolicy.h"
 #include "engine/runahead.h"
 #include "engine/timerservice.h"
 #include "engine/urlparts.h"
@@ -39,8 +40,9 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
                          EngineOptions options)
     : m_ui(ui), m_timers(timers), m_options(WithProbeMode(std::move(options))), m_categories(ui),
       m_resolver(std::make_unique<AsyncResolver>(m_options.resolver)),
-      m_pRunAhead(std::make_unique<CRunAhead>(*this, m_timers, *m_resolver, m_options.ports,
-                                              PoolTimers{TIMER_TIMEOUT, TIMER_FIRST_PROBE})),
+      m_pRunAhead(std::make_unique<CRunAhead>(
+          *this, m_timers, *m_resolver, m_options.ports,
+          PoolTimers{TIMER_TIMEOUT, TIMER_FIRST_PROBE, TIMER_POOL_WAKE})),
       m_reportWriter([this](const QByteArray &text) { AppendText(text); })
 {
     m_pRunAhead->SetGivenLinks(&m_givenLinks);
@@ -53,6 +55,16 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
             settings.ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost));
     SetTodaysWeb(settings.ReadInt("Settings", "TodaysWeb", 0) != 0);
     SetSiteRoot(settings.ReadString("Settings", "SiteRoot", ""));
+    PoliteSettings polite;
+    polite.retries =
+        std::clamp(settings.ReadInt("Settings", "Retries", kDefaultRetries), 0, kMaxRetries);
+    polite.waitMaxMs =
+        std::clamp(settings.ReadInt("Settings", "RetryWaitMax", kDefaultRetryWaitMaxSec), 0,
+                   kMaxRetryWaitSec) *
+        1000;
+    polite.hostIntervalMs =
+        std::clamp(settings.ReadInt("Settings", "HostInterval", 0), 0, kMaxHostIntervalMs);
+    SetPolite(polite);
 }
 
 template <typename Call> void CTestEngine::Tell(const Call &call)
@@ -88,6 +100,12 @@ void CTestEngine::SetJobs(int total, int perHost)
     // A probe started under the new limits may have ended at once.
     if (m_bRunning)
         PostTake();
+}
+
+void CTestEngine::SetPolite(const PoliteSettings &settings)
+{
+    m_polite = settings;
+    m_pRunAhead->SetPolite(settings);
 }
 
 int CTestEngine::PendingLookups() const
@@ -280,8 +298,10 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol)
         link.category = ResultCategory::FtpAnswered;
     } else {
         // A reply whose first line holds no number is in no category either.
-        link.category = CategoryOfReply(outcome.replyCode.value_or(kNoStatusCode),
-                                        m_runRule == LinkRule::TodaysWeb);
+        const bool todaysWeb = m_runRule == LinkRule::TodaysWeb;
+        link.category = todaysWeb && IsBlockedBySite(outcome)
+                            ? ResultCategory::BlockedBySite
+                            : CategoryOfReply(outcome.replyCode.value_or(kNoStatusCode), todaysWeb);
         if (outcome.replyCode)
             link.code = static_cast<int>(*outcome.replyCode);
     }

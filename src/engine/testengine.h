@@ -55,8 +55,10 @@ class CTestEngine final : public PoolListener
 {
 public:
     // Reads the report filter, the time-out, the desktop program's limits
-    // of probes at once ("Jobs", "JobsPerHost"), the mode ("TodaysWeb") and
-    // the site root ("SiteRoot") from the settings.
+    // of probes at once ("Jobs", "JobsPerHost"), the mode ("TodaysWeb"), the
+    // site root ("SiteRoot") and today's web mode's tries again ("Retries",
+    // "RetryWaitMax" in seconds, "HostInterval" in milliseconds) from the
+    // settings.
     CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                 EngineOptions options = {});
     ~CTestEngine() override;
@@ -97,6 +99,11 @@ public:
     // link at a time, each probed at its own step.
     void SetJobs(int total, int perHost);
     int Jobs() const { return m_nJobs; }
+    // Today's web mode's patience and politeness, for the probes that end
+    // or start from now on: tries again, the longest wait before one, and
+    // the least interval between the starts towards one host.
+    void SetPolite(const PoliteSettings &settings);
+    const PoliteSettings &Polite() const { return m_polite; }
     // Today's web mode on or off: from the next run for the links selected,
     // from the next probe for how they are probed.
     void SetTodaysWeb(bool on) { m_options.ports.mode->bTodaysWeb = on; }
@@ -214,6 +221,7 @@ private:
     bool m_bRunning = false;
     int m_nTimeoutSec = 15;
     int m_nTimeoutMs = 15000;
+    PoliteSettings m_polite;
     bool m_bRunEnded = false;
     bool m_bAwaitingReply = false;
     bool m_bHasText = false;

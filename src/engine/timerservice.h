@@ -20,6 +20,9 @@ inline constexpr int TIMER_TIMEOUT = 105;
 // A run with many probes at once takes the outcomes that are ready in bounded
 // batches; this tick takes the next batch.
 inline constexpr int TIMER_TAKE = 107;
+// The probe pool's wake-up: a link waiting to be tried again, or a host
+// waiting for its interval between requests, is due.
+inline constexpr int TIMER_POOL_WAKE = 109;
 // The time-outs of the probes in the pool's other places: one per place, from
 // this id on.
 inline constexpr int TIMER_FIRST_PROBE = 1000;

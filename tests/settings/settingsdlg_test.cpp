@@ -367,6 +367,48 @@ TEST_F(SettingsDialogTest, SiteRootIsAFieldOfItsOwn)
     }
 }
 
+// The three fields of today's web mode's patience open with the current
+// values, each found by its name, and OK stores what was typed.
+TEST_F(SettingsDialogTest, TriesAgainLongestWaitAndPausePerHostAreStoredOnOk)
+{
+    ViewSettings current{RGBRef(255, 255, 255), 15, kHawk, 1};
+    current.polite = {3, 30000, 250, 1000};
+    const struct
+    {
+        const char *name;
+        int opens;
+        int highest;
+        const char *typed;
+        const char *stored;
+    } fields[] = {
+        {"Tries Again for Busy Hosts:", 3, 10, "5", "Retries"},
+        {"Longest Wait (seconds):", 30, 3600, "10", "RetryWaitMax"},
+        {"Pause per Host (ms):", 250, 600000, "500", "HostInterval"},
+    };
+    const auto chosen = RunSettings(*m_settings, current, [&](CSettingsDlg &dlg) {
+        for (const auto &field : fields) {
+            SCOPED_TRACE(field.name);
+            QSpinBox *spin = nullptr;
+            for (QSpinBox *box : dlg.findChildren<QSpinBox *>()) {
+                if (box->accessibleName() == QString::fromLatin1(field.name))
+                    spin = box;
+            }
+            ASSERT_NE(spin, nullptr);
+            EXPECT_EQ(spin->value(), field.opens);
+            EXPECT_EQ(spin->maximum(), field.highest);
+            spin->selectAll();
+            QTest::keyClicks(spin, QString::fromLatin1(field.typed));
+        }
+        Button(dlg, QStringLiteral("OK"))->click();
+    });
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->polite.retries, 5);
+    EXPECT_EQ(chosen->polite.waitMaxMs, 10000);
+    EXPECT_EQ(chosen->polite.hostIntervalMs, 500);
+    for (const auto &field : fields)
+        EXPECT_EQ(Stored(field.stored), field.typed) << field.stored;
+}
+
 TEST_F(SettingsDialogTest, LinksTestedAtOnceIsAFieldFrom1To100BesideTheTimeOut)
 {
     const struct

@@ -75,6 +75,12 @@ void LoopbackServer::setReply(const QByteArray &path, const LoopbackReply &reply
     m_pathReplies[path] = reply;
 }
 
+void LoopbackServer::setReplies(const QByteArray &path, const QList<LoopbackReply> &replies)
+{
+    const std::lock_guard lock(m_mutex);
+    m_pathTurns[path].assign(replies.begin(), replies.end());
+}
+
 void LoopbackServer::shareGauge(std::shared_ptr<LoopbackGauge> gauge)
 {
     const std::lock_guard lock(m_mutex);
@@ -152,10 +158,18 @@ void LoopbackServer::serve(LoopbackFd connection, std::size_t index)
     m_changed.notify_all();
 }
 
-LoopbackReply LoopbackServer::replyFor(const QByteArray &request) const
+LoopbackReply LoopbackServer::replyFor(const QByteArray &request)
 {
     const QByteArray path = RequestPath(request);
     const std::lock_guard lock(m_mutex);
+    const auto turns = m_pathTurns.find(path);
+    if (turns != m_pathTurns.end() && !turns->second.empty()) {
+        std::deque<LoopbackReply> &queue = turns->second;
+        const LoopbackReply reply = queue.front();
+        if (queue.size() > 1)
+            queue.pop_front();
+        return reply;
+    }
     const auto found = m_pathReplies.find(path);
     return found != m_pathReplies.end() ? found->second : m_reply;
 }

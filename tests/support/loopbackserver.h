@@ -75,6 +75,9 @@ public:
 
     void setReply(const LoopbackReply &reply);
     void setReply(const QByteArray &path, const LoopbackReply &reply);
+    // The requests for path are answered with these in turn, the last one
+    // for every request after them.
+    void setReplies(const QByteArray &path, const QList<LoopbackReply> &replies);
 
     int connectionCount() const;
     // The most requests that waited for a delayed answer at once.
@@ -111,7 +114,7 @@ private:
 
     void serve(LoopbackFd connection, std::size_t index);
     void answer(int fd, std::size_t index, const LoopbackReply &reply);
-    LoopbackReply replyFor(const QByteArray &request) const;
+    LoopbackReply replyFor(const QByteArray &request);
     // Reads and records until the blank line (when untilBlankLine), the
     // client's close or stop.
     ReadEnd readRecorded(int fd, std::size_t index, bool untilBlankLine);
@@ -135,6 +138,7 @@ private:
     mutable std::condition_variable m_changed;
     LoopbackReply m_reply;
     std::map<QByteArray, LoopbackReply> m_pathReplies;
+    std::map<QByteArray, std::deque<LoopbackReply>> m_pathTurns;
     LoopbackGauge m_gauge;
     std::shared_ptr<LoopbackGauge> m_sharedGauge;
     std::deque<Record> m_records;

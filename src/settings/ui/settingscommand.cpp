@@ -17,11 +17,13 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     dialog->SetJobs(current.jobs);
     dialog->SetTodaysWeb(current.todaysWeb);
     dialog->SetSiteRoot(current.siteRoot);
+    dialog->SetPolite(current.polite);
     const int result = dialog->exec();
     if (!dialog)
         return std::nullopt;
     const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(),   dialog->Filter(),
-                              dialog->Jobs(),      dialog->TodaysWeb(), dialog->SiteRoot()};
+                              dialog->Jobs(),      dialog->TodaysWeb(), dialog->SiteRoot(),
+                              dialog->Polite()};
     delete dialog;
     if (result != QDialog::Accepted)
         return std::nullopt;
@@ -42,5 +44,8 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
                                                        kWebFilterDefault));
     settings.WriteInt("Settings", "TodaysWeb", chosen.todaysWeb ? 1 : 0);
     settings.WriteString("Settings", "SiteRoot", chosen.siteRoot);
+    settings.WriteInt("Settings", "Retries", chosen.polite.retries);
+    settings.WriteInt("Settings", "RetryWaitMax", chosen.polite.waitMaxMs / 1000);
+    settings.WriteInt("Settings", "HostInterval", chosen.polite.hostIntervalMs);
     return chosen;
 }

@@ -7,6 +7,7 @@
 
 #include "controls/colorref.h"
 #include "engine/resultcategories.h"
+#include "engine/retrypolicy.h"
 
 class CRegSettings;
 class QWidget;
@@ -23,12 +24,15 @@ struct ViewSettings
     bool todaysWeb = false;
     // Where links that begin with "/" lead; empty: the directory a run starts from.
     QByteArray siteRoot = {};
+    // Today's web mode's patience with busy hosts.
+    PoliteSettings polite = {};
 };
 
 // The Settings command: runs the dialog over the current values; on OK writes
 // "Settings" "BackColor", "Timeout", "Filter" in that order, then "Jobs",
-// "TlsFilter", "WebFilter", "TodaysWeb" and "SiteRoot" (every time, changed
-// or not) and returns the
+// "TlsFilter", "WebFilter", "TodaysWeb", "SiteRoot", "Retries",
+// "RetryWaitMax" (seconds) and "HostInterval" (milliseconds) (every time,
+// changed or not) and returns the
 // new values, which the caller
 // applies; on Cancel returns nothing and nothing is written or changed.
 std::optional<ViewSettings>

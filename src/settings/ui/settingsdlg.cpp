@@ -53,7 +53,8 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     : QDialog(parent), m_btnColor(new CColorPickerButton(this)),
       m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this)),
       m_spinJobs(new QSpinBox(this)), m_chkTodaysWeb(new QCheckBox(this)),
-      m_editSiteRoot(new QLineEdit(this))
+      m_editSiteRoot(new QLineEdit(this)), m_spinRetries(new QSpinBox(this)),
+      m_spinRetryWait(new QSpinBox(this)), m_spinHostInterval(new QSpinBox(this))
 {
     setWindowTitle(QStringLiteral("Settings"));
     // Modal to the main window only, so that the help window stays usable
@@ -124,6 +125,25 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     siteRootRow->addWidget(siteRootLabel);
     siteRootRow->addWidget(m_editSiteRoot, 1);
 
+    // Today's web mode with busy hosts: links that may pass later are tried
+    // again, and requests to one host keep a pause between them. One field a
+    // line under the time-out, so that the dialog keeps its width.
+    auto *politeRows = new QGridLayout;
+    const auto addPoliteField = [this, politeRows](QSpinBox *spin, const QString &text,
+                                                   int highest) {
+        auto *label = new QLabel(text, this);
+        label->setBuddy(spin);
+        spin->setAccessibleName(text);
+        spin->setRange(0, highest);
+        const int row = politeRows->rowCount();
+        politeRows->addWidget(label, row, 0);
+        politeRows->addWidget(spin, row, 1);
+    };
+    addPoliteField(m_spinRetries, QStringLiteral("Tries Again for Busy Hosts:"), kMaxRetries);
+    addPoliteField(m_spinRetryWait, QStringLiteral("Longest Wait (seconds):"), kMaxRetryWaitSec);
+    addPoliteField(m_spinHostInterval, QStringLiteral("Pause per Host (ms):"), kMaxHostIntervalMs);
+    politeRows->setColumnStretch(2, 1);
+
     const QString colorText = QStringLiteral("BackGround Color");
     m_btnColor->setAccessibleName(colorText);
     m_btnColor->setFixedSize(units.X(50), qMax(units.Y(14), m_btnColor->sizeHint().height()));
@@ -151,7 +171,8 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     grid->addLayout(timeoutRow, 2, 0);
     grid->addLayout(jobsRow, 2, 1);
     grid->addLayout(siteRootRow, 3, 0, 1, 2);
-    grid->addLayout(bottomRow, 4, 0, 1, 2);
+    grid->addLayout(politeRows, 4, 0);
+    grid->addLayout(bottomRow, 5, 0, 1, 2);
 
     setTabOrder(m_lstFilter, hawk);
     setTabOrder(hawk, oneEye);
@@ -159,7 +180,10 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     setTabOrder(m_chkTodaysWeb, m_editTimeout);
     setTabOrder(m_editTimeout, m_spinJobs);
     setTabOrder(m_spinJobs, m_editSiteRoot);
-    setTabOrder(m_editSiteRoot, m_btnColor);
+    setTabOrder(m_editSiteRoot, m_spinRetries);
+    setTabOrder(m_spinRetries, m_spinRetryWait);
+    setTabOrder(m_spinRetryWait, m_spinHostInterval);
+    setTabOrder(m_spinHostInterval, m_btnColor);
     setTabOrder(m_btnColor, ok);
     setTabOrder(ok, cancel);
     setTabOrder(cancel, help);
@@ -173,6 +197,23 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
 
     SetValues(m_btnColor->Color(), m_nTimeout, kFilterSafeDefault);
     SetJobs(1);
+    SetPolite(PoliteSettings{});
+}
+
+void CSettingsDlg::SetPolite(const PoliteSettings &polite)
+{
+    m_spinRetries->setValue(polite.retries);
+    m_spinRetryWait->setValue(polite.waitMaxMs / 1000);
+    m_spinHostInterval->setValue(polite.hostIntervalMs);
+}
+
+PoliteSettings CSettingsDlg::Polite() const
+{
+    PoliteSettings polite;
+    polite.retries = m_spinRetries->value();
+    polite.waitMaxMs = m_spinRetryWait->value() * 1000;
+    polite.hostIntervalMs = m_spinHostInterval->value();
+    return polite;
 }
 
 void CSettingsDlg::SetJobs(int jobs)

@@ -7,6 +7,7 @@
 
 #include "controls/colorref.h"
 #include "engine/resultcategories.h"
+#include "engine/retrypolicy.h"
 
 class CColorPickerButton;
 class CFilterListBox;
@@ -16,7 +17,8 @@ class QSpinBox;
 
 // The "Settings" dialog: which result categories the report shows (or one of
 // two presets), how long to wait for a slow host, how many links are tested at
-// once, and the background colour of the results window. It edits its own
+// once, how patient today's web mode is with busy hosts, and the background
+// colour of the results window. It edits its own
 // copies of the values; its owner takes them after OK, so Cancel leaves
 // everything as it was.
 class CSettingsDlg final : public QDialog
@@ -44,6 +46,10 @@ public:
     bool TodaysWeb() const;
     void SetSiteRoot(const QByteArray &directory);
     QByteArray SiteRoot() const;
+    // Today's web mode's tries again, the longest wait before one and the
+    // pause between requests to one host.
+    void SetPolite(const PoliteSettings &polite);
+    PoliteSettings Polite() const;
 
     // Ends the dialog only with a valid time-out.
     void accept() override;
@@ -62,6 +68,9 @@ private:
     QSpinBox *m_spinJobs = nullptr;
     QCheckBox *m_chkTodaysWeb = nullptr;
     QLineEdit *m_editSiteRoot = nullptr;
+    QSpinBox *m_spinRetries = nullptr;
+    QSpinBox *m_spinRetryWait = nullptr;
+    QSpinBox *m_spinHostInterval = nullptr;
     int m_nTimeout = 10;
     QByteArray m_strFilter;
 };
