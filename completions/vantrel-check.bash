@@ -34,7 +34,7 @@ _vantrel_check()
         return
         ;;
     --filter | --timeout | --jobs | --per-host | --poll-ms | --http-port | --ftp-port | \
-        --name-server)
+        --name-server | --proxy)
         # A value of the user's own: nothing to offer.
         return
         ;;
@@ -43,7 +43,7 @@ _vantrel_check()
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--modern --classic --root --all-files --recurse --filter --hawk
             --one-eye --timeout --jobs --per-host --poll-ms --format --report --beep --http-port --ftp-port
-            --name-server --list-links --retest --export --output --force --repair --dry-run
+            --name-server --proxy --list-links --retest --export --output --force --repair --dry-run
             --yes --help --version' -- "$cur")
         return
     fi

@@ -53,6 +53,7 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
             settings.ReadInt("Settings", "JobsPerHost", kDefaultJobsPerHost));
     SetTodaysWeb(settings.ReadInt("Settings", "TodaysWeb", 0) != 0);
     SetSiteRoot(settings.ReadString("Settings", "SiteRoot", ""));
+    SetProxy(settings.ReadString("Settings", "Proxy", ""));
 }
 
 template <typename Call> void CTestEngine::Tell(const Call &call)

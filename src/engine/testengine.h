@@ -53,8 +53,8 @@ class CTestEngine final : public PoolListener
 {
 public:
     // Reads the report filter, the time-out, the desktop program's limits
-    // of probes at once ("Jobs", "JobsPerHost"), the mode ("TodaysWeb") and
-    // the site root ("SiteRoot") from the settings.
+    // of probes at once ("Jobs", "JobsPerHost"), the mode ("TodaysWeb"), the
+    // site root ("SiteRoot") and the proxy ("Proxy") from the settings.
     CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                 EngineOptions options = {});
     ~CTestEngine() override;
@@ -103,6 +103,10 @@ public:
     // resolve against, from the next run; empty: the directory the run
     // starts from.
     void SetSiteRoot(const QByteArray &directory) { m_siteRoot = directory; }
+    // The proxy URL of today's web probes, from the next probe; empty: the
+    // environment's (http_proxy, https_proxy, no_proxy).
+    void SetProxy(const QByteArray &url) { m_options.ports.mode->proxy = url.trimmed(); }
+    const QByteArray &Proxy() const { return m_options.ports.mode->proxy; }
     const QByteArray &SiteRoot() const { return m_siteRoot; }
     // Anchors of the current or last run whose https link went untested
     // because the run was in the classic mode.

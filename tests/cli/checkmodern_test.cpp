@@ -76,10 +76,10 @@ TEST_F(CheckModernTest, ModernTestsHttpsLinksAndTheClassicModeSaysItLeftThemOut)
     EXPECT_EQ(
         web.requests(),
         (QList<QByteArray>{"GET /gone HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n",
-                           "GET /gone HTTP/1.0\r\nHost: 127.0.0.1:" + web.portText() + agent}));
+                           "GET /gone HTTP/1.1\r\nHost: 127.0.0.1:" + web.portText() + agent}));
     ASSERT_EQ(good.connections().size(), 1);
     EXPECT_EQ(good.connections()[0].received,
-              "GET /ok HTTP/1.0\r\nHost: localhost:" + QByteArray::number(good.port()) + agent);
+              "GET /ok HTTP/1.1\r\nHost: localhost:" + QByteArray::number(good.port()) + agent);
 
     // 25 characters choose the https failures too.
     const CheckResult quiet = RunCheck({"--modern", "--filter", "0000000000000000000001101", page});

@@ -23,11 +23,13 @@ struct ViewSettings
     bool todaysWeb = false;
     // Where links that begin with "/" lead; empty: the directory a run starts from.
     QByteArray siteRoot = {};
+    // The proxy of today's web mode; empty: the environment's.
+    QByteArray proxy = {};
 };
 
 // The Settings command: runs the dialog over the current values; on OK writes
 // "Settings" "BackColor", "Timeout", "Filter" in that order, then "Jobs",
-// "TlsFilter", "WebFilter", "TodaysWeb" and "SiteRoot" (every time, changed
+// "TlsFilter", "WebFilter", "TodaysWeb", "SiteRoot" and "Proxy" (every time, changed
 // or not) and returns the
 // new values, which the caller
 // applies; on Cancel returns nothing and nothing is written or changed.

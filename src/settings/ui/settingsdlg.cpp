@@ -53,7 +53,7 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     : QDialog(parent), m_btnColor(new CColorPickerButton(this)),
       m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this)),
       m_spinJobs(new QSpinBox(this)), m_chkTodaysWeb(new QCheckBox(this)),
-      m_editSiteRoot(new QLineEdit(this))
+      m_editSiteRoot(new QLineEdit(this)), m_editProxy(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Settings"));
     // Modal to the main window only, so that the help window stays usable
@@ -124,6 +124,18 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     siteRootRow->addWidget(siteRootLabel);
     siteRootRow->addWidget(m_editSiteRoot, 1);
 
+    // Today's web mode reaches the web through this proxy; empty, through the
+    // one the environment names (http_proxy, https_proxy), if any.
+    const QString proxyText = QStringLiteral("Proxy:");
+    auto *proxyLabel = new QLabel(proxyText, this);
+    proxyLabel->setBuddy(m_editProxy);
+    m_editProxy->setAccessibleName(proxyText);
+    m_editProxy->setPlaceholderText(
+        QStringLiteral("http_proxy and https_proxy of the environment"));
+    auto *proxyRow = new QHBoxLayout;
+    proxyRow->addWidget(proxyLabel);
+    proxyRow->addWidget(m_editProxy, 1);
+
     const QString colorText = QStringLiteral("BackGround Color");
     m_btnColor->setAccessibleName(colorText);
     m_btnColor->setFixedSize(units.X(50), qMax(units.Y(14), m_btnColor->sizeHint().height()));
@@ -151,7 +163,8 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     grid->addLayout(timeoutRow, 2, 0);
     grid->addLayout(jobsRow, 2, 1);
     grid->addLayout(siteRootRow, 3, 0, 1, 2);
-    grid->addLayout(bottomRow, 4, 0, 1, 2);
+    grid->addLayout(proxyRow, 4, 0, 1, 2);
+    grid->addLayout(bottomRow, 5, 0, 1, 2);
 
     setTabOrder(m_lstFilter, hawk);
     setTabOrder(hawk, oneEye);
@@ -159,7 +172,8 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     setTabOrder(m_chkTodaysWeb, m_editTimeout);
     setTabOrder(m_editTimeout, m_spinJobs);
     setTabOrder(m_spinJobs, m_editSiteRoot);
-    setTabOrder(m_editSiteRoot, m_btnColor);
+    setTabOrder(m_editSiteRoot, m_editProxy);
+    setTabOrder(m_editProxy, m_btnColor);
     setTabOrder(m_btnColor, ok);
     setTabOrder(ok, cancel);
     setTabOrder(cancel, help);
@@ -203,6 +217,16 @@ void CSettingsDlg::SetSiteRoot(const QByteArray &directory)
 QByteArray CSettingsDlg::SiteRoot() const
 {
     return QFile::encodeName(m_editSiteRoot->text().trimmed());
+}
+
+void CSettingsDlg::SetProxy(const QByteArray &url)
+{
+    m_editProxy->setText(QString::fromUtf8(url));
+}
+
+QByteArray CSettingsDlg::Proxy() const
+{
+    return m_editProxy->text().trimmed().toUtf8();
 }
 
 void CSettingsDlg::SetValues(ColorRef backColor, int timeoutSec, const QByteArray &filter)

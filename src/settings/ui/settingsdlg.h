@@ -44,6 +44,8 @@ public:
     bool TodaysWeb() const;
     void SetSiteRoot(const QByteArray &directory);
     QByteArray SiteRoot() const;
+    void SetProxy(const QByteArray &url);
+    QByteArray Proxy() const;
 
     // Ends the dialog only with a valid time-out.
     void accept() override;
@@ -62,6 +64,7 @@ private:
     QSpinBox *m_spinJobs = nullptr;
     QCheckBox *m_chkTodaysWeb = nullptr;
     QLineEdit *m_editSiteRoot = nullptr;
+    QLineEdit *m_editProxy = nullptr;
     int m_nTimeout = 10;
     QByteArray m_strFilter;
 };
