@@ -43,7 +43,7 @@ _vantrel_check()
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--modern --classic --root --all-files --recurse --filter --hawk
             --one-eye --timeout --jobs --per-host --poll-ms --format --report --beep --http-port --ftp-port
-            --name-server --proxy --list-links --retest --export --output --force --repair --dry-run
+            --name-server --proxy --check-remote-fragments --list-links --retest --export --output --force --repair --dry-run
             --yes --help --version' -- "$cur")
         return
     fi

@@ -86,10 +86,10 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
             .arg(kClassicCategoryCount + kTlsCategoryCount);
     if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
                   !options.nameServer.isEmpty() || options.jobs || options.perHost ||
-                  options.beep || formatGiven || options.proxy))
+                  options.beep || formatGiven || options.proxy || options.remoteFragments))
         return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --jobs, --per-host, "
-                              "--name-server, --proxy, --report, --format and --beep go with a "
-                              "test run or --retest");
+                              "--name-server, --proxy, --check-remote-fragments, --report, "
+                              "--format and --beep go with a test run or --retest");
     if (!runs && options.command != Command::ListLinks &&
         (options.todaysWeb || !options.siteRoot.isEmpty()))
         return QStringLiteral("--modern, --classic and --root go with a test run, --retest or "
@@ -172,6 +172,8 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             if (!directory)
                 return fail(missing);
             options.siteRoot = *directory;
+        } else if (argument == "--check-remote-fragments") {
+            options.remoteFragments = true;
         } else if (argument == "--proxy") {
             options.proxy = value();
             if (!options.proxy)

@@ -131,7 +131,8 @@ int CHttpProbe::SendRequest(const QByteArray &link)
     if (m_bWeb) {
         if (!m_pWeb)
             m_pWeb = std::make_unique<CWebProbe>(m_ui, m_listener, m_resolver, *m_ports.mode);
-        return m_pWeb->Start(m_modernUrl, port);
+        const qsizetype hash = link.indexOf('#');
+        return m_pWeb->Start(m_modernUrl, port, hash < 0 ? QByteArray() : link.mid(hash + 1));
     }
     OpenConnection();
     ClearReply();

@@ -35,6 +35,9 @@ struct ProbeMode
     // The proxy of today's web probes, as a URL; empty: the environment's
     // (http_proxy, https_proxy, no_proxy).
     QByteArray proxy;
+    // A remote link's fragment is checked against the ids and a names of
+    // its page, which is then read whole (up to 8 MiB).
+    bool bRemoteFragments = false;
 
     // Made at the first probe of today's web.
     WebProbeShared &Web()

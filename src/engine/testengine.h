@@ -107,6 +107,9 @@ public:
     // environment's (http_proxy, https_proxy, no_proxy).
     void SetProxy(const QByteArray &url) { m_options.ports.mode->proxy = url.trimmed(); }
     const QByteArray &Proxy() const { return m_options.ports.mode->proxy; }
+    // Today's web mode checks the fragments of remote links against their
+    // pages, from the next probe.
+    void SetCheckRemoteFragments(bool on) { m_options.ports.mode->bRemoteFragments = on; }
     const QByteArray &SiteRoot() const { return m_siteRoot; }
     // Anchors of the current or last run whose https link went untested
     // because the run was in the classic mode.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <openssl/x509_vfy.h>
 
+#include "discovery/pagelinks.h"
 #include "engine/httpprobe.h"
 #include "engine/probedisplay.h"
 #include "engine/probemode.h"
@@ -12,6 +13,9 @@
 #include "net/connecttarget.h"
 
 namespace {
+
+// The most of a page read to find a fragment in it.
+constexpr std::int64_t kMaxPageBytes = 8 * 1024 * 1024;
 
 // The address as libcurl takes it for a connection: an IPv6 one in brackets.
 QByteArray AddressText(const ConnectTarget &target)
@@ -120,11 +124,16 @@ CWebProbe::~CWebProbe()
     Close(false);
 }
 
-int CWebProbe::Start(const ModernUrl &url, const QByteArray &port)
+int CWebProbe::Start(const ModernUrl &url, const QByteArray &port, const QByteArray &fragment)
 {
     Close(false);
     m_url = url;
     m_port = port;
+    // An empty fragment and "#top" name the page itself, as for the site's files.
+    const QByteArray name = QByteArray::fromPercentEncoding(fragment);
+    m_fragment = m_mode.bRemoteFragments && name.compare("top", Qt::CaseInsensitive) != 0
+                     ? name
+                     : QByteArray();
     m_replyCode.reset();
     m_bOpen = true;
     m_bWaitCursor = true;
@@ -196,6 +205,8 @@ bool CWebProbe::Send(const QByteArray &connectAddress)
     request.proxy = m_mode.proxy;
     request.caFile = m_mode.Web().caFile;
     request.caDirectory = m_mode.Web().caDirectory;
+    if (!m_fragment.isEmpty())
+        request.keepBody = kMaxPageBytes;
     return m_transfer.Start(request);
 }
 
@@ -241,6 +252,10 @@ void CWebProbe::OnWebDone(const WebReply &reply)
     // A status line that came is the outcome, however the rest went: a body
     // too long to drain, a connection that broke off after it.
     if (reply.statusCode > 0) {
+        if (FragmentMissing(reply)) {
+            m_listener.OnConnectFailed(PROBE_ERR_FRAGMENT_NOT_FOUND);
+            return;
+        }
         m_replyCode = static_cast<std::uint32_t>(reply.statusCode);
         m_listener.OnReplyReceived();
         return;
@@ -254,6 +269,19 @@ void CWebProbe::OnWebDone(const WebReply &reply)
         Fail(code);
     else
         m_listener.OnConnectFailed(code);
+}
+
+bool CWebProbe::FragmentMissing(const WebReply &reply) const
+{
+    if (m_fragment.isEmpty() || reply.statusCode < 200 || reply.statusCode > 299)
+        return false;
+    // Only an HTML page names its places; any other page is taken as it is.
+    for (const auto &[name, value] : reply.headers) {
+        if (name == "content-type" && !value.toLower().contains("html"))
+            return false;
+    }
+    const QByteArray &page = m_transfer.Body();
+    return !ReadPageAnchors(std::string_view(page.constData(), page.size())).contains(m_fragment);
 }
 
 void CWebProbe::EndWaitCursor()

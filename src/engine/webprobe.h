@@ -32,7 +32,8 @@ public:
 
     // Starts the probe of url on port: 0 while it runs, else the failure code
     // that showed at once (the probe is then closed and shown closed).
-    int Start(const ModernUrl &url, const QByteArray &port);
+    // A fragment is checked against the page when the mode asks for it.
+    int Start(const ModernUrl &url, const QByteArray &port, const QByteArray &fragment = {});
     // Ends the lookup or the transfer in flight; shows the connection closed
     // when show is set and the probe was open.
     void Close(bool show);
@@ -58,6 +59,8 @@ private:
     void OnWebRequestSent() override;
     void OnWebReplyArriving() override;
     void OnWebDone(const WebReply &reply) override;
+    // The page was read for a fragment that it does not hold.
+    bool FragmentMissing(const WebReply &reply) const;
     void EndWaitCursor();
 
     ProbeDisplay &m_ui;
@@ -67,6 +70,8 @@ private:
     WebTransfer m_transfer;
     ModernUrl m_url;
     QByteArray m_port;
+    // The fragment to find in the page; empty: none is checked.
+    QByteArray m_fragment;
     std::uint64_t m_lookupId = 0;
     bool m_bOpen = false;
     bool m_bWaitCursor = false;

@@ -48,6 +48,8 @@ bool WebTransfer::Start(const WebRequest &request)
     Cancel();
     m_reply = WebReply();
     m_nBodyBytes = 0;
+    m_nKeepBody = request.keepBody;
+    m_body.clear();
     m_bSentDue = m_bArrivingDue = m_bArrivingTold = false;
 
     curl_slist_free_all(std::exchange(m_headers, ListOf(request.headers)));
@@ -104,7 +106,7 @@ std::size_t WebTransfer::TakeHeaderLine(const char *data, std::size_t length)
             // is closed instead (libcurl closes it when a callback refuses).
             curl_off_t announced = -1;
             curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-            if (announced > kMaxDrainBytes)
+            if (m_nKeepBody == 0 && announced > kMaxDrainBytes)
                 return 0;
         }
         return length;
@@ -116,11 +118,18 @@ std::size_t WebTransfer::TakeHeaderLine(const char *data, std::size_t length)
     return length;
 }
 
-std::size_t WebTransfer::OnBody(char *, std::size_t size, std::size_t count, void *self)
+std::size_t WebTransfer::OnBody(char *data, std::size_t size, std::size_t count, void *self)
 {
     auto &transfer = *static_cast<WebTransfer *>(self);
-    transfer.m_nBodyBytes += static_cast<std::int64_t>(size * count);
-    return transfer.m_nBodyBytes > kMaxDrainBytes ? 0 : size * count;
+    const std::size_t length = size * count;
+    transfer.m_nBodyBytes += static_cast<std::int64_t>(length);
+    if (transfer.m_nKeepBody > 0) {
+        const std::int64_t room = transfer.m_nKeepBody - transfer.m_body.size();
+        transfer.m_body.append(data, static_cast<qsizetype>(std::min<std::int64_t>(
+                                         room, static_cast<qint64>(length))));
+        return transfer.m_nBodyBytes > transfer.m_nKeepBody ? 0 : length;
+    }
+    return transfer.m_nBodyBytes > kMaxDrainBytes ? 0 : length;
 }
 
 int WebTransfer::OnRequestReady(void *self, char *, char *, int, int)

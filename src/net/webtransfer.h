@@ -29,6 +29,9 @@ struct WebRequest
     // The trusted certificates' file and directory; empty keeps libcurl's own.
     QByteArray caFile;
     QByteArray caDirectory;
+    // Keep up to this many bytes of the body (Body()) instead of draining it;
+    // what goes beyond is not read.
+    std::int64_t keepBody = 0;
 };
 
 // What came of a transfer, in libcurl's terms.
@@ -79,6 +82,8 @@ public:
     bool Running() const { return m_bRunning; }
     // What has been read so far of the transfer in flight or the last one.
     const WebReply &Reply() const { return m_reply; }
+    // The body kept of the last transfer, when its request asked for it.
+    const QByteArray &Body() const { return m_body; }
 
 private:
     static std::size_t OnHeader(char *data, std::size_t size, std::size_t count, void *self);
@@ -96,6 +101,8 @@ private:
     bool m_bRunning = false;
     WebReply m_reply;
     std::int64_t m_nBodyBytes = 0;
+    std::int64_t m_nKeepBody = 0;
+    QByteArray m_body;
     // Noted inside libcurl, told after it returns.
     bool m_bSentDue = false;
     bool m_bArrivingDue = false;
