@@ -34,7 +34,7 @@ _vantrel_check()
         return
         ;;
     --filter | --timeout | --jobs | --per-host | --poll-ms | --retries | --retry-wait-max | \
-        --host-interval | --http-port | --ftp-port | --name-server)
+        --host-interval | --http-port | --ftp-port | --name-server | --proxy)
         # A value of the user's own: nothing to offer.
         return
         ;;
@@ -44,7 +44,7 @@ _vantrel_check()
         mapfile -t COMPREPLY < <(compgen -W '--modern --classic --root --all-files --recurse --filter --hawk
             --one-eye --timeout --jobs --per-host --poll-ms --retries --retry-wait-max --host-interval
             --format --report --beep --http-port --ftp-port
-            --name-server --list-links --retest --export --output --force --repair --dry-run
+            --name-server --proxy --check-remote-fragments --list-links --retest --export --output --force --repair --dry-run
             --yes --help --version' -- "$cur")
         return
     fi

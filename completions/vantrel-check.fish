@@ -20,6 +20,8 @@ complete -c vantrel-check -l beep -d 'Sound the bell at the end and for unknown 
 complete -c vantrel-check -l http-port -x -d 'Port for http links'
 complete -c vantrel-check -l ftp-port -x -d 'Port for ftp links'
 complete -c vantrel-check -l name-server -x -d 'Name server to ask, ADDRESS:PORT'
+complete -c vantrel-check -l proxy -x -d 'Proxy for http and https links'
+complete -c vantrel-check -l check-remote-fragments -d 'Check the fragments of remote links against their pages'
 complete -c vantrel-check -l list-links -d 'Print the links found, probe nothing'
 complete -c vantrel-check -l retest -d 'Probe again the links of a saved report'
 complete -c vantrel-check -l export -x -a 'text html json csv junit markdown' -d 'Save a report in another format'

@@ -93,13 +93,14 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
             .arg(kShorterFilters[0])
             .arg(kShorterFilters[1])
             .arg(kShorterFilters[2]);
-    if (!runs &&
-        (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
-         !options.nameServer.isEmpty() || options.jobs || options.perHost || options.retries ||
-         options.retryWaitMaxSec || options.hostIntervalMs || options.beep || formatGiven))
+    if (!runs && (filterChoices > 0 || options.timeoutSeconds || !options.reportFile.isEmpty() ||
+                  !options.nameServer.isEmpty() || options.jobs || options.perHost ||
+                  options.retries || options.retryWaitMaxSec || options.hostIntervalMs ||
+                  options.beep || formatGiven || options.proxy || options.remoteFragments))
         return QStringLiteral("--filter, --hawk, --one-eye, --timeout, --jobs, --per-host, "
                               "--retries, --retry-wait-max, --host-interval, --name-server, "
-                              "--report, --format and --beep go with a test run or --retest");
+                              "--proxy, --check-remote-fragments, --report, --format and --beep "
+                              "go with a test run or --retest");
     if (!runs && options.command != Command::ListLinks && options.command != Command::Repair &&
         (options.todaysWeb || !options.siteRoot.isEmpty()))
         return QStringLiteral("--modern, --classic and --root go with a test run, --retest, "
@@ -182,6 +183,12 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             if (!directory)
                 return fail(missing);
             options.siteRoot = *directory;
+        } else if (argument == "--check-remote-fragments") {
+            options.remoteFragments = true;
+        } else if (argument == "--proxy") {
+            options.proxy = value();
+            if (!options.proxy)
+                return fail(missing);
 
         } else if (argument == "--hawk") {
             options.filter = kFilterWatchLikeAHawk;

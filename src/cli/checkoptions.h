@@ -47,6 +47,11 @@ struct CheckOptions
     // The directory root-relative links resolve against; empty: the stored
     // setting SiteRoot, else the directory the run starts from.
     QByteArray siteRoot;
+    // The proxy of today's web for this run; unset: the stored setting Proxy,
+    // else the environment's.
+    std::optional<QByteArray> proxy;
+    // Check the fragments of remote links against their pages.
+    bool remoteFragments = false;
     // 0: the next step as soon as the engine is ready; else the poll period.
     int pollMs = 0;
     // Probes in flight at once, in all and towards one host; unset: the

@@ -75,6 +75,9 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
     engine->SetSiteRoot(options.siteRoot.isEmpty()
                             ? settings->ReadString("Settings", "SiteRoot", "")
                             : options.siteRoot);
+    if (options.proxy)
+        engine->SetProxy(*options.proxy);
+    engine->SetCheckRemoteFragments(options.remoteFragments);
     // The terminal's own stored default: the desktop program's "Jobs" is
     // the pace a user chose to watch, not the one for a script.
     const int jobs =

@@ -8,6 +8,7 @@
 #include "engine/probemode.h"
 #include "engine/resultcategories.h"
 #include "engine/urlparts.h"
+#include "engine/webprobe.h"
 
 namespace {
 
@@ -15,21 +16,6 @@ namespace {
 // thrown away, and no more than this: a host streaming a huge body must not
 // keep the program reading.
 constexpr int kMaxDrainBytes = 64 * 1024;
-
-std::uint32_t TlsFailureCode(TlsClient::Outcome outcome)
-{
-    switch (outcome) {
-    case TlsClient::Outcome::NotTrusted:
-        return PROBE_ERR_TLS_NOT_TRUSTED;
-    case TlsClient::Outcome::Expired:
-        return PROBE_ERR_TLS_EXPIRED;
-    case TlsClient::Outcome::OtherHost:
-        return PROBE_ERR_TLS_OTHER_HOST;
-    default:
-        break;
-    }
-    return PROBE_ERR_TLS_HANDSHAKE;
-}
 
 // The port of a link without one of its own: the scheme's, or the one the
 // tests put in its place.
@@ -92,6 +78,10 @@ void CHttpProbe::OpenConnection()
 
 void CHttpProbe::CloseConnection()
 {
+    if (m_pWeb && m_pWeb->IsOpen()) {
+        m_pWeb->Close(true);
+        return;
+    }
     DropConnection();
     Show(StatusEvent::Kind::ConnectionClosed);
 }
@@ -100,8 +90,8 @@ void CHttpProbe::DropConnection()
 {
     // A connect cut short (stop, time-out, closing) ends its wait cursor too.
     EndWaitCursor();
-    // The session goes before the socket it runs over.
-    m_pTls.reset();
+    if (m_pWeb)
+        m_pWeb->Close(false);
     if (m_pSocket == nullptr)
         return;
     m_pSocket->Close();
@@ -113,6 +103,7 @@ int CHttpProbe::SendRequest(const QByteArray &link)
     // A file of the site is looked at on disk, and the answer is known at once.
     if (m_ports.mode && CLocalLinks::IsLocalLink(link)) {
         m_bLackedResources = false;
+        m_bWeb = false;
         return static_cast<int>(m_ports.mode->localLinks.Check(link));
     }
     m_bTodaysWay = ProbesTodaysWay(m_ports, link);
@@ -133,12 +124,19 @@ int CHttpProbe::SendRequest(const QByteArray &link)
         m_strPath = GetUrlPath(link, m_nProtocol);
     }
 
-    if (m_pSocket != nullptr)
+    if (HasConnection())
         CloseConnection();
+    m_bWeb = m_bTodaysWay && split == 0 && m_modernUrl.scheme != LinkScheme::Ftp;
+    m_bLackedResources = false;
+    if (m_bWeb) {
+        if (!m_pWeb)
+            m_pWeb = std::make_unique<CWebProbe>(m_ui, m_listener, m_resolver, *m_ports.mode);
+        const qsizetype hash = link.indexOf('#');
+        return m_pWeb->Start(m_modernUrl, port, hash < 0 ? QByteArray() : link.mid(hash + 1));
+    }
     OpenConnection();
     ClearReply();
 
-    m_bLackedResources = false;
     m_bWaitCursor = true;
     Show(StatusEvent::Kind::Connecting, m_strHost);
     const int result = split != 0
@@ -181,51 +179,8 @@ void CHttpProbe::OnConnected(int result)
 
 void CHttpProbe::StartTodaysExchange()
 {
-    const QByteArray request = ModernRequest(m_modernUrl);
-    if (m_modernUrl.scheme == LinkScheme::Https) {
-        // The session alone watches the socket: nothing is read or sent
-        // around it, and nothing at all before the certificate is verified.
-        TlsExchangeListener &listener = *this;
-        m_pTls = std::make_unique<CTlsExchange>(listener, m_ports.mode->Tls(), m_pSocket->m_hSocket,
-                                                m_modernUrl.asciiHost, request, 512,
-                                                &StatusLineComplete);
-        m_pTls->Start();
-        Show(StatusEvent::Kind::NothingSent);
-        return;
-    }
     m_pSocket->AsyncSelect(FD_READ | FD_CLOSE);
-    if (m_modernUrl.scheme == LinkScheme::Http) {
-        m_pSocket->Send(request.constData(), static_cast<int>(request.size()), 0);
-        Show(StatusEvent::Kind::RequestSent);
-    } else {
-        Show(StatusEvent::Kind::NothingSent);
-    }
-}
-
-void CHttpProbe::OnTlsFailed(TlsClient::Outcome outcome)
-{
-    // A certificate that is refused is an outcome at once.
-    CloseConnection();
-    m_listener.OnConnectFailed(TlsFailureCode(outcome));
-}
-
-void CHttpProbe::OnTlsRequestSent()
-{
-    Show(StatusEvent::Kind::RequestSent);
-}
-
-void CHttpProbe::OnTlsReply(const char *data, int length)
-{
-    Show(StatusEvent::Kind::ReplyArriving);
-    TakeReplyPiece(data, length);
-    m_listener.OnReplyReceived();
-}
-
-void CHttpProbe::OnTlsClosed()
-{
-    CloseConnection();
-    Show(StatusEvent::Kind::ClosedByHost);
-    m_listener.OnClosedByHost();
+    Show(StatusEvent::Kind::NothingSent);
 }
 
 void CHttpProbe::ClearReply()
@@ -258,14 +213,6 @@ bool CHttpProbe::ReceiveReply()
         drained += got;
     }
     return true;
-}
-
-void CHttpProbe::TakeReplyPiece(const char *data, int length)
-{
-    ClearReply();
-    m_nReplyBytes = std::clamp(length, 0, 512);
-    if (m_nReplyBytes > 0)
-        std::memcpy(m_szReply, data, static_cast<std::size_t>(m_nReplyBytes));
 }
 
 void CHttpProbe::Show(StatusEvent::Kind kind, const QByteArray &host)
@@ -309,10 +256,26 @@ void CHttpProbe::OnSocketEvent(int, long event, int error)
 
 std::optional<std::uint32_t> CHttpProbe::ReplyCode() const
 {
+    if (m_bWeb)
+        return m_pWeb->ReplyCode();
     return ParseReplyCode(m_szReply, m_nReplyBytes);
 }
 
 std::vector<std::pair<QByteArray, QByteArray>> CHttpProbe::ReplyHeaders() const
 {
-    return ParseReplyHeaders(m_szReply, m_nReplyBytes);
+    if (m_bWeb)
+        return m_pWeb->ReplyHeaders();
+    return {};
+}
+
+bool CHttpProbe::HasConnection() const
+{
+    return m_pSocket != nullptr || (m_pWeb && m_pWeb->IsOpen());
+}
+
+std::optional<std::uint32_t> CHttpProbe::StatusSoFar() const
+{
+    if (m_bWeb && m_pWeb->IsOpen())
+        return m_pWeb->StatusSoFar();
+    return std::nullopt;
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <QByteArray>
 
@@ -10,7 +12,8 @@
 #include "engine/probedisplay.h"
 #include "net/asyncresolver.h"
 #include "net/socketwnd.h"
-#include "net/tlsexchange.h"
+
+class CWebProbe;
 
 struct ProbeMode;
 
@@ -55,10 +58,11 @@ public:
 // Tests one link: connects to its host on the protocol's port, sends an
 // HTTP/1.0 GET request for its path (http only), and hands the start of the
 // reply to its listener once its status line is complete (an ftp host's
-// greeting: its first bytes). Name lookup and connect never block: both go on
-// from the event loop. Tells its display how it goes on: connecting, the
-// request sent, the reply arriving, the connection closed.
-class CHttpProbe final : public SocketEventSink, private TlsExchangeListener
+// greeting: its first bytes). Today's web mode probes http and https links
+// through libcurl instead (CWebProbe). Name lookup and connect never block:
+// both go on from the event loop. Tells its display how it goes on:
+// connecting, the request sent, the reply arriving, the connection closed.
+class CHttpProbe final : public SocketEventSink
 {
 public:
     // Looks names up with the resolver given, which must outlive it.
@@ -82,8 +86,13 @@ public:
 
     // The code of the last reply taken, if its first line held one.
     std::optional<std::uint32_t> ReplyCode() const;
-    // The header fields that came with the status line (as far as they came).
+    // The last reply's header fields, names in lower case (today's web mode).
     std::vector<std::pair<QByteArray, QByteArray>> ReplyHeaders() const;
+    // A probe is in flight, or its connection open.
+    bool HasConnection() const;
+    // The code of a reply whose status line has come while the rest is still
+    // being read, if any: a time-out now ends a probe that has its outcome.
+    std::optional<std::uint32_t> StatusSoFar() const;
     // The last connect failed because this process had no descriptor or no
     // local port left, not because of the host.
     bool FailedForLackOfResources() const { return m_bLackedResources; }
@@ -99,8 +108,7 @@ public:
 private:
     // The connect has an outcome: go on as after a blocking connect.
     void OnConnected(int result);
-    // The connection is up: sends the request (http) or starts the TLS
-    // exchange (https) of today's web mode.
+    // The connection is up: today's web mode reads an ftp host's greeting.
     void StartTodaysExchange();
     // Empties the reply for the probe that starts.
     void ClearReply();
@@ -110,11 +118,6 @@ private:
     // Reads what has arrived into the reply; true once it is complete, and
     // then the rest that has arrived is thrown away.
     bool ReceiveReply();
-    void TakeReplyPiece(const char *data, int length);
-    void OnTlsFailed(TlsClient::Outcome outcome) override;
-    void OnTlsRequestSent() override;
-    void OnTlsReply(const char *data, int length) override;
-    void OnTlsClosed() override;
     void Show(StatusEvent::Kind kind, const QByteArray &host = {});
     void EndWaitCursor();
 
@@ -129,7 +132,9 @@ private:
     // The probe in flight goes today's way; its link split.
     bool m_bTodaysWay = false;
     ModernUrl m_modernUrl;
-    // The https exchange in flight; always ended before the socket closes.
-    std::unique_ptr<CTlsExchange> m_pTls;
+    // Today's web probe of http and https links, made at its first link; the
+    // last probe went through it.
+    std::unique_ptr<CWebProbe> m_pWeb;
+    bool m_bWeb = false;
     bool m_bLackedResources = false;
 };

@@ -179,9 +179,3 @@ QByteArray ClassicRequest(const QByteArray &path, const QByteArray &host)
         ++blanks;
     return "GET " + path + " HTTP/1.0\r\nHost: " + host.mid(blanks) + "\r\n\r\n";
 }
-
-QByteArray ModernRequest(const ModernUrl &url)
-{
-    return "GET " + url.path + " HTTP/1.0\r\nHost: " + url.hostHeader +
-           "\r\nUser-Agent: " + kUserAgent + "\r\n\r\n";
-}

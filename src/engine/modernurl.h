@@ -56,7 +56,3 @@ std::uint16_t DefaultPort(LinkScheme scheme);
 // holding exactly the host it looks up (leading blanks skipped, as the
 // connect skips them; never a port).
 QByteArray ClassicRequest(const QByteArray &path, const QByteArray &host);
-
-// The request of today's web mode: the classic request with the Host header
-// of url, plus the User-Agent header.
-QByteArray ModernRequest(const ModernUrl &url);

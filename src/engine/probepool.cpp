@@ -144,8 +144,13 @@ bool CProbePool::OnTimer(int id)
     CProbeSlot &slot = *m_slots[index];
     if (slot.Job() == nullptr)
         return true;
+    // A reply whose status line came while its body was still being read
+    // has its outcome: only the connection is lost to the time-out.
     ProbeOutcome outcome;
-    outcome.failureCode = PROBE_ERR_TIMEOUT;
+    outcome.replyCode = slot.Probe().StatusSoFar();
+    outcome.replied = outcome.replyCode.has_value();
+    if (!outcome.replied)
+        outcome.failureCode = PROBE_ERR_TIMEOUT;
     OnProbeEnded(slot, outcome);
     return true;
 }

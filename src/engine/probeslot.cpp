@@ -20,7 +20,7 @@ int CProbeSlot::Begin(PoolJob &job)
 void CProbeSlot::End(bool quietly)
 {
     m_bEnding = true;
-    if (m_probe.m_pSocket != nullptr && !quietly)
+    if (m_probe.HasConnection() && !quietly)
         m_probe.CloseConnection();
     else
         m_probe.DropConnection();

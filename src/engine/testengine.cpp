@@ -65,6 +65,7 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
     polite.hostIntervalMs =
         std::clamp(settings.ReadInt("Settings", "HostInterval", 0), 0, kMaxHostIntervalMs);
     SetPolite(polite);
+    SetProxy(settings.ReadString("Settings", "Proxy", ""));
 }
 
 template <typename Call> void CTestEngine::Tell(const Call &call)

@@ -56,9 +56,9 @@ class CTestEngine final : public PoolListener
 public:
     // Reads the report filter, the time-out, the desktop program's limits
     // of probes at once ("Jobs", "JobsPerHost"), the mode ("TodaysWeb"), the
-    // site root ("SiteRoot") and today's web mode's tries again ("Retries",
-    // "RetryWaitMax" in seconds, "HostInterval" in milliseconds) from the
-    // settings.
+    // site root ("SiteRoot"), the proxy ("Proxy") and today's web mode's tries
+    // again ("Retries", "RetryWaitMax" in seconds, "HostInterval" in
+    // milliseconds) from the settings.
     CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &settings,
                 EngineOptions options = {});
     ~CTestEngine() override;
@@ -112,6 +112,13 @@ public:
     // resolve against, from the next run; empty: the directory the run
     // starts from.
     void SetSiteRoot(const QByteArray &directory) { m_siteRoot = directory; }
+    // The proxy URL of today's web probes, from the next probe; empty: the
+    // environment's (http_proxy, https_proxy, no_proxy).
+    void SetProxy(const QByteArray &url) { m_options.ports.mode->proxy = url.trimmed(); }
+    const QByteArray &Proxy() const { return m_options.ports.mode->proxy; }
+    // Today's web mode checks the fragments of remote links against their
+    // pages, from the next probe.
+    void SetCheckRemoteFragments(bool on) { m_options.ports.mode->bRemoteFragments = on; }
     const QByteArray &SiteRoot() const { return m_siteRoot; }
     // Anchors of the current or last run whose https link went untested
     // because the run was in the classic mode.

@@ -79,10 +79,10 @@ TEST_F(CheckModernTest, ModernTestsHttpsLinksAndTheClassicModeSaysItLeftThemOut)
     EXPECT_EQ(
         web.requests(),
         (QList<QByteArray>{"GET /gone HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n",
-                           "GET /gone HTTP/1.0\r\nHost: 127.0.0.1:" + web.portText() + agent}));
+                           "GET /gone HTTP/1.1\r\nHost: 127.0.0.1:" + web.portText() + agent}));
     ASSERT_EQ(good.connections().size(), 1);
     EXPECT_EQ(good.connections()[0].received,
-              "GET /ok HTTP/1.0\r\nHost: localhost:" + QByteArray::number(good.port()) + agent);
+              "GET /ok HTTP/1.1\r\nHost: localhost:" + QByteArray::number(good.port()) + agent);
 
     // 25 characters choose the https failures too.
     const CheckResult quiet = RunCheck({"--modern", "--filter", "0000000000000000000001101", page});
@@ -191,4 +191,47 @@ TEST(CheckModernRepairTest, RepairFindsTheLinksOfATodaysWebReportAsThePageWrites
         ReadFileBytes(page).startsWith("<p><a href=\"index.html\">Missing</a><!--missing.html-->\n"
                                        "<p><a href='index.html'>Above</a><!--../up/gone.html-->\n"))
         << ReadFileBytes(page).constData();
+}
+
+// --check-remote-fragments reads a remote page whole and finds each link's
+// fragment among its ids and a names; without it the fragment is not looked at.
+TEST(CheckRemoteFragmentsTest, FragmentsOfRemoteLinksAreFoundInTheirPagesOnlyWhenAsked)
+{
+    TempHome home;
+    const QByteArray filler(200 * 1024, ' ');
+    LoopbackServer web(
+        LoopbackReply::Status("HTTP/1.1 200 OK", "<html><body>" + filler +
+                                                     "<h2 id=\"intro\">Intro</h2>\n"
+                                                     "<a name=\"old\">Old</a></body></html>\n"));
+    ASSERT_TRUE(web.isListening());
+    const QByteArray base = "http://127.0.0.1:" + web.portText() + "/page.html#";
+    const struct
+    {
+        const char *fragment;
+        const char *checked;
+    } rows[] = {
+        {"intro", "*HTTP Code 200 OK"},
+        {"old", "*HTTP Code 200 OK"},
+        {"top", "*HTTP Code 200 OK"},
+        {"missing", "*Reason for Failure: Fragment Not Found"},
+    };
+    QByteArray html;
+    for (const auto &row : rows)
+        html += "<a href=\"" + base + row.fragment + "\">" + row.fragment + "</a>\n";
+    const QByteArray page = home.file("fragments.html");
+    WriteFileBytes(page, html);
+
+    for (const bool asked : {false, true}) {
+        SCOPED_TRACE(asked ? "asked" : "not asked");
+        QList<QByteArray> arguments = {"--modern", "--filter", QByteArray(29, '1'), page};
+        if (asked)
+            arguments.prepend("--check-remote-fragments");
+        const CheckResult result = RunCheck(arguments);
+        EXPECT_EQ(result.exitCode, 1) << result.err.constData();
+        for (const auto &row : rows) {
+            const QByteArray line = '"' + base + row.fragment + "\" >" + row.fragment + "<\r\n" +
+                                    (asked ? row.checked : "*HTTP Code 200 OK") + "\r\n";
+            EXPECT_TRUE(result.out.contains(line)) << line.constData() << result.out.constData();
+        }
+    }
 }

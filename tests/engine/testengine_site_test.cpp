@@ -164,7 +164,7 @@ TEST_P(SiteFolderTest, EveryLinkGetsItsResult)
     // The server got the query with its references decoded.
     const QList<QByteArray> requests = server.requests();
     EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [](const QByteArray &request) {
-        return request.startsWith("GET /ok?page=2&lang=de&x=1 HTTP/1.0\r\n");
+        return request.startsWith("GET /ok?page=2&lang=de&x=1 HTTP/1.1\r\n");
     })) << requests.join("|").constData();
     engine.reset();
 }

@@ -26,7 +26,7 @@ QByteArray Port(std::uint16_t port)
 
 QByteArray Request(const QByteArray &path, const QByteArray &host)
 {
-    return "GET " + path + " HTTP/1.0\r\nHost: " + host + "\r\nUser-Agent: " + kUserAgent +
+    return "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\nUser-Agent: " + kUserAgent +
            "\r\n\r\n";
 }
 
@@ -244,6 +244,54 @@ TEST(HostFormsTest, BothModesReachTheHostTheLinkNames)
         EXPECT_EQ(web.requests().mid(todaysWeb ? hosts.size() : 0), requests);
     }
     EXPECT_EQ(secure.connections().size(), hosts.size());
+}
+
+// Links to one host share its kept connections: the server sees far fewer
+// connections than requests, each link still gets its own answer, and a body
+// too long to read through closes its connection instead of holding it.
+TEST(KeptConnectionsTest, LinksToOneHostReuseItsConnections)
+{
+    TempHome home;
+    LoopbackServer web(LoopbackReply::KeptAlive("HTTP/1.1 404 Not Found"));
+    LoopbackReply huge = LoopbackReply::KeptAlive("HTTP/1.1 404 Not Found");
+    huge.body = QByteArray(100 * 1024, 'x');
+    LoopbackServer bulky(huge);
+    ASSERT_TRUE(web.isListening() && bulky.isListening());
+
+    struct Row
+    {
+        LoopbackServer *server;
+        int links;
+    };
+    const Row rows[] = {{&web, 60}, {&bulky, 5}};
+    QByteArray html;
+    QByteArray lines;
+    int tested = 0;
+    for (const Row &row : rows) {
+        for (int i = 0; i < row.links; ++i, ++tested) {
+            const QByteArray link =
+                "http://127.0.0.1:" + row.server->portText() + "/p" + QByteArray::number(i);
+            html += "<a href=\"" + link + "\">l</a>\n";
+            lines += '"' + link + "\" >l<\r\n*Reason for Failure: HTTP Code 404 Not Found\r\n";
+        }
+    }
+    const QByteArray page = home.file("kept.html");
+    WriteFileBytes(page, html);
+    RunShape shape;
+    shape.jobs = 8;
+    shape.perHost = 4;
+    shape.todaysWeb = true;
+    const RunOutcome outcome = RunWhole(page, false, ProbePorts("1", "1"), {}, 5, shape);
+    ASSERT_TRUE(outcome.ended);
+    const QByteArray count = QByteArray::number(tested);
+    EXPECT_EQ(outcome.report.toStdString(),
+              ("Start of test " + QByteArray(kTestDate) + "\r\n\r\n<Testing: " + page + "\r\n" +
+               lines + ">Results for " + page + ": URLs tested: " + count +
+               ". URL errors: " + count + ".\r\n\r\nEnd of test: " + kTestDate + "\r\n\r\n")
+                  .toStdString());
+    EXPECT_LE(web.connectionCount(), shape.perHost) << "at most one connection per place";
+    EXPECT_EQ(web.requests().join().count("GET /p"), 60);
+    EXPECT_EQ(bulky.connectionCount(), 5) << "a connection with a long body is not kept";
 }
 
 // The classic mode selects and probes exactly as it always did, but every

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 #include <QAccessible>
 #include <QApplication>
@@ -334,35 +335,50 @@ TEST_F(SettingsDialogTest, OkStoresColorTimeoutAndFilterInThatOrderEveryTime)
 // "Links Tested at Once:" sits right of the time-out row, under the Type B
 // group; it opens with the current number, takes 1 to 100, and only OK keeps
 // a change.
-// The site root opens with the current directory; OK stores what was typed,
-// Cancel nothing.
-TEST_F(SettingsDialogTest, SiteRootIsAFieldOfItsOwn)
+// The site root and the proxy open with their current values; OK stores what
+// was typed, without the blanks around it, Cancel nothing.
+TEST_F(SettingsDialogTest, SiteRootAndProxyAreFieldsOfTheirOwn)
 {
-    for (const char *end : {"OK", "Cancel"}) {
-        SCOPED_TRACE(end);
-        TempHome home;
-        const auto settings = StartSettingsStore();
-        ViewSettings current{RGBRef(255, 255, 255), 15, kHawk, 1};
-        current.siteRoot = "/srv/old";
-        const auto result = RunSettings(*settings, current, [&](CSettingsDlg &dlg) {
-            QLineEdit *field = nullptr;
-            for (QLineEdit *edit : dlg.findChildren<QLineEdit *>()) {
-                if (edit->accessibleName() ==
-                    QStringLiteral("Site Root for Links Starting with /:"))
-                    field = edit;
+    const struct
+    {
+        const char *label;
+        const char *stored;
+        QByteArray ViewSettings::*member;
+        QByteArray current;
+        const char *typed;
+        QByteArray kept;
+    } fields[] = {
+        {"Site Root for Links Starting with /:", "SiteRoot", &ViewSettings::siteRoot, "/srv/old",
+         " /srv/site ", "/srv/site"},
+        {"Proxy:", "Proxy", &ViewSettings::proxy, "http://old.example:3128",
+         " http://127.0.0.1:3128 ", "http://127.0.0.1:3128"},
+    };
+    for (const auto &f : fields) {
+        for (const char *end : {"OK", "Cancel"}) {
+            SCOPED_TRACE(std::string(f.stored) + " " + end);
+            TempHome home;
+            const auto settings = StartSettingsStore();
+            ViewSettings current{RGBRef(255, 255, 255), 15, kHawk, 1};
+            current.*f.member = f.current;
+            const auto result = RunSettings(*settings, current, [&](CSettingsDlg &dlg) {
+                QLineEdit *field = nullptr;
+                for (QLineEdit *edit : dlg.findChildren<QLineEdit *>()) {
+                    if (edit->accessibleName() == QString::fromUtf8(f.label))
+                        field = edit;
+                }
+                ASSERT_NE(field, nullptr);
+                EXPECT_EQ(field->text(), QString::fromUtf8(f.current));
+                field->setText(QString::fromUtf8(f.typed));
+                Button(dlg, QString::fromLatin1(end))->click();
+            });
+            if (QByteArray(end) == "OK") {
+                ASSERT_TRUE(result);
+                EXPECT_EQ((*result).*f.member, f.kept);
+                EXPECT_EQ(settings->ReadString("Settings", f.stored, "none"), f.kept);
+            } else {
+                EXPECT_FALSE(result);
+                EXPECT_EQ(settings->ReadString("Settings", f.stored, "none"), "none");
             }
-            ASSERT_NE(field, nullptr);
-            EXPECT_EQ(field->text(), QStringLiteral("/srv/old"));
-            field->setText(QStringLiteral(" /srv/site "));
-            Button(dlg, QString::fromLatin1(end))->click();
-        });
-        if (QByteArray(end) == "OK") {
-            ASSERT_TRUE(result);
-            EXPECT_EQ(result->siteRoot, "/srv/site");
-            EXPECT_EQ(settings->ReadString("Settings", "SiteRoot", "none"), "/srv/site");
-        } else {
-            EXPECT_FALSE(result);
-            EXPECT_EQ(settings->ReadString("Settings", "SiteRoot", "none"), "none");
         }
     }
 }

@@ -18,6 +18,7 @@ struct LoopbackReply
         Raw,         // exactly the bytes of body (garbage, a bare line, ...), then an orderly close
         FtpGreeting, // "220 " and the body text on accept, then wait for the client to go
         Delayed,     // like Status, but only after a pause once the request is complete
+        KeptAlive,   // like Status for every request on the connection, until the client goes
     };
 
     Kind kind = Kind::Status;
@@ -48,6 +49,13 @@ struct LoopbackReply
         LoopbackReply reply = Status(statusLine);
         reply.kind = Kind::Delayed;
         reply.pause = pause;
+        return reply;
+    }
+    // An HTTP/1.1 server that keeps its connections open between requests.
+    static LoopbackReply KeptAlive(const QByteArray &statusLine = "HTTP/1.1 200 OK")
+    {
+        LoopbackReply reply = Status(statusLine);
+        reply.kind = Kind::KeptAlive;
         return reply;
     }
     static LoopbackReply RawBytes(const QByteArray &bytes)

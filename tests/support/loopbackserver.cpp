@@ -142,6 +142,8 @@ void LoopbackServer::serve(LoopbackFd connection, std::size_t index)
                               reply.kind == Kind::Reset;
     if (actsOnAccept) {
         answer(fd, index, reply);
+    } else if (reply.kind == Kind::KeptAlive) {
+        serveKeptAlive(fd, index, reply);
     } else if (readRecorded(fd, index, true) != ReadEnd::Stopped) {
         markRequestComplete(index);
         QByteArray request;
@@ -156,6 +158,37 @@ void LoopbackServer::serve(LoopbackFd connection, std::size_t index)
     m_records[index].requestComplete = true;
     m_records[index].finished = true;
     m_changed.notify_all();
+}
+
+void LoopbackServer::serveKeptAlive(int fd, std::size_t index, const LoopbackReply &reply)
+{
+    // Each request ends at its blank line; one answer each, on the same connection.
+    qsizetype answered = 0;
+    for (;;) {
+        qsizetype end = -1;
+        {
+            const std::lock_guard lock(m_mutex);
+            end = m_records[index].received.indexOf("\r\n\r\n", answered);
+        }
+        if (end >= 0) {
+            answered = end + 4;
+            markRequestComplete(index);
+            if (!sendAll(fd, HeadOf(reply, true) + reply.body))
+                return;
+            continue;
+        }
+        char buffer[4096];
+        if (!waitFor(fd, POLLIN))
+            return;
+        const auto received = ::recv(fd, buffer, sizeof(buffer), 0);
+        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            continue;
+        if (received <= 0)
+            return;
+        const std::lock_guard lock(m_mutex);
+        m_records[index].received.append(buffer, received);
+        m_changed.notify_all();
+    }
 }
 
 LoopbackReply LoopbackServer::replyFor(const QByteArray &request)
@@ -179,6 +212,7 @@ void LoopbackServer::answer(int fd, std::size_t index, const LoopbackReply &repl
     using Kind = LoopbackReply::Kind;
     switch (reply.kind) {
     case Kind::Status:
+    case Kind::KeptAlive:
         if (sendAll(fd, HeadOf(reply, true) + reply.body))
             lingerClose(fd, index);
         return;

@@ -114,6 +114,7 @@ private:
 
     void serve(LoopbackFd connection, std::size_t index);
     void answer(int fd, std::size_t index, const LoopbackReply &reply);
+    void serveKeptAlive(int fd, std::size_t index, const LoopbackReply &reply);
     LoopbackReply replyFor(const QByteArray &request);
     // Reads and records until the blank line (when untilBlankLine), the
     // client's close or stop.

@@ -18,12 +18,13 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     dialog->SetTodaysWeb(current.todaysWeb);
     dialog->SetSiteRoot(current.siteRoot);
     dialog->SetPolite(current.polite);
+    dialog->SetProxy(current.proxy);
     const int result = dialog->exec();
     if (!dialog)
         return std::nullopt;
     const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(),   dialog->Filter(),
                               dialog->Jobs(),      dialog->TodaysWeb(), dialog->SiteRoot(),
-                              dialog->Polite()};
+                              dialog->Polite(),    dialog->Proxy()};
     delete dialog;
     if (result != QDialog::Accepted)
         return std::nullopt;
@@ -47,5 +48,6 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     settings.WriteInt("Settings", "Retries", chosen.polite.retries);
     settings.WriteInt("Settings", "RetryWaitMax", chosen.polite.waitMaxMs / 1000);
     settings.WriteInt("Settings", "HostInterval", chosen.polite.hostIntervalMs);
+    settings.WriteString("Settings", "Proxy", chosen.proxy);
     return chosen;
 }

@@ -26,11 +26,13 @@ struct ViewSettings
     QByteArray siteRoot = {};
     // Today's web mode's patience with busy hosts.
     PoliteSettings polite = {};
+    // The proxy of today's web mode; empty: the environment's.
+    QByteArray proxy = {};
 };
 
 // The Settings command: runs the dialog over the current values; on OK writes
 // "Settings" "BackColor", "Timeout", "Filter" in that order, then "Jobs",
-// "TlsFilter", "WebFilter", "TodaysWeb", "SiteRoot", "Retries",
+// "TlsFilter", "WebFilter", "TodaysWeb", "SiteRoot", "Proxy", "Retries",
 // "RetryWaitMax" (seconds) and "HostInterval" (milliseconds) (every time,
 // changed or not) and returns the
 // new values, which the caller

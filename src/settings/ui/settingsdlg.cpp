@@ -53,8 +53,9 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     : QDialog(parent), m_btnColor(new CColorPickerButton(this)),
       m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this)),
       m_spinJobs(new QSpinBox(this)), m_chkTodaysWeb(new QCheckBox(this)),
-      m_editSiteRoot(new QLineEdit(this)), m_spinRetries(new QSpinBox(this)),
-      m_spinRetryWait(new QSpinBox(this)), m_spinHostInterval(new QSpinBox(this))
+      m_editSiteRoot(new QLineEdit(this)), m_editProxy(new QLineEdit(this)),
+      m_spinRetries(new QSpinBox(this)), m_spinRetryWait(new QSpinBox(this)),
+      m_spinHostInterval(new QSpinBox(this))
 {
     setWindowTitle(QStringLiteral("Settings"));
     // Modal to the main window only, so that the help window stays usable
@@ -143,6 +144,17 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     addPoliteField(m_spinRetryWait, QStringLiteral("Longest Wait (seconds):"), kMaxRetryWaitSec);
     addPoliteField(m_spinHostInterval, QStringLiteral("Pause per Host (ms):"), kMaxHostIntervalMs);
     politeRows->setColumnStretch(2, 1);
+    // Today's web mode reaches the web through this proxy; empty, through the
+    // one the environment names (http_proxy, https_proxy), if any.
+    const QString proxyText = QStringLiteral("Proxy:");
+    auto *proxyLabel = new QLabel(proxyText, this);
+    proxyLabel->setBuddy(m_editProxy);
+    m_editProxy->setAccessibleName(proxyText);
+    m_editProxy->setPlaceholderText(
+        QStringLiteral("http_proxy and https_proxy of the environment"));
+    auto *proxyRow = new QHBoxLayout;
+    proxyRow->addWidget(proxyLabel);
+    proxyRow->addWidget(m_editProxy, 1);
 
     const QString colorText = QStringLiteral("BackGround Color");
     m_btnColor->setAccessibleName(colorText);
@@ -171,8 +183,9 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     grid->addLayout(timeoutRow, 2, 0);
     grid->addLayout(jobsRow, 2, 1);
     grid->addLayout(siteRootRow, 3, 0, 1, 2);
-    grid->addLayout(politeRows, 4, 0);
-    grid->addLayout(bottomRow, 5, 0, 1, 2);
+    grid->addLayout(proxyRow, 4, 0, 1, 2);
+    grid->addLayout(politeRows, 5, 0);
+    grid->addLayout(bottomRow, 6, 0, 1, 2);
 
     setTabOrder(m_lstFilter, hawk);
     setTabOrder(hawk, oneEye);
@@ -180,7 +193,8 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     setTabOrder(m_chkTodaysWeb, m_editTimeout);
     setTabOrder(m_editTimeout, m_spinJobs);
     setTabOrder(m_spinJobs, m_editSiteRoot);
-    setTabOrder(m_editSiteRoot, m_spinRetries);
+    setTabOrder(m_editSiteRoot, m_editProxy);
+    setTabOrder(m_editProxy, m_spinRetries);
     setTabOrder(m_spinRetries, m_spinRetryWait);
     setTabOrder(m_spinRetryWait, m_spinHostInterval);
     setTabOrder(m_spinHostInterval, m_btnColor);
@@ -244,6 +258,16 @@ void CSettingsDlg::SetSiteRoot(const QByteArray &directory)
 QByteArray CSettingsDlg::SiteRoot() const
 {
     return QFile::encodeName(m_editSiteRoot->text().trimmed());
+}
+
+void CSettingsDlg::SetProxy(const QByteArray &url)
+{
+    m_editProxy->setText(QString::fromUtf8(url));
+}
+
+QByteArray CSettingsDlg::Proxy() const
+{
+    return m_editProxy->text().trimmed().toUtf8();
 }
 
 void CSettingsDlg::SetValues(ColorRef backColor, int timeoutSec, const QByteArray &filter)

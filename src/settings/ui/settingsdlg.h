@@ -50,6 +50,8 @@ public:
     // pause between requests to one host.
     void SetPolite(const PoliteSettings &polite);
     PoliteSettings Polite() const;
+    void SetProxy(const QByteArray &url);
+    QByteArray Proxy() const;
 
     // Ends the dialog only with a valid time-out.
     void accept() override;
@@ -71,6 +73,7 @@ private:
     QSpinBox *m_spinRetries = nullptr;
     QSpinBox *m_spinRetryWait = nullptr;
     QSpinBox *m_spinHostInterval = nullptr;
+    QLineEdit *m_editProxy = nullptr;
     int m_nTimeout = 10;
     QByteArray m_strFilter;
 };
