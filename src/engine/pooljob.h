@@ -26,8 +26,6 @@ struct ProbeOutcome
     std::uint32_t failureCode = 0;
     // From the probe's start to its outcome.
     qint64 elapsedMs = 0;
-    // The reply's header fields in order, names in lower case, values trimmed.
-    std::vector<std::pair<QByteArray, QByteArray>> headers;
 };
 
 // The probe of one link in the pool, from the moment it is queued until the

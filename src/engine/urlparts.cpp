@@ -78,24 +78,3 @@ bool StatusLineComplete(const char *reply, int length)
     }
     return false;
 }
-
-std::vector<std::pair<QByteArray, QByteArray>> ParseReplyHeaders(const char *reply, int length)
-{
-    std::vector<std::pair<QByteArray, QByteArray>> headers;
-    const QByteArray text = QByteArray::fromRawData(reply, std::max(length, 0));
-    qsizetype start = text.indexOf('\n');
-    while (start >= 0) {
-        const qsizetype end = text.indexOf('\n', start + 1);
-        if (end < 0)
-            break;
-        const QByteArray line = text.mid(start + 1, end - start - 1).trimmed();
-        if (line.isEmpty())
-            break;
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0)
-            headers.emplace_back(line.left(colon).trimmed().toLower(),
-                                 line.mid(colon + 1).trimmed());
-        start = end;
-    }
-    return headers;
-}

@@ -2,8 +2,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <utility>
-#include <vector>
 
 #include <QByteArray>
 
@@ -31,7 +29,3 @@ std::optional<std::uint32_t> ParseReplyCode(const char *reply, int length);
 // from). A status line that comes in pieces is complete only then.
 bool StatusLineComplete(const char *reply, int length);
 
-// The header fields of a reply's first piece, in order: the complete lines
-// after the status line up to the blank line that ends them, names in lower
-// case, values trimmed. A line cut off by the end of the piece is left out.
-std::vector<std::pair<QByteArray, QByteArray>> ParseReplyHeaders(const char *reply, int length);

@@ -73,16 +73,4 @@ TEST(UrlPartsTest, ReplyCodeComesFromTheFirstLineAfterTheFirstWord)
     EXPECT_TRUE(StatusLineComplete(late.constData(), 512));
 }
 
-TEST(UrlPartsTest, HeaderFieldsEndAtTheBlankLineOrTheLastWholeLine)
-{
-    using Fields = std::vector<std::pair<QByteArray, QByteArray>>;
-    const QByteArray reply = "HTTP/1.1 301 Moved\r\nLocation:  /new page \r\nRetry-After:5\r\n"
-                             "no colon\r\n\r\nBody: not a header\r\n";
-    EXPECT_EQ(ParseReplyHeaders(reply.constData(), static_cast<int>(reply.size())),
-              (Fields{{"location", "/new page"}, {"retry-after", "5"}}));
-    const QByteArray cut = "HTTP/1.0 200 OK\nServer: x\nContent-Ty";
-    EXPECT_EQ(ParseReplyHeaders(cut.constData(), static_cast<int>(cut.size())),
-              (Fields{{"server", "x"}}));
-}
-
 } // namespace

@@ -53,9 +53,9 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     : QDialog(parent), m_btnColor(new CColorPickerButton(this)),
       m_lstFilter(new CFilterListBox(categoryTexts, this)), m_editTimeout(new QLineEdit(this)),
       m_spinJobs(new QSpinBox(this)), m_chkTodaysWeb(new QCheckBox(this)),
-      m_editSiteRoot(new QLineEdit(this)), m_editProxy(new QLineEdit(this)),
-      m_spinRetries(new QSpinBox(this)), m_spinRetryWait(new QSpinBox(this)),
-      m_spinHostInterval(new QSpinBox(this))
+      m_editSiteRoot(new QLineEdit(this)), m_spinRetries(new QSpinBox(this)),
+      m_spinRetryWait(new QSpinBox(this)), m_spinHostInterval(new QSpinBox(this)),
+      m_editProxy(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Settings"));
     // Modal to the main window only, so that the help window stays usable
