@@ -256,7 +256,8 @@ void CTestEngine::ShowHeadLink(const QByteArray &link)
     ShowProgress();
 }
 
-void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol)
+void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol,
+                              const CRedirectChain &redirects)
 {
     LinkRecord link;
     link.page = m_strCurrentFile;
@@ -283,6 +284,7 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol)
         if (outcome.replyCode)
             link.code = static_cast<int>(*outcome.replyCode);
     }
+    redirects.Describe(link);
     link.reported =
         link.category != ResultCategory::FtpAnswered && m_categories.IsReported(link.category);
     if (link.reported) {
@@ -422,7 +424,8 @@ void CTestEngine::ShowPoolHead(const PoolJob &head)
 {
     if (m_pRunAhead->FirstLookAtHead()) {
         m_nProtocol = head.protocol;
-        ShowHeadLink(head.link);
+        // The link as the page has it, whatever hop its probe has reached.
+        ShowHeadLink(m_listUrls.first());
     }
     m_pRunAhead->ShowHeadDisplay(m_ui, false);
 }
@@ -430,7 +433,7 @@ void CTestEngine::ShowPoolHead(const PoolJob &head)
 void CTestEngine::TakePoolHead(const PoolJob &head)
 {
     m_bAwaitingReply = false;
-    TakeOutcome(head.outcome, head.protocol);
+    TakeOutcome(head.outcome, head.protocol, head.redirects);
     RemoveHeadLink();
     // What the probe showed while its connection closed, after the outcome.
     m_pRunAhead->ShowHeadDisplay(m_ui, true);
