@@ -20,7 +20,7 @@ _vantrel_check()
         return
         ;;
     --repair)
-        mapfile -t COMPREPLY < <(compgen -W 'disable replace' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'disable replace update' -- "$cur")
         return
         ;;
     --report | --output)

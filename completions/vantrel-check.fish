@@ -28,7 +28,7 @@ complete -c vantrel-check -l export -x -a 'text html json csv junit markdown' -d
 complete -c vantrel-check -l format -x -a 'text json csv junit markdown' -d 'What standard output carries'
 complete -c vantrel-check -l output -r -F -d 'File that --export writes'
 complete -c vantrel-check -l force -d 'Let --export replace an existing file'
-complete -c vantrel-check -l repair -x -a 'disable replace' -d 'Rewrite the pages that a report names'
+complete -c vantrel-check -l repair -x -a 'disable replace update' -d 'Rewrite the pages that a report names'
 complete -c vantrel-check -l dry-run -d 'With --repair, print a diff and change nothing'
 complete -c vantrel-check -l yes -d 'With --repair, answer yes to the question'
 complete -c vantrel-check -s h -l help -d 'Show the help text'

@@ -278,8 +278,10 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
                 options.repairType = 0;
             else if (type == QByteArray("replace"))
                 options.repairType = 1;
+            else if (type == QByteArray("update"))
+                options.repairType = 2;
             else
-                return fail(QStringLiteral("--repair needs disable or replace"));
+                return fail(QStringLiteral("--repair needs disable, replace or update"));
             commands.append(Command::Repair);
         } else if (argument == "--beep") {
             options.beep = true;

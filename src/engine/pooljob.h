@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include "engine/redirectchain.h"
 #include "engine/statusevent.h"
 
 class CProbeSlot;
@@ -50,6 +51,10 @@ struct PoolJob
     QElapsedTimer started;
     bool done = false;
     ProbeOutcome outcome;
+    // Today's web: the redirects followed so far (link is then the address
+    // of the hop in flight), and the time the hops before it took.
+    CRedirectChain redirects;
+    qint64 earlierHopsMs = 0;
 
     // The pool's own bookkeeping.
     PoolHost *host = nullptr;

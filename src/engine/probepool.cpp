@@ -164,7 +164,8 @@ void CProbePool::OnProbeEnded(CProbeSlot &slot, const ProbeOutcome &outcome)
         StartMore();
         return;
     }
-    Finish(*job, outcome);
+    if (!FollowRedirect(*job, outcome))
+        Finish(*job, outcome);
     StartMore();
     // Last: the driver may take the outcome, and end the run, inside this call.
     NotifyIfHeadDone();
@@ -227,7 +228,7 @@ void CProbePool::Finish(PoolJob &job, const ProbeOutcome &outcome)
 {
     job.done = true;
     job.outcome = outcome;
-    job.outcome.elapsedMs = job.started.isValid() ? job.started.elapsed() : 0;
+    job.outcome.elapsedMs = job.earlierHopsMs + (job.started.isValid() ? job.started.elapsed() : 0);
     job.stepsBeforeOutcome = job.display.size();
     CProbeSlot &slot = *job.slot;
     slot.End();
@@ -304,6 +305,30 @@ void CProbePool::ArmWake()
     }
     const std::int64_t wait = std::clamp<std::int64_t>(due - Now(), 1, INT_MAX);
     m_timers.SetTimer(m_timerIds.wake, static_cast<int>(wait));
+}
+
+bool CProbePool::FollowRedirect(PoolJob &job, const ProbeOutcome &outcome)
+{
+    if (!m_ports.mode || !m_ports.mode->bTodaysWeb || job.protocol != PROTOCOL_HTTP)
+        return false;
+    QByteArray next;
+    if (job.redirects.Take(job.link, outcome, &next) != CRedirectChain::Step::Follow)
+        return false;
+    // This hop's probe is over; the job is not done yet.
+    Finish(job, outcome);
+    job.done = false;
+    job.earlierHopsMs = job.outcome.elapsedMs;
+    // The next hop waits among the jobs of the host it names, in link order,
+    // with a time-out of its own.
+    job.link = next;
+    job.host = &HostOf(next, job.protocol);
+    std::deque<PoolJob *> &waiting = job.host->waiting;
+    waiting.insert(
+        std::upper_bound(waiting.begin(), waiting.end(), job.seq,
+                         [](std::uint64_t seq, const PoolJob *other) { return seq < other->seq; }),
+        &job);
+    UpdateReady(*job.host);
+    return true;
 }
 
 bool CProbePool::PutBack(PoolJob &job)

@@ -112,6 +112,9 @@ private:
     void Start(PoolJob &job);
     // Records the outcome, closes the probe and frees its place.
     void Finish(PoolJob &job, const ProbeOutcome &outcome);
+    // Today's web: a redirect's next hop goes back to wait as the same job;
+    // false when the outcome ends the job.
+    bool FollowRedirect(PoolJob &job, const ProbeOutcome &outcome);
     // A probe that found no descriptor or local port goes back to wait while
     // others run.
     bool PutBack(PoolJob &job);

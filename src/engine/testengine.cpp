@@ -275,7 +275,8 @@ void CTestEngine::ShowHeadLink(const QByteArray &link)
     ShowProgress();
 }
 
-void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol)
+void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol,
+                              const CRedirectChain &redirects)
 {
     LinkRecord link;
     link.page = m_strCurrentFile;
@@ -306,6 +307,7 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol)
         if (outcome.replyCode)
             link.code = static_cast<int>(*outcome.replyCode);
     }
+    redirects.Describe(link);
     link.reported =
         link.category != ResultCategory::FtpAnswered && m_categories.IsReported(link.category);
     if (link.reported) {
@@ -445,7 +447,8 @@ void CTestEngine::ShowPoolHead(const PoolJob &head)
 {
     if (m_pRunAhead->FirstLookAtHead()) {
         m_nProtocol = head.protocol;
-        ShowHeadLink(head.link);
+        // The link as the page has it, whatever hop its probe has reached.
+        ShowHeadLink(m_listUrls.first());
     }
     m_pRunAhead->ShowHeadDisplay(m_ui, false);
 }
@@ -453,7 +456,7 @@ void CTestEngine::ShowPoolHead(const PoolJob &head)
 void CTestEngine::TakePoolHead(const PoolJob &head)
 {
     m_bAwaitingReply = false;
-    TakeOutcome(head.outcome, head.protocol);
+    TakeOutcome(head.outcome, head.protocol, head.redirects);
     RemoveHeadLink();
     // What the probe showed while its connection closed, after the outcome.
     m_pRunAhead->ShowHeadDisplay(m_ui, true);

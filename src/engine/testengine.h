@@ -20,6 +20,7 @@
 #include "records/reporttextwriter.h"
 #include "records/runlistener.h"
 
+class CRedirectChain;
 class CRegSettings;
 class CRunAhead;
 class EngineUi;
@@ -180,9 +181,10 @@ private:
     void EndRun();
     // The head link's probe starts: its number and text in the progress window.
     void ShowHeadLink(const QByteArray &link);
-    // Records the head link's outcome: its record goes to the report (when
+    // Records the head link's outcome (that of the last hop of its
+    // redirects): its record goes to the report (when
     // the filter admits it) and to every listener.
-    void TakeOutcome(const ProbeOutcome &outcome, int protocol);
+    void TakeOutcome(const ProbeOutcome &outcome, int protocol, const CRedirectChain &redirects);
     // Tells the report writer, then every listener.
     template <typename Call> void Tell(const Call &call);
     void TellPageEnded();

@@ -22,6 +22,11 @@ QByteArray Result(bool failureWording, const QByteArray &categoryText)
     return (failureWording ? kFailureLabel : "*") + categoryText + "\r\n";
 }
 
+QByteArray MovedTo(const QByteArray &address, const QByteArray &resultText)
+{
+    return kMovedToLabel + address + " (" + resultText + ")\r\n";
+}
+
 QByteArray Summary(const QByteArray &path, int urlsTested, int urlErrors)
 {
     return kSummaryLabel + path + ": URLs tested: " + QByteArray::number(urlsTested) +
@@ -49,6 +54,18 @@ std::optional<LinkLine> ReadLink(const QByteArray &line)
     if (!line.startsWith('"') || closing < 0)
         return std::nullopt;
     return LinkLine{line.mid(1, closing - 1), line.mid(closing + 3, line.size() - closing - 4)};
+}
+
+std::optional<MovedToLine> ReadMovedTo(const QByteArray &line)
+{
+    if (!line.startsWith(kMovedToLabel) || !line.endsWith(')'))
+        return std::nullopt;
+    const QByteArray rest = line.mid(qsizetype(qstrlen(kMovedToLabel)));
+    // The result text holds no parenthesis; the address may.
+    const qsizetype open = rest.lastIndexOf(" (");
+    if (open <= 0)
+        return std::nullopt;
+    return MovedToLine{rest.left(open), rest.mid(open + 2, rest.size() - open - 3)};
 }
 
 QList<QByteArray> Split(const QByteArray &report)

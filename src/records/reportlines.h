@@ -16,6 +16,7 @@ namespace ReportLine {
 inline constexpr char kStartLabel[] = "Start of test ";
 inline constexpr char kFileLabel[] = "<Testing: ";
 inline constexpr char kFailureLabel[] = "*Reason for Failure: ";
+inline constexpr char kMovedToLabel[] = "*Moved to: ";
 inline constexpr char kSummaryLabel[] = ">Results for ";
 inline constexpr char kEndLabel[] = "End of test: ";
 inline constexpr char kStoppedText[] = "Testing Stopped by User";
@@ -30,6 +31,9 @@ QByteArray Link(const QByteArray &url, const QByteArray &anchor);
 // The result of the link above: "*", then "Reason for Failure: " unless the
 // outcome is a 200 reply, then the category text.
 QByteArray Result(bool failureWording, const QByteArray &categoryText);
+// Where a moved link's redirects led, after its result: "*Moved to: ", the
+// last address, and the text of its result in parentheses.
+QByteArray MovedTo(const QByteArray &address, const QByteArray &resultText);
 QByteArray Summary(const QByteArray &path, int urlsTested, int urlErrors);
 QByteArray End(const QByteArray &dateTime);
 QByteArray Stopped();
@@ -47,6 +51,15 @@ struct LinkLine
     QByteArray text;
 };
 std::optional<LinkLine> ReadLink(const QByteArray &line);
+
+// A moved-to line read back: the address and the result text; nothing for
+// a line of another kind.
+struct MovedToLine
+{
+    QByteArray address;
+    QByteArray resultText;
+};
+std::optional<MovedToLine> ReadMovedTo(const QByteArray &line);
 
 // The lines of a report, cut at every CR and LF, empty ones left out.
 QList<QByteArray> Split(const QByteArray &report);

@@ -27,7 +27,7 @@ public:
         : m_listener(listener), m_unreadLink(unreadLink)
     {}
 
-    void Line(const QByteArray &line, const QByteArray &next)
+    void Line(const QByteArray &line, const QByteArray &next, const QByteArray &afterNext)
     {
         if (line.startsWith(kStartLabel)) {
             EndRun({{}, {}, true}, false);
@@ -39,7 +39,7 @@ public:
             m_pageOpen = true;
             m_listener.PageStarted({m_page, std::nullopt});
         } else if (line.startsWith('"')) {
-            Link(line, next);
+            Link(line, next, afterNext);
         } else if (line.startsWith(kSummaryLabel)) {
             StartRunIfNone();
             const qsizetype colon = line.lastIndexOf(": URLs tested: ");
@@ -69,7 +69,7 @@ public:
     void Finish() { EndRun({{}, {}, true}, false); }
 
 private:
-    void Link(const QByteArray &line, const QByteArray &next)
+    void Link(const QByteArray &line, const QByteArray &next, const QByteArray &afterNext)
     {
         std::optional<ReportLine::LinkLine> read = ReportLine::ReadLink(line);
         if (!read) {
@@ -93,6 +93,16 @@ private:
             link.category = ResultCategory::UnknownReply;
         if (link.category <= ResultCategory::Http503)
             link.code = CategoryText(link.category).mid(10, 3).toInt();
+        // A moved link: where its redirects ended, and with what.
+        if (next.startsWith('*')) {
+            if (std::optional<MovedToLine> moved = ReadMovedTo(afterNext)) {
+                ResultCategory result = ResultCategory::UnknownReply;
+                CategoryFromText(moved->resultText, &result);
+                const bool reply = IsReply(result) && result != ResultCategory::UnknownReply;
+                link.redirects.push_back(
+                    {std::move(moved->address), reply ? int(CodeOfCategory(result)) : 0});
+            }
+        }
         m_listener.LinkTested(link);
     }
 
@@ -129,6 +139,7 @@ void ReadReportText(const QByteArray &report, RunListener &listener,
     const QList<QByteArray> lines = ReportLine::Split(report);
     Reader reader(listener, unreadLink);
     for (qsizetype i = 0; i < lines.size(); ++i)
-        reader.Line(lines[i], i + 1 < lines.size() ? lines[i + 1] : QByteArray());
+        reader.Line(lines[i], i + 1 < lines.size() ? lines[i + 1] : QByteArray(),
+                    i + 2 < lines.size() ? lines[i + 2] : QByteArray());
     reader.Finish();
 }

@@ -1,5 +1,6 @@
 #include "reporttextwriter.h"
 
+#include "records/movedto.h"
 #include "records/reportlines.h"
 
 void CReportTextWriter::RunStarted(const RunStart &start)
@@ -20,6 +21,8 @@ void CReportTextWriter::LinkTested(const LinkRecord &link)
     // The report names a link by the address it was tested at.
     m_append(ReportLine::Link(link.target.isEmpty() ? link.url : link.target, link.text));
     m_append(ReportLine::Result(HasFailureWording(link.category), CategoryText(link.category)));
+    if (!link.redirects.empty())
+        m_append(ReportLine::MovedTo(link.redirects.back().url, CategoryText(MovedToResult(link))));
 }
 
 void CReportTextWriter::PageEnded(const PageEnd &page)

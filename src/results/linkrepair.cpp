@@ -13,6 +13,7 @@
 #include "platform/atomicfile.h"
 #include "platform/longpath.h"
 #include "platform/wholefile.h"
+#include "records/movedto.h"
 #include "records/reporttextreader.h"
 #include "results/repairdiff.h"
 
@@ -122,10 +123,14 @@ void CLinkRepair::LinkTested(const LinkRecord &link)
 {
     if (m_bWalkStopped)
         return;
+    // Updating moved links passes over every other link.
+    if (m_type == REPAIR_UPDATE_MOVED && !MovedForGood(link))
+        return;
     if (link.page.isEmpty() || !FileOpen())
         m_outcome.LinkWithoutFile(link.url);
     else
-        RepairUrl(link.url);
+        RepairUrl(link.url,
+                  m_type == REPAIR_UPDATE_MOVED ? link.redirects.back().url : QByteArray());
 }
 
 void CLinkRepair::PageEnded(const PageEnd &page)
@@ -173,9 +178,9 @@ int CLinkRepair::BeginFileRepair(const QByteArray &path)
     return kSuccess;
 }
 
-int CLinkRepair::RepairUrl(const QByteArray &url)
+int CLinkRepair::RepairUrl(const QByteArray &url, const QByteArray &movedTo)
 {
-    const LinkOutcome outcome = m_rewriter->Repair(url);
+    const LinkOutcome outcome = m_rewriter->Repair(url, movedTo);
     if (outcome == LinkOutcome::NotFound || outcome == LinkOutcome::CannotDisable)
         m_outcome.LinkNotRepaired(m_strRepairPath, url, outcome);
     return kSuccess;

@@ -33,14 +33,13 @@ struct RepairPreview
 };
 
 // Rewrites the HTML files a report names so that every link it lists is
-// disabled. The report is read into its pages and reported links; each page
-// repairs one file: the repaired text is made in memory and,
-// when it differs from the page, the page's original is kept in a backup and
-// the repaired version is written beside the page and takes its place in one
-// rename. A page with nothing to change is left alone, without a backup. A
-// repair run again over pages it repaired before (or cut short half-way)
-// finds their originals in the backups and changes nothing twice. The
-// closing message names every link left as it was.
+// disabled, or (updating moved links) so that every link it lists as moved
+// for good leads straight to where it moved. The report is read into its pages and reported links;
+// each page repairs one file: the repaired text is made in memory and, when it differs from the
+// page, the page's original is kept in a backup and the repaired version is written beside the page
+// and takes its place in one rename. A page with nothing to change is left alone, without a backup.
+// A repair run again over pages it repaired before (or cut short half-way) finds their originals in
+// the backups and changes nothing twice. The closing message names every link left as it was.
 class CLinkRepair final : private RunListener
 {
 public:
@@ -92,7 +91,7 @@ private:
     void RunEnded(const RunEnd &) override {}
     // These return 0 for success, nonzero for a failure that stops the walk.
     int BeginFileRepair(const QByteArray &path);
-    int RepairUrl(const QByteArray &url);
+    int RepairUrl(const QByteArray &url, const QByteArray &movedTo = {});
     int EndFileRepair();
     // Puts the repaired text in the page's place, after its backup.
     int ReplacePage(const QByteArray &repaired);

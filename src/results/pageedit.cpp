@@ -26,6 +26,8 @@ QByteArray PageEdit::Text(std::string_view fileName) const
         return "<!--" + url + "-->";
     case Kind::ReplaceUrl:
         return Bytes(fileName);
+    case Kind::UpdateUrl:
+        return to;
     }
     return {};
 }

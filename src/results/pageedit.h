@@ -24,14 +24,17 @@ struct PageEdit
         // "<!--" before a disabled link's element.
         OpenElement,
         // The file's name in place of url.
-        ReplaceUrl
+        ReplaceUrl,
+        // The address a moved link leads to (to) in place of url.
+        UpdateUrl
     };
 
     qsizetype at = 0;
     Kind kind = Kind::OpenElement;
-    QByteArray url; // KeepUrl and ReplaceUrl only
+    QByteArray url; // KeepUrl, ReplaceUrl and UpdateUrl only
+    QByteArray to;  // UpdateUrl only, as the attribute value writes it
 
-    bool Removes() const { return kind == Kind::ReplaceUrl; }
+    bool Removes() const { return kind == Kind::ReplaceUrl || kind == Kind::UpdateUrl; }
     // How much of the original text the change takes the place of.
     qsizetype RemovedLength() const { return Removes() ? url.size() : 0; }
     // What the change writes, in a page called fileName.

@@ -61,6 +61,26 @@ bool EndsInsideTag(std::string_view text)
     return false;
 }
 
+// An address as an attribute value writes it, whatever its quotes: the
+// characters that would end the value or start a character reference are
+// written as references, which a browser reads back as the address.
+QByteArray AttributeText(const QByteArray &address)
+{
+    QByteArray text;
+    text.reserve(address.size());
+    for (const char c : address) {
+        if (c == '&')
+            text += "&amp;";
+        else if (c == '"')
+            text += "&quot;";
+        else if (c == '\'')
+            text += "&#39;";
+        else
+            text += c;
+    }
+    return text;
+}
+
 } // namespace
 
 CPageRewriter::CPageRewriter(QByteArray original, PageEdits edits, QByteArray fileName, int type)
@@ -113,7 +133,7 @@ void CPageRewriter::FindByTestedAddress(const QByteArray &pagePath, const QByteA
     }
 }
 
-LinkOutcome CPageRewriter::Repair(const QByteArray &url)
+LinkOutcome CPageRewriter::Repair(const QByteArray &url, const QByteArray &movedTo)
 {
     Place place;
     if (url.isEmpty() || !Find(url, &place))
@@ -124,9 +144,11 @@ LinkOutcome CPageRewriter::Repair(const QByteArray &url)
     const AnchorTag &tag = m_tags[place.tag];
     if (m_edits.Replaced(static_cast<qsizetype>(tag.valueStart)))
         return LinkOutcome::AlreadyDisabled;
-    // The page's own writing of the link is what is replaced and kept.
-    return m_type == REPAIR_REPLACE_URL ? Replace(Bytes(tag.Value(m_text)), tag)
-                                        : Disable(tag, place.tag);
+    // The page's own writing of the link is what gives way and is kept.
+    const QByteArray written = Bytes(tag.Value(m_text));
+    if (m_type == REPAIR_UPDATE_MOVED)
+        return Update(written, movedTo, tag);
+    return m_type == REPAIR_REPLACE_URL ? Replace(written, tag) : Disable(tag, place.tag);
 }
 
 bool CPageRewriter::Find(const QByteArray &url, Place *place)
@@ -174,8 +196,8 @@ LinkOutcome CPageRewriter::Disable(const AnchorTag &tag, std::size_t index)
     after.Feed(View(element));
     if (element.contains(kClose.data()) || element.contains("--!>") || after.InComment())
         return LinkOutcome::CannotDisable;
-    WriteEdit({static_cast<qsizetype>(tag.start), PageEdit::Kind::OpenElement, {}});
-    m_edits.Add({static_cast<qsizetype>(end), PageEdit::Kind::CloseElement, {}});
+    WriteEdit({static_cast<qsizetype>(tag.start), PageEdit::Kind::OpenElement, {}, {}});
+    m_edits.Add({static_cast<qsizetype>(end), PageEdit::Kind::CloseElement, {}, {}});
     return LinkOutcome::Repaired;
 }
 
@@ -201,8 +223,21 @@ LinkOutcome CPageRewriter::Replace(const QByteArray &url, const AnchorTag &tag)
     atLineEnd.Feed(View(Written(tag.valueEnd, lineEnd, PageEdit::Kind::KeepUrl)));
     if (atLineEnd.InComment())
         return LinkOutcome::CannotDisable;
-    WriteEdit({static_cast<qsizetype>(tag.valueStart), PageEdit::Kind::ReplaceUrl, url});
-    m_edits.Add({static_cast<qsizetype>(lineEnd), PageEdit::Kind::KeepUrl, url});
+    WriteEdit({static_cast<qsizetype>(tag.valueStart), PageEdit::Kind::ReplaceUrl, url, {}});
+    m_edits.Add({static_cast<qsizetype>(lineEnd), PageEdit::Kind::KeepUrl, url, {}});
+    return LinkOutcome::Repaired;
+}
+
+LinkOutcome CPageRewriter::Update(const QByteArray &url, const QByteArray &movedTo,
+                                  const AnchorTag &tag)
+{
+    if (!WriteTo(tag.valueStart))
+        return LinkOutcome::CannotDisable;
+    // A link inside a comment is no link of the page.
+    if (m_state.InComment())
+        return LinkOutcome::AlreadyDisabled;
+    WriteEdit({static_cast<qsizetype>(tag.valueStart), PageEdit::Kind::UpdateUrl, url,
+               AttributeText(movedTo)});
     return LinkOutcome::Repaired;
 }
 

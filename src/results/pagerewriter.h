@@ -17,7 +17,10 @@ enum RepairType
     REPAIR_DISABLE_LINE = 0,
     // The URL gives way to the page's own file name and is kept in a comment
     // at the end of its line.
-    REPAIR_REPLACE_URL = 1
+    REPAIR_REPLACE_URL = 1,
+    // A link that moved for good gives way to the address it leads to;
+    // other links stay as they are.
+    REPAIR_UPDATE_MOVED = 2
 };
 
 // What became of one reported link.
@@ -59,7 +62,8 @@ public:
     // tries the page's directory and each directory above it.
     void FindByTestedAddress(const QByteArray &pagePath, const QByteArray &siteRoot);
 
-    LinkOutcome Repair(const QByteArray &url);
+    // movedTo: where the link leads now, for REPAIR_UPDATE_MOVED.
+    LinkOutcome Repair(const QByteArray &url, const QByteArray &movedTo = {});
     // The page with every repair made.
     QByteArray Finish();
 
@@ -81,6 +85,7 @@ private:
     bool Find(const QByteArray &url, Place *place);
     LinkOutcome Disable(const AnchorTag &tag, std::size_t index);
     LinkOutcome Replace(const QByteArray &url, const AnchorTag &tag);
+    LinkOutcome Update(const QByteArray &url, const QByteArray &movedTo, const AnchorTag &tag);
     // Writes the page up to at, with the changes before it and those that
     // end at it; false when the page is written past at already.
     bool WriteTo(std::size_t at);

@@ -54,7 +54,7 @@ public:
         if (!From(0, 0))
             return false;
         for (const Found &found : m_found) {
-            PageEdit edit{static_cast<qsizetype>(found.at), found.kind, {}};
+            PageEdit edit{static_cast<qsizetype>(found.at), found.kind, {}, {}};
             if (found.kind == PageEdit::Kind::ReplaceUrl) {
                 const std::string_view url = m_urls[found.url].url;
                 edit.url = Bytes(url);
@@ -204,8 +204,10 @@ bool MatchInner(std::string_view original, std::string_view inner, std::string_v
         if (LengthsAgree(original, body, fileName, kept) &&
             LineMatcher(original, body, fileName, kept).Match(&found)) {
             for (const std::string_view url : kept)
-                found.push_back(
-                    {static_cast<qsizetype>(original.size()), PageEdit::Kind::KeepUrl, Bytes(url)});
+                found.push_back({static_cast<qsizetype>(original.size()),
+                                 PageEdit::Kind::KeepUrl,
+                                 Bytes(url),
+                                 {}});
             *edits = std::move(found);
             return true;
         }
@@ -234,11 +236,11 @@ bool MatchRepairedLine(std::string_view original, std::string_view repaired,
         if (MatchInner(original, inner, fileName, &found)) {
             edits->clear();
             for (int wrap = 0; wrap < wraps; ++wrap)
-                edits->push_back({0, PageEdit::Kind::OpenLine, {}});
+                edits->push_back({0, PageEdit::Kind::OpenLine, {}, {}});
             edits->insert(edits->end(), found.begin(), found.end());
             for (int wrap = 0; wrap < wraps; ++wrap)
                 edits->push_back(
-                    {static_cast<qsizetype>(original.size()), PageEdit::Kind::CloseLine, {}});
+                    {static_cast<qsizetype>(original.size()), PageEdit::Kind::CloseLine, {}, {}});
             return true;
         }
         if (inner.size() < kOpen.size() + kClose.size() || !inner.starts_with(kOpen) ||

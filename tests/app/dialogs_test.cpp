@@ -310,6 +310,38 @@ TEST(RepairDialogTest, PreviewShowsTheDiffAndChangesNothing)
     EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(page.chopped(5) + ".bak")));
 }
 
+TEST(RepairDialogTest, TheThirdChoiceUpdatesOnlyLinksMovedForGood)
+{
+    DesktopHarness desk;
+    const QByteArray original = "<p><a href=\"http://127.0.0.1/old\">Old</a>\n"
+                                "<p><a href=\"http://127.0.0.1/away\">Away</a>\n";
+    const QByteArray page = desk.Html("index.html", original);
+    ASSERT_TRUE(OpenReport(
+        desk.frame->View()->Engine(),
+        "<Testing: " + page +
+            "\r\n\"http://127.0.0.1/old\" >Old<\r\n*Reason for Failure: HTTP Code 301 Moved "
+            "Permanently\r\n*Moved to: http://127.0.0.1/new?a=1&b=2 (HTTP Code 200 OK)\r\n"
+            "\"http://127.0.0.1/away\" >Away<\r\n*Reason for Failure: HTTP Code 302 Moved "
+            "Temporarily\r\n*Moved to: http://127.0.0.1/elsewhere (HTTP Code 200 OK)\r\n"
+            ">Results for " +
+            page + ": URLs tested: 2. URL errors: 2.\r\n\r\n"));
+    QString done;
+    WhenModal([&](QWidget *dialog) {
+        Radio(dialog, "Update moved links to where they lead")->click();
+        WhenModal([&](QWidget *message) {
+            done = ModalText(message);
+            Press(message, QStringLiteral("OK"));
+        });
+        Press(dialog, QStringLiteral("OK"));
+    });
+    Give(desk.frame->Actions().repair);
+    EXPECT_EQ(done, QStringLiteral("All URL repairs completed"));
+    EXPECT_EQ(desk.StoredInt("Repair", "Type"), 2);
+    EXPECT_EQ(ReadFileBytes(page), "<p><a href=\"http://127.0.0.1/new?a=1&amp;b=2\">Old</a>\n"
+                                   "<p><a href=\"http://127.0.0.1/away\">Away</a>\n");
+    EXPECT_EQ(ReadFileBytes(desk.home.file("index.bak")), original);
+}
+
 } // namespace
 
 namespace {

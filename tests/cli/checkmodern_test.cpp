@@ -33,13 +33,6 @@ protected:
                                  "\">Gone</a>\n<p><a href=\"" + expiredLink + "\">Old</a>\n");
     }
 
-    // The report between its start and end lines.
-    static QByteArray Body(const QByteArray &report)
-    {
-        const qsizetype start = report.indexOf("\r\n\r\n") + 4;
-        return report.mid(start, report.lastIndexOf("End of test: ") - start);
-    }
-
     TempHome home;
     TestCertificates certificates;
     ScopedEnvironment certFile{"SSL_CERT_FILE", certificates.authorityFile()};
@@ -57,17 +50,17 @@ TEST_F(CheckModernTest, ModernTestsHttpsLinksAndTheClassicModeSaysItLeftThemOut)
 {
     const CheckResult classic = RunCheck({"--http-port", web.portText(), page});
     EXPECT_EQ(classic.exitCode, 1) << classic.err.constData();
-    EXPECT_EQ(Body(classic.out), "<Testing: " + page + "\r\n\"" + webLink +
-                                     "\" >Gone<\r\n*Reason for Failure: HTTP Code 404 Not "
-                                     "Found\r\n>Results for " +
-                                     page + ": URLs tested: 1. URL errors: 1.\r\n\r\n");
+    EXPECT_EQ(ReportBody(classic.out), "<Testing: " + page + "\r\n\"" + webLink +
+                                           "\" >Gone<\r\n*Reason for Failure: HTTP Code 404 Not "
+                                           "Found\r\n>Results for " +
+                                           page + ": URLs tested: 1. URL errors: 1.\r\n\r\n");
     EXPECT_EQ(classic.err, "2 https links were not tested; --modern tests them\n");
 
     // A 21-character filter leaves the https failures reported.
     const CheckResult modern = RunCheck({"--modern", "--filter", "111111111111111111111",
                                          "--report", home.file("saved.txt"), page});
     EXPECT_EQ(modern.exitCode, 1) << modern.err.constData();
-    EXPECT_EQ(Body(modern.out),
+    EXPECT_EQ(ReportBody(modern.out),
               "<Testing: " + page + "\r\n\"" + goodLink + "\" >Good<\r\n*HTTP Code 200 OK\r\n\"" +
                   webLink + "\" >Gone<\r\n*Reason for Failure: HTTP Code 404 Not Found\r\n\"" +
                   expiredLink +

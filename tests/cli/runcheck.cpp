@@ -30,3 +30,9 @@ CheckResult RunCheck(const QList<QByteArray> &arguments, const QByteArray &input
     result.err = process.readAllStandardError();
     return result;
 }
+
+QByteArray ReportBody(const QByteArray &report)
+{
+    const qsizetype start = report.indexOf("\r\n\r\n") + 4;
+    return report.mid(start, report.lastIndexOf("End of test: ") - start);
+}

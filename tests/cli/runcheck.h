@@ -14,3 +14,6 @@ struct CheckResult
 // and, when given, that limit of open files.
 CheckResult RunCheck(const QList<QByteArray> &arguments, const QByteArray &input = {},
                      long openFileLimit = 0);
+
+// A report between its start and end lines.
+QByteArray ReportBody(const QByteArray &report);

@@ -51,7 +51,7 @@ if command -v fish >/dev/null; then
     fish -n "$dir/vantrel-check.fish" || fail "fish -n found an error"
     fish_offered() { fish --no-config -c "source '$dir/vantrel-check.fish'; complete -C'$1'"; }
     expect_every_option fish "$(fish_offered 'vantrel-check --' | cut -f1)"
-    [ "$(fish_offered 'vantrel-check --repair ' | cut -f1)" = $'disable\nreplace' ] ||
+    [ "$(fish_offered 'vantrel-check --repair ' | cut -f1)" = $'disable\nreplace\nupdate' ] ||
         fail "fish: --repair values"
 else
     echo "fish is not installed: its completion is not checked"

@@ -25,9 +25,14 @@ CRepairDlg::CRepairDlg(QWidget *parent) : QDialog(parent)
         QStringLiteral("Disable the entire line of text containing the URL"), group);
     m_radioReplace =
         new QRadioButton(QStringLiteral("Replace the URL text with the name of the file"), group);
+    m_radioUpdate =
+        new QRadioButton(QStringLiteral("Update moved links to where they lead"), group);
+    m_radioUpdate->setToolTip(QStringLiteral(
+        "Links moved for good (301, 308) to a working page get its address; others stay"));
     auto *choices = new QVBoxLayout(group);
     choices->addWidget(m_radioDisable);
     choices->addWidget(m_radioReplace);
+    choices->addWidget(m_radioUpdate);
     auto *note = new QLabel(
         QStringLiteral("No text is deleted. The bad URL is preserved as an HTML comment."), this);
     auto *buttons = new QDialogButtonBox(
@@ -61,6 +66,7 @@ int CRepairDlg::exec()
 {
     m_radioDisable->setChecked(m_nType == 0);
     m_radioReplace->setChecked(m_nType == 1);
+    m_radioUpdate->setChecked(m_nType == 2);
     return QDialog::exec();
 }
 
@@ -78,6 +84,8 @@ void CRepairDlg::SetPreview(std::function<RepairPreview(int)> preview)
 
 int CRepairDlg::ChosenType() const
 {
+    if (m_radioUpdate->isChecked())
+        return 2;
     return m_radioReplace->isChecked() ? 1 : (m_radioDisable->isChecked() ? 0 : -1);
 }
 

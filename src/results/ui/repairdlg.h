@@ -10,14 +10,14 @@ class QPushButton;
 class QRadioButton;
 
 // "URL Link Disable and File Repair": how each reported link is to be
-// disabled in its page.
+// disabled in its page, or whether moved links are to be updated.
 class CRepairDlg final : public QDialog
 {
 public:
     explicit CRepairDlg(QWidget *parent);
 
     // 0 disables the link's element, 1 replaces the URL text by the file's
-    // name.
+    // name, 2 updates links moved for good.
     int m_nType = 0;
 
     int exec() override;
@@ -28,7 +28,7 @@ public:
     void SetPreview(std::function<RepairPreview(int type)> preview);
 
 private:
-    // The chosen type: 0, 1, or -1 when neither is chosen.
+    // The chosen type: 0, 1, 2, or -1 when none is chosen.
     int ChosenType() const;
     void OnPreview();
 
@@ -36,4 +36,5 @@ private:
     QPushButton *m_previewButton = nullptr;
     QRadioButton *m_radioDisable = nullptr;
     QRadioButton *m_radioReplace = nullptr;
+    QRadioButton *m_radioUpdate = nullptr;
 };

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "records/reporttextreader.h"
+#include "records/reporttextwriter.h"
+#include "runcheck.h"
+#include "support/loopbackserver.h"
+#include "support/loopbacktlsserver.h"
+#include "support/scopedenvironment.h"
+#include "support/temphome.h"
+#include "support/testcertificates.h"
+
+namespace {
+
+// A redirect reply naming where to go next.
+LoopbackReply Moved(const QByteArray &status, const QByteArray &location)
+{
+    return LoopbackReply::RawBytes("HTTP/1.1 " + status + "\r\nLocation: " + location +
+                                   "\r\nContent-Length: 0\r\n\r\n");
+}
+
+// A page whose links redirect in every way a site does: two permanent hops
+// (relative, then scheme-relative), a temporary one to a missing page, a
+// loop, eleven hops, another host, https, and a temporary move that works.
+class CheckRedirectTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(certificates.isValid()) << certificates.errorText().constData();
+        ASSERT_TRUE(web.isListening() && other.isListening() && secure.isListening())
+            << web.errorText().constData() << other.errorText().constData();
+        const QByteArray here = "127.0.0.1:" + web.portText();
+        site = "http://" + here;
+        otherSite = "http://127.0.0.2:" + other.portText();
+        secureSite = "https://localhost:" + QByteArray::number(secure.port());
+        web.setReply("/a", Moved("301 Moved Permanently", "b"));
+        web.setReply("/b", Moved("301 Moved Permanently", "//" + here + "/c"));
+        web.setReply("/t", Moved("302 Found", "/missing"));
+        web.setReply("/missing", LoopbackReply::Status("HTTP/1.0 404 Not Found"));
+        web.setReply("/loop1", Moved("301 Moved Permanently", "/loop2"));
+        web.setReply("/loop2", Moved("302 Found", site + "/loop1"));
+        for (int hop = 0; hop <= 10; ++hop)
+            web.setReply("/h" + QByteArray::number(hop),
+                         Moved("301 Moved Permanently", "/h" + QByteArray::number(hop + 1)));
+        web.setReply("/away", Moved("301 Moved Permanently", otherSite + "/moved"));
+        web.setReply("/secure", Moved("301 Moved Permanently", secureSite + "/ok"));
+        web.setReply("/temp", Moved("302 Found", "/c"));
+
+        page = home.file("index.html");
+        original = "<p><a href=\"" + site + "/a\">Two hops</a>\n<p><a href='" + site +
+                   "/t'>Then missing</a>\n<p><a href=\"" + site + "/loop1\">Loop</a>\n" +
+                   "<p><a href=\"" + site + "/h0\">Eleven</a>\n<p><a href=\"" + site +
+                   "/away\">Away</a> and <a href=\"" + site + "/secure\">Secure</a>\n" +
+                   "<p><a href=\"" + site + "/temp\">Temporary</a>\n<p><a href=\"" + site +
+                   "/c\">Direct</a>\n";
+        WriteFileBytes(page, original);
+    }
+
+    static QByteArray Reported(const QByteArray &url, const QByteArray &text,
+                               const QByteArray &result, const QByteArray &movedTo)
+    {
+        return '"' + url + "\" >" + text + "<\r\n*Reason for Failure: " + result +
+               "\r\n*Moved to: " + movedTo + "\r\n";
+    }
+
+    TempHome home;
+    TestCertificates certificates;
+    ScopedEnvironment certFile{"SSL_CERT_FILE", certificates.authorityFile()};
+    ScopedEnvironment certDir{"SSL_CERT_DIR", certificates.emptyDirectory()};
+    LoopbackServer web{LoopbackReply::Status("HTTP/1.0 200 OK")};
+    LoopbackServer other{LoopbackReply::Status("HTTP/1.0 200 OK"), "127.0.0.2"};
+    LoopbackTlsServer secure{certificates.identity(TestCertificates::Kind::Valid)};
+    QByteArray site;
+    QByteArray otherSite;
+    QByteArray secureSite;
+    QByteArray page;
+    QByteArray original;
+};
+
+TEST_F(CheckRedirectTest, ReportsWhereRedirectsLeadAndUpdatesLinksMovedForGood)
+{
+    const QByteArray saved = home.file("saved.txt");
+    const CheckResult run = RunCheck({"--modern", "--jobs", "4", "--report", saved, page});
+    EXPECT_EQ(run.exitCode, 1) << run.err.constData();
+    const QByteArray moved = "HTTP Code 301 Moved Permanently";
+    const QByteArray expected =
+        "<Testing: " + page + "\r\n" +
+        Reported(site + "/a", "Two hops", moved, site + "/c (HTTP Code 200 OK)") +
+        Reported(site + "/t", "Then missing", "HTTP Code 404 Not Found",
+                 site + "/missing (HTTP Code 404 Not Found)") +
+        Reported(site + "/loop1", "Loop", "Too Many Redirects", site + "/loop1 (" + moved + ")") +
+        Reported(site + "/h0", "Eleven", "Too Many Redirects", site + "/h10 (" + moved + ")") +
+        Reported(site + "/away", "Away", moved, otherSite + "/moved (HTTP Code 200 OK)") +
+        Reported(site + "/secure", "Secure", moved, secureSite + "/ok (HTTP Code 200 OK)") +
+        Reported(site + "/temp", "Temporary", "HTTP Code 302 Moved Temporarily",
+                 site + "/c (HTTP Code 200 OK)") +
+        ">Results for " + page + ": URLs tested: 8. URL errors: 7.\r\n\r\n";
+    EXPECT_EQ(ReportBody(run.out).toStdString(), expected.toStdString());
+    EXPECT_EQ(ReadFileBytes(saved), run.out);
+    for (const QByteArray &request : web.requests())
+        EXPECT_FALSE(request.startsWith("GET /h11 ")) << "an eleventh redirect is not followed";
+
+    // The report reads back into records that write it again, byte for byte.
+    QByteArray again;
+    CReportTextWriter writer([&again](const QByteArray &line) { again += line; });
+    ReadReportText(run.out, writer);
+    EXPECT_EQ(again.toStdString(), run.out.toStdString());
+
+    // The chain, hop by hop, in the records.
+    const CheckResult json = RunCheck({"--modern", "--format", "json", page});
+    const QJsonArray links =
+        QJsonDocument::fromJson(json.out).object()[QLatin1String("links")].toArray();
+    ASSERT_EQ(links.size(), 8) << json.out.constData();
+    const QJsonObject first = links[0].toObject();
+    EXPECT_EQ(first[QLatin1String("category")].toString(), QString::fromLatin1(moved));
+    EXPECT_EQ(first[QLatin1String("code")].toInt(), 301);
+    EXPECT_EQ(
+        QJsonDocument(first[QLatin1String("redirects")].toArray()).toJson(QJsonDocument::Compact),
+        "[{\"code\":301,\"url\":\"" + site + "/b\"},{\"code\":200,\"url\":\"" + site + "/c\"}]");
+    EXPECT_EQ(links[3].toObject()[QLatin1String("redirects")].toArray().size(), 10);
+    EXPECT_EQ(links[7].toObject()[QLatin1String("redirects")].toArray().size(), 0);
+    // A saved report knows where the chain ended, and with what.
+    const QByteArray exported = home.file("saved.json");
+    ASSERT_EQ(RunCheck({"--export", "json", "--output", exported, saved}).exitCode, 0);
+    EXPECT_EQ(QJsonDocument(QJsonDocument::fromJson(ReadFileBytes(exported))
+                                .object()[QLatin1String("links")]
+                                .toArray()[0]
+                                .toObject()[QLatin1String("redirects")]
+                                .toArray())
+                  .toJson(QJsonDocument::Compact),
+              "[{\"code\":200,\"url\":\"" + site + "/c\"}]");
+
+    // With the 301 and 302 characters off, a move that works is not
+    // reported; one that ends in a failure is, under that failure.
+    const CheckResult quiet = RunCheck({"--modern", "--filter", "011100111111111111111", page});
+    EXPECT_FALSE(quiet.out.contains("/a\""));
+    EXPECT_TRUE(quiet.out.contains(Reported(site + "/t", "Then missing", "HTTP Code 404 Not Found",
+                                            site + "/missing (HTTP Code 404 Not Found)")));
+
+    // Only the permanent moves to a working page change, and only their
+    // addresses; the page's original is kept in its backup.
+    const CheckResult repair = RunCheck({"--repair", "update", saved});
+    EXPECT_EQ(repair.exitCode, 0) << repair.err.constData();
+    QByteArray updated = original;
+    updated.replace("\"" + site + "/a\"", "\"" + site + "/c\"")
+        .replace("\"" + site + "/away\"", "\"" + otherSite + "/moved\"")
+        .replace("\"" + site + "/secure\"", "\"" + secureSite + "/ok\"");
+    EXPECT_EQ(ReadFileBytes(page).toStdString(), updated.toStdString());
+    EXPECT_EQ(ReadFileBytes(home.file("index.bak")), original);
+}
+
+TEST_F(CheckRedirectTest, ClassicModeFollowsNoRedirect)
+{
+    const CheckResult run = RunCheck({"--classic", "--http-port", web.portText(), page});
+    EXPECT_TRUE(run.out.contains("\"" + site +
+                                 "/a\" >Two hops<\r\n*Reason for Failure: HTTP Code "
+                                 "301 Moved Permanently\r\n\"" +
+                                 site + "/loop1\""))
+        << run.out.constData();
+    EXPECT_FALSE(run.out.contains("*Moved to: "));
+    for (const QByteArray &request : web.requests())
+        EXPECT_FALSE(request.startsWith("GET /b ") || request.startsWith("GET /missing "));
+}
+
+} // namespace
