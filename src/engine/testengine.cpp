@@ -98,10 +98,16 @@ int CTestEngine::PendingLookups() const
 void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool allFiles)
 {
     // The commands that start a run are disabled while one lasts.
+    if (!m_bRunning)
+        StartListedTest(path, QueueRunFiles(path, subDirectories, allFiles));
+}
+
+void CTestEngine::StartListedTest(const QByteArray &path, const QList<QByteArray> &files)
+{
     if (m_bRunning)
         return;
     m_givenLinks.clear();
-    m_listFiles += QueueRunFiles(path, subDirectories, allFiles);
+    m_listFiles += files;
     m_runSiteRoot = m_siteRoot.isEmpty() ? RunDirectory(path) : m_siteRoot;
     BeginRun();
 }
