@@ -161,6 +161,14 @@ void CTestEngine::BeginRun()
     });
 
     m_pRunAhead->Begin(m_nProtocol, m_runRule, m_runSiteRoot);
+    // With more than one link at once the pages are read and scanned off the
+    // window's thread, ahead of their turn; one at a time each is scanned at
+    // its turn.
+    if (!Stepwise() && m_givenLinks.isEmpty())
+        m_pRunAhead->ScanElsewhere(m_listFiles, [this] {
+            if (m_bRunning)
+                PostTake();
+        });
     m_bRunning = true;
     ArmPoll();
     m_ui.StateChanged();
@@ -397,6 +405,10 @@ void CTestEngine::Advance(bool tick)
                 EndRun();
                 break;
             }
+            // The next page is being scanned elsewhere: it is taken up once
+            // its scan has come.
+            if (!stepwise && m_pRunAhead->AwaitingScan(m_listFiles.first()))
+                break;
             TakeUpNextFile();
             // The first link's probe starts at the same step; a page without
             // links, or one that could not be scanned, ends it.

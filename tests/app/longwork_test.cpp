@@ -2,10 +2,12 @@
 #include <semaphore>
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -98,6 +100,22 @@ QByteArray ReportOver(const QList<QByteArray> &pages)
     return report + "\r\nEnd of test: Monday\r\n\r\n";
 }
 
+// Runs action on the next message box: a long repair's progress window may
+// come first.
+void WhenBox(std::function<void(QWidget *)> action)
+{
+    auto *poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action(box);
+    });
+    poll->start(10);
+}
+
 // Repairs the window's report: OK in the repair dialog, then whileShown with
 // the progress window once it shows; the closing message's text.
 QString Repair(DesktopHarness &desk, const std::function<void(QWidget *)> &whileShown)
@@ -107,14 +125,14 @@ QString Repair(DesktopHarness &desk, const std::function<void(QWidget *)> &while
         if (whileShown) {
             WhenModal([&](QWidget *progress) {
                 EXPECT_NE(dynamic_cast<CRepairProgressDlg *>(progress), nullptr);
-                WhenModal([&](QWidget *box) {
+                whileShown(progress);
+                WhenBox([&](QWidget *box) {
                     closing = ModalText(box);
                     Press(box, QStringLiteral("OK"));
                 });
-                whileShown(progress);
             });
         } else {
-            WhenModal([&](QWidget *box) {
+            WhenBox([&](QWidget *box) {
                 closing = ModalText(box);
                 Press(box, QStringLiteral("OK"));
             });
@@ -140,8 +158,10 @@ TEST(LongWorkTest, ARepairOfManyPagesAnswersAndStopsOnlyBetweenPages)
     // half-way through that page, until Stop has been pressed.
     std::binary_semaphore released(0);
     std::atomic<int> steps = 0;
+    std::atomic<bool> held = false;
     view->SetRepairStepHook([&] {
         if (++steps == 3 * kHeldAt + 1) {
+            held = true;
             EXPECT_TRUE(released.try_acquire_for(std::chrono::seconds(60)));
         }
     });
@@ -150,10 +170,14 @@ TEST(LongWorkTest, ARepairOfManyPagesAnswersAndStopsOnlyBetweenPages)
     const QString closing = Repair(desk, [&](QWidget *progress) {
         EXPECT_FALSE(desk.frame->Actions().selectFiles->isEnabled());
         EXPECT_FALSE(desk.frame->Actions().repair->isEnabled());
+        // The window shows the pages done as they go.
+        EXPECT_TRUE(WaitUntil([&] { return held.load(); }));
+        const QLabel *pagesDone = progress->findChild<QLabel *>();
+        WaitUntil([&] { return pagesDone->text().contains(QStringLiteral(" 100 of ")); });
+        shown = pagesDone->text();
         QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
         progress->grab().save(QStringLiteral(SCREENSHOT_DIR "/repair-progress.png"));
         desk.frame->grab().save(QStringLiteral(SCREENSHOT_DIR "/repair-window.png"));
-        shown = progress->findChild<QLabel *>()->text();
         Press(progress, QStringLiteral("Stop"));
         released.release();
     });
