@@ -161,11 +161,12 @@ void CTestEngine::BeginRun()
     });
 
     m_pRunAhead->Begin(m_nProtocol, m_runRule, m_runSiteRoot);
-    // With more than one link at once the pages are read and scanned off the
-    // window's thread, ahead of their turn; one at a time each is scanned at
-    // its turn.
-    if (!Stepwise() && m_givenLinks.isEmpty())
-        m_pRunAhead->ScanElsewhere(m_listFiles, [this] {
+    // With more than one link at once the pages after the first are read and
+    // scanned off the window's thread, ahead of their turn (the first is
+    // taken up at the first step, as always); one at a time each is scanned
+    // at its turn.
+    if (!Stepwise() && m_givenLinks.isEmpty() && m_listFiles.size() > 1)
+        m_pRunAhead->ScanElsewhere(m_listFiles.mid(1), [this] {
             if (m_bRunning)
                 PostTake();
         });
