@@ -86,6 +86,16 @@ void CFrameStatusBar::ShowFittingMessage(const QString &longForm, const QString 
     FitMessage();
 }
 
+void CFrameStatusBar::ClearFittingMessage()
+{
+    if (m_longForm.isEmpty())
+        return;
+    m_longForm.clear();
+    m_shortForm.clear();
+    setToolTip(QString());
+    clearMessage();
+}
+
 void CFrameStatusBar::resizeEvent(QResizeEvent *event)
 {
     LimitPaneWidths();

@@ -27,6 +27,8 @@ public:
     // form where it fits, else the short one, with the long form as the
     // tool tip.
     void ShowFittingMessage(const QString &longForm, const QString &shortForm);
+    // Takes such a message away.
+    void ClearFittingMessage();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

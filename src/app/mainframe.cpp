@@ -150,15 +150,18 @@ void CMainFrame::NameUnnamedControls()
 void CMainFrame::UpdateCommandStates()
 {
     const CTestEngine &engine = m_view->Engine();
-    m_actions.selectFiles->setEnabled(engine.CanSelectFiles());
-    m_actions.stopTest->setEnabled(engine.CanStopTest());
-    m_actions.retest->setEnabled(engine.CanRetestOrRepair());
-    m_actions.repair->setEnabled(engine.CanRetestOrRepair());
+    // While a directory is listed or a repair runs, nothing starts or
+    // replaces the report; Stop ends a listing as it ends a run.
+    const bool idle = !m_view->Busy();
+    m_actions.selectFiles->setEnabled(engine.CanSelectFiles() && idle);
+    m_actions.stopTest->setEnabled(engine.CanStopTest() || m_view->IsListing());
+    m_actions.retest->setEnabled(engine.CanRetestOrRepair() && idle);
+    m_actions.repair->setEnabled(engine.CanRetestOrRepair() && idle);
     m_actions.exportResults->setEnabled(engine.CanExport());
-    m_actions.clearWindow->setEnabled(engine.CanClearWindow());
-    m_actions.newReport->setEnabled(!engine.IsRunning());
-    m_actions.openReport->setEnabled(!engine.IsRunning());
-    m_table->SetRunCommandsEnabled(engine.CanRetestOrRepair() && !engine.IsRunning());
+    m_actions.clearWindow->setEnabled(engine.CanClearWindow() && idle);
+    m_actions.newReport->setEnabled(!engine.IsRunning() && idle);
+    m_actions.openReport->setEnabled(!engine.IsRunning() && idle);
+    m_table->SetRunCommandsEnabled(engine.CanRetestOrRepair() && !engine.IsRunning() && idle);
 }
 
 void CMainFrame::ConnectTable()
@@ -246,7 +249,8 @@ void CMainFrame::changeEvent(QEvent *event)
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
-    if (!m_doc->SaveModified()) {
+    // A repair ends first (its Stop ends it soon, between pages).
+    if (m_view->IsRepairing() || !m_doc->SaveModified()) {
         event->ignore();
         return;
     }

@@ -72,16 +72,21 @@ namespace {
 // One pass over a directory: its qualifying files go to list, and, when asked
 // for, the sub-directories to walk go to subDirectories in the order found.
 void ScanDirectory(QList<QByteArray> &list, const QByteArray &directory,
-                   QList<QByteArray> *subDirectories)
+                   QList<QByteArray> *subDirectories, WalkWatch *watch)
 {
     UniqueDir dir = OpenDirectory(directory);
     if (dir == nullptr)
         return;
     while (const dirent *entry = readdir(dir.get())) {
+        if (watch != nullptr && watch->stop.load(std::memory_order_relaxed))
+            return;
         if (IsFileEntry(dir.get(), entry)) {
             QByteArray path = EntryPath(directory, entry->d_name);
-            if (IsHtmlPath(path))
+            if (IsHtmlPath(path)) {
                 list.append(std::move(path));
+                if (watch != nullptr)
+                    watch->found.fetch_add(1, std::memory_order_relaxed);
+            }
         } else if (subDirectories != nullptr && IsWalkedDirectory(dir.get(), entry)) {
             subDirectories->append(EntryPath(directory, entry->d_name));
         }
@@ -90,12 +95,12 @@ void ScanDirectory(QList<QByteArray> &list, const QByteArray &directory,
 
 } // namespace
 
-void AddHtmlFiles(QList<QByteArray> &list, const QByteArray &directory)
+void AddHtmlFiles(QList<QByteArray> &list, const QByteArray &directory, WalkWatch *watch)
 {
-    ScanDirectory(list, directory, nullptr);
+    ScanDirectory(list, directory, nullptr, watch);
 }
 
-void AddHtmlFilesTree(QList<QByteArray> &list, const QByteArray &directory)
+void AddHtmlFilesTree(QList<QByteArray> &list, const QByteArray &directory, WalkWatch *watch)
 {
     // An explicit stack instead of recursion, and each directory closed before
     // its sub-directories are walked: trees thousands of levels deep neither
@@ -104,12 +109,15 @@ void AddHtmlFilesTree(QList<QByteArray> &list, const QByteArray &directory)
     // walked completely before the next.
     QList<QByteArray> pending{directory};
     while (!pending.isEmpty()) {
+        if (watch != nullptr && watch->stop.load(std::memory_order_relaxed))
+            return;
         const QByteArray current = pending.takeLast();
-        ScanDirectory(list, current, &pending);
+        ScanDirectory(list, current, &pending, watch);
     }
 }
 
-QList<QByteArray> QueueRunFiles(const QByteArray &path, bool subDirectories, bool allFiles)
+QList<QByteArray> QueueRunFiles(const QByteArray &path, bool subDirectories, bool allFiles,
+                                WalkWatch *watch)
 {
     QList<QByteArray> files;
     if (!allFiles) {
@@ -119,9 +127,9 @@ QList<QByteArray> QueueRunFiles(const QByteArray &path, bool subDirectories, boo
     }
     const QByteArray directory = RunDirectory(path);
     if (subDirectories)
-        AddHtmlFilesTree(files, directory);
+        AddHtmlFilesTree(files, directory, watch);
     else
-        AddHtmlFiles(files, directory);
+        AddHtmlFiles(files, directory, watch);
     return files;
 }
 

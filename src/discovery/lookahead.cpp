@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "discovery/pagescanner.h"
+
 bool CLookAhead::ScanNext(const QList<QByteArray> &queue)
 {
     if (m_bBlocked || Held() >= queue.size() || Held() >= kMaxFiles)
@@ -10,9 +12,26 @@ bool CLookAhead::ScanNext(const QList<QByteArray> &queue)
     if (room <= 0)
         return false;
     const QByteArray &path = queue.at(Held());
-    ScannedFile scan = m_given != nullptr && m_given->contains(path)
-                           ? m_given->value(path)
-                           : ScanLinksInMemory(path, room, m_rule, m_siteRoot);
+    ScannedFile scan;
+    const CPageScanner::Look look =
+        m_scanner != nullptr && (m_given == nullptr || !m_given->contains(path))
+            ? m_scanner->Find(path)
+            : CPageScanner::Look::Never;
+    if (look == CPageScanner::Look::Coming)
+        return false;
+    if (look == CPageScanner::Look::Ready) {
+        const ScannedFile &ready = m_scanner->Front();
+        if (ready.result == ScannedFile::Result::TooBig || ready.sourceBytes > room) {
+            // Left for its turn, or until the files before it are taken up.
+            m_bBlocked = ready.sourceBytes > m_nBudget;
+            return false;
+        }
+        scan = m_scanner->TakeFront();
+    } else if (m_given != nullptr && m_given->contains(path)) {
+        scan = m_given->value(path);
+    } else {
+        scan = ScanLinksInMemory(path, room, m_rule, m_siteRoot);
+    }
     if (scan.result == ScannedFile::Result::TooBig) {
         // Longer than the whole budget: it is scanned at its turn, as always.
         // Otherwise it fits once the files before it have been taken up.

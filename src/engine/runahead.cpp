@@ -32,12 +32,35 @@ void CRunAhead::SetGivenLinks(const GivenLinks *given)
     m_lookAhead.SetGivenLinks(given);
 }
 
+void CRunAhead::ScanElsewhere(const QList<QByteArray> &files, std::function<void()> onScanned)
+{
+    m_onScanned = std::move(onScanned);
+    m_scanner.Start(files, m_rule, m_siteRoot);
+    m_lookAhead.SetScanner(&m_scanner);
+}
+
+bool CRunAhead::AwaitingScan(const QByteArray &path)
+{
+    if (m_lookAhead.Held() > 0 && m_lookAhead.At(0).path == path)
+        return false;
+    if (m_given != nullptr && m_given->contains(path))
+        return false;
+    return m_scanner.Find(path) == CPageScanner::Look::Coming;
+}
+
 void CRunAhead::Clear(ProbeDisplay *display)
 {
     if (display != nullptr && m_bHeadSeen && m_pool.Head() != nullptr) {
         m_pool.EndAll();
         ShowHeadDisplay(*display, true);
     }
+    m_lookAhead.SetScanner(nullptr);
+    m_scanner.Stop();
+    ClearAhead();
+}
+
+void CRunAhead::ClearAhead()
+{
     m_pool.Clear();
     m_lookAhead.Clear();
     m_fed.clear();
@@ -77,10 +100,15 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
     m_nCurrentFed = 0;
     const bool held = m_lookAhead.Held() > 0;
     std::optional<ScannedFile> scan = m_lookAhead.TakeFront(path);
-    if (!scan) {
+    int fed = 0;
+    if (scan) {
+        fed = m_fed.front();
+        m_fed.pop_front();
+        m_nFeedFile = std::max(0, m_nFeedFile - 1);
+    } else {
         if (held) {
             // The files changed under the look-ahead: start afresh from here.
-            Clear();
+            ClearAhead();
         }
         if (m_given != nullptr && m_given->contains(path)) {
             const ScannedFile &given = (*m_given)[path];
@@ -90,12 +118,14 @@ bool CRunAhead::TakeUpFile(const QByteArray &path, const QByteArray &splitCopyPa
                 *httpsLeftOut += given.httpsLeftOut;
             return true;
         }
-        return ExtractLinks(path, splitCopyPath, urls, anchors, why, m_rule, httpsLeftOut,
-                            m_siteRoot);
+        // Scanned elsewhere, unless it was too long to hold there.
+        if (m_scanner.Find(path) == CPageScanner::Look::Ready &&
+            m_scanner.Front().result != ScannedFile::Result::TooBig)
+            scan = m_scanner.TakeFront();
+        else
+            return ExtractLinks(path, splitCopyPath, urls, anchors, why, m_rule, httpsLeftOut,
+                                m_siteRoot);
     }
-    const int fed = m_fed.front();
-    m_fed.pop_front();
-    m_nFeedFile = std::max(0, m_nFeedFile - 1);
 
     bool scanned = scan->result == ScannedFile::Result::Scanned;
     if (!scanned && why != nullptr)

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "discovery/lookahead.h"
+#include "discovery/pagescanner.h"
 #include "engine/probepool.h"
 
 class ProbeDisplay;
@@ -43,6 +44,13 @@ public:
     // Pages whose links are given rather than scanned (a re-test's); the
     // caller keeps them while the run lasts.
     void SetGivenLinks(const GivenLinks *given);
+    // Scans the files of the run, head first, on a thread of their own from
+    // now until the run is cleared; onScanned tells when a scan that was
+    // waited for has come.
+    void ScanElsewhere(const QList<QByteArray> &files, std::function<void()> onScanned);
+    // The file's scan is being made elsewhere and has not come yet: the
+    // driver waits for it rather than scanning it itself.
+    bool AwaitingScan(const QByteArray &path);
 
     // Fills the pool up to its window. current: the links of the current file
     // that the driver has not taken yet, head first; files: the files still to
@@ -75,9 +83,16 @@ public:
 
 private:
     void Add(const QByteArray &link);
+    // Forgets what was scanned and handed on ahead, and ends every probe.
+    void ClearAhead();
 
     CProbePool m_pool;
     CLookAhead m_lookAhead;
+    std::function<void()> m_onScanned;
+    CPageScanner m_scanner{[this] {
+        if (m_onScanned)
+            m_onScanned();
+    }};
     // Links handed on, for each file the look-ahead holds.
     std::deque<int> m_fed;
     // The first held file whose links have not all been handed on.

@@ -117,10 +117,16 @@ int CTestEngine::PendingLookups() const
 void CTestEngine::StartTest(const QByteArray &path, bool subDirectories, bool allFiles)
 {
     // The commands that start a run are disabled while one lasts.
+    if (!m_bRunning)
+        StartListedTest(path, QueueRunFiles(path, subDirectories, allFiles));
+}
+
+void CTestEngine::StartListedTest(const QByteArray &path, const QList<QByteArray> &files)
+{
     if (m_bRunning)
         return;
     m_givenLinks.clear();
-    m_listFiles += QueueRunFiles(path, subDirectories, allFiles);
+    m_listFiles += files;
     m_runSiteRoot = m_siteRoot.isEmpty() ? RunDirectory(path) : m_siteRoot;
     BeginRun();
 }
@@ -174,6 +180,15 @@ void CTestEngine::BeginRun()
     });
 
     m_pRunAhead->Begin(m_nProtocol, m_runRule, m_runSiteRoot);
+    // With more than one link at once the pages after the first are read and
+    // scanned off the window's thread, ahead of their turn (the first is
+    // taken up at the first step, as always); one at a time each is scanned
+    // at its turn.
+    if (!Stepwise() && m_givenLinks.isEmpty() && m_listFiles.size() > 1)
+        m_pRunAhead->ScanElsewhere(m_listFiles.mid(1), [this] {
+            if (m_bRunning)
+                PostTake();
+        });
     m_bRunning = true;
     ArmPoll();
     m_ui.StateChanged();
@@ -416,6 +431,10 @@ void CTestEngine::Advance(bool tick)
                 EndRun();
                 break;
             }
+            // The next page is being scanned elsewhere: it is taken up once
+            // its scan has come.
+            if (!stepwise && m_pRunAhead->AwaitingScan(m_listFiles.first()))
+                break;
             TakeUpNextFile();
             // The first link's probe starts at the same step; a page without
             // links, or one that could not be scanned, ends it.

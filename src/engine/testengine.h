@@ -70,6 +70,9 @@ public:
     // Starts a run over the path alone, or over the HTML files of its
     // directory (allFiles), and of all its sub-directories (subDirectories too).
     void StartTest(const QByteArray &path, bool subDirectories, bool allFiles);
+    // Starts a run over path with its files listed already (as QueueRunFiles
+    // lists them), so that the caller can list a large tree elsewhere.
+    void StartListedTest(const QByteArray &path, const QList<QByteArray> &files);
     // Starts a run over pages whose links are given, not scanned (a
     // re-test): each page is reported under its own path, in the order given.
     void StartRetest(const QList<ScannedFile> &pages);

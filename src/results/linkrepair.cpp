@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "discovery/workfiles.h"
 #include "engine/engineui.h"
@@ -57,9 +58,43 @@ CLinkRepair::~CLinkRepair()
 
 bool CLinkRepair::RepairFromReport(const QByteArray &report, int type)
 {
+    const CRepairOutcome outcome = Repair(report, type);
+    const bool repaired = outcome.AllRepaired();
+    m_ui.MessageBox(outcome.ClosingMessage(),
+                    repaired ? EngineUi::Icon::Information : EngineUi::Icon::None);
+    return repaired;
+}
+
+namespace {
+
+// Counts the pages a report names, for a repair's progress.
+class PageCounter final : public RunListener
+{
+public:
+    int pages = 0;
+
+private:
+    void RunStarted(const RunStart &) override {}
+    void PageStarted(const PageStart &) override { ++pages; }
+    void LinkTested(const LinkRecord &) override {}
+    void PageEnded(const PageEnd &) override {}
+    void RunEnded(const RunEnd &) override {}
+};
+
+} // namespace
+
+CRepairOutcome CLinkRepair::Repair(const QByteArray &report, int type, RepairWatch *watch)
+{
     m_preview = false;
     m_type = type;
     m_outcome = CRepairOutcome();
+    m_watch = watch;
+    if (m_watch != nullptr) {
+        PageCounter counter;
+        ReadReportText(report, counter);
+        m_watch->pages = counter.pages;
+        m_watch->pagesDone = 0;
+    }
     const QByteArray dumpPath = m_workFiles.WorkFilePath("2");
     const UniqueFd dump = CreateWorkFile(dumpPath);
     if (!dump.IsValid() ||
@@ -72,10 +107,8 @@ bool CLinkRepair::RepairFromReport(const QByteArray &report, int type)
         WalkReport(report);
     }
     GiveUpFile();
-    const bool repaired = m_outcome.AllRepaired();
-    m_ui.MessageBox(m_outcome.ClosingMessage(),
-                    repaired ? EngineUi::Icon::Information : EngineUi::Icon::None);
-    return repaired;
+    m_watch = nullptr;
+    return std::exchange(m_outcome, CRepairOutcome());
 }
 
 RepairPreview CLinkRepair::PreviewFromReport(const QByteArray &report, int type)
@@ -97,6 +130,7 @@ RepairPreview CLinkRepair::PreviewFromReport(const QByteArray &report, int type)
 void CLinkRepair::WalkReport(const QByteArray &report)
 {
     m_bWalkStopped = false;
+    m_nPagesStarted = 0;
     ReadReportText(report, *this, [this](const QByteArray &line) {
         if (!m_bWalkStopped)
             m_outcome.LineWithoutUrl(line);
@@ -104,19 +138,29 @@ void CLinkRepair::WalkReport(const QByteArray &report)
     // The last page may have no summary line (its run was stopped).
     if (!m_bWalkStopped && FileOpen())
         EndFileRepair();
+    if (m_watch != nullptr && !m_bWalkStopped)
+        m_watch->pagesDone = m_nPagesStarted;
 }
 
 void CLinkRepair::PageStarted(const PageStart &page)
 {
+    if (m_watch != nullptr && !m_bWalkStopped)
+        m_watch->pagesDone = m_nPagesStarted;
+    ++m_nPagesStarted;
     // A page that could not be scanned reported no link.
     if (m_bWalkStopped || page.scanError)
         return;
     // A page without its summary (a run stopped before it) is completed when
     // the next one begins: its links were reported.
-    if (FileOpen() && EndFileRepair() != kSuccess)
+    if (FileOpen() && EndFileRepair() != kSuccess) {
         m_bWalkStopped = true;
-    else if (BeginFileRepair(page.path) != kSuccess)
+    } else if (m_watch != nullptr && m_watch->stop) {
+        // Between pages only: each page is repaired whole or not at all.
+        m_outcome.StoppedBefore(page.path);
         m_bWalkStopped = true;
+    } else if (BeginFileRepair(page.path) != kSuccess) {
+        m_bWalkStopped = true;
+    }
 }
 
 void CLinkRepair::LinkTested(const LinkRecord &link)
@@ -279,7 +323,8 @@ void CLinkRepair::Step()
         m_stepHook();
 }
 
-bool OnRepairFailedLinks(CTestEngine &engine, const std::function<std::optional<int>()> &chooseType)
+bool OnRepairFailedLinks(CTestEngine &engine, const std::function<std::optional<int>()> &chooseType,
+                         const std::function<bool(int type)> &repair)
 {
     if (!engine.CanRetestOrRepair() || engine.IsRunning())
         return false;
@@ -288,6 +333,8 @@ bool OnRepairFailedLinks(CTestEngine &engine, const std::function<std::optional<
     const std::optional<int> type = chooseType();
     if (!type)
         return false;
-    CLinkRepair repair(engine);
-    return repair.RepairFromReport(engine.ReportText(), *type);
+    if (repair)
+        return repair(*type);
+    CLinkRepair here(engine);
+    return here.RepairFromReport(engine.ReportText(), *type);
 }

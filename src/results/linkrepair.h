@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -32,6 +33,16 @@ struct RepairPreview
     QString notes;
 };
 
+// Lets another thread follow a repair and stop it: the pages of the report
+// and those done so far, and a stop that is taken between pages, never
+// within one.
+struct RepairWatch
+{
+    std::atomic<bool> stop{false};
+    std::atomic<int> pages{0};
+    std::atomic<int> pagesDone{0};
+};
+
 // Rewrites the HTML files a report names so that every link it lists is
 // disabled, or (updating moved links) so that every link it lists as moved
 // for good leads straight to where it moved. The report is read into its pages and reported links;
@@ -54,6 +65,10 @@ public:
     // Walks the report (dumped to urltmp~2) and tells the user how it went;
     // true when every reported link was repaired.
     bool RepairFromReport(const QByteArray &report, int type);
+    // The same repair without the closing message, which it returns instead:
+    // it touches no window, so it may run on a thread of its own. With a
+    // watch it tells its progress there and takes its stop.
+    CRepairOutcome Repair(const QByteArray &report, int type, RepairWatch *watch = nullptr);
     // The same walk, writing nothing anywhere.
     RepairPreview PreviewFromReport(const QByteArray &report, int type);
 
@@ -107,8 +122,11 @@ private:
     const CWorkFiles &m_workFiles;
     bool m_preview = false;
     CRepairOutcome m_outcome;
+    RepairWatch *m_watch = nullptr;
     // A page failed: the rest of the report is passed over.
     bool m_bWalkStopped = false;
+    // Pages of the report met so far by the walk.
+    int m_nPagesStarted = 0;
     int m_type = REPAIR_DISABLE_LINE;
     QByteArray m_strRepairPath;
     // The file being repaired (the one a link at the path points to).
@@ -126,6 +144,8 @@ private:
 
 // The Repair command: asks first when the last run met an unknown reply code,
 // then lets chooseType ask for the repair type (nothing: the user cancelled),
-// then repairs. True when every reported link was repaired.
-bool OnRepairFailedLinks(CTestEngine &engine,
-                         const std::function<std::optional<int>()> &chooseType);
+// then repairs, through repair when given (it repairs the engine's report
+// with the type and says whether every link was repaired). True when every
+// reported link was repaired.
+bool OnRepairFailedLinks(CTestEngine &engine, const std::function<std::optional<int>()> &chooseType,
+                         const std::function<bool(int type)> &repair = {});

@@ -46,11 +46,20 @@ void CRepairOutcome::ReportFailed(const QString &why)
     m_notes.append(why);
 }
 
+void CRepairOutcome::StoppedBefore(const QByteArray &path)
+{
+    m_bStopped = true;
+    m_notes.append(QStringLiteral("Stopped by the user before the file\n%1\nIt and the files "
+                                  "after it in the report were left as they were.")
+                       .arg(Text(path)));
+}
+
 QString CRepairOutcome::ClosingMessage() const
 {
     if (m_notes.isEmpty())
         return QString::fromLatin1(kRepairCompletedText);
-    return QString::fromLatin1(kRepairFailedText) + QStringLiteral("\n\n") + Notes();
+    return QString::fromLatin1(m_bStopped ? kRepairStoppedText : kRepairFailedText) +
+           QStringLiteral("\n\n") + Notes();
 }
 
 QString CRepairOutcome::Notes() const

@@ -86,7 +86,10 @@ TEST(SelectFilesDialogTest, RemembersTheChoiceCouplesTheBoxesAndBrowsesFromTheLa
     });
     Give(desk.frame->Actions().selectFiles);
     EXPECT_EQ(browseStart, QString::fromLocal8Bit(desk.home.file("site")));
-    ASSERT_TRUE(WaitUntil([&] { return !desk.frame->View()->Engine().IsRunning(); }));
+    // The directory is listed first, then tested.
+    ASSERT_TRUE(WaitUntil([&] {
+        return !desk.frame->View()->IsListing() && !desk.frame->View()->Engine().IsRunning();
+    }));
     EXPECT_EQ(desk.StoredInt("FileSel", "Recurse"), 1);
     EXPECT_EQ(desk.StoredInt("FileSel", "AllFiles"), 1);
     EXPECT_TRUE(desk.frame->View()->Engine().ReportText().contains(
@@ -128,7 +131,9 @@ TEST(SelectFilesDialogTest, AMissingFileIsRefusedKeepingThePathAndAFolderIsTeste
         Press(dialog, QStringLiteral("OK"));
     });
     Give(desk.frame->Actions().selectFiles);
-    ASSERT_TRUE(WaitUntil([&] { return !desk.frame->View()->Engine().IsRunning(); }));
+    ASSERT_TRUE(WaitUntil([&] {
+        return !desk.frame->View()->IsListing() && !desk.frame->View()->Engine().IsRunning();
+    }));
     EXPECT_TRUE(desk.frame->View()->Engine().ReportText().contains("<Testing: " + page));
     EXPECT_EQ(desk.StoredString("FileSel", "Starter"), folder);
 }

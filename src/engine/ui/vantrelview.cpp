@@ -25,6 +25,7 @@
 #include "results/retestinput.h"
 #include "results/ui/exportdlg.h"
 #include "results/ui/repairdlg.h"
+#include "results/ui/repairprogress.h"
 #include "settings/regsettings.h"
 #include "settings/ui/settingscommand.h"
 
@@ -35,6 +36,8 @@ constexpr int kDefaultFontWeight = 700;
 // How long report text may wait before it is shown: a few times a second is
 // live to the eye and keeps laying out text a small part of a fast run's work.
 constexpr int kShowTextMs = 100;
+// How often a listing's count of files found is shown.
+constexpr int kListingProgressMs = 200;
 
 // Text on a dark background is drawn light, so that no choice of colour
 // makes the report unreadable.
@@ -64,6 +67,14 @@ CVantrelView::CVantrelView(CRegSettings &settings, CFrameStatusBar &statusBar,
     });
     setWhatsThis(QStringLiteral("The results window: the report of every run, one line per "
                                 "tested file and two lines per reported link."));
+    m_listingProgress.setInterval(kListingProgressMs);
+    connect(&m_listingProgress, &QTimer::timeout, this, [this] { ShowListingProgress(); });
+    connect(&m_listing, &CFileListing::listed, this, &CVantrelView::OnListed);
+    connect(&m_listing, &CFileListing::ended, this, [this] {
+        m_listingProgress.stop();
+        m_statusBar.ClearFittingMessage();
+        Q_EMIT commandStateChanged();
+    });
 
     m_timers = std::make_unique<QtTimerService>(
         [this](int id) {
@@ -96,6 +107,10 @@ CVantrelView::~CVantrelView()
 
 void CVantrelView::CloseEngine()
 {
+    // A listing in flight ends without a run, and without showing itself.
+    disconnect(&m_listing, nullptr, this, nullptr);
+    m_listing.Stop();
+    m_listingProgress.stop();
     m_engine.reset();
     m_timers.reset();
 }
@@ -121,7 +136,7 @@ void CVantrelView::SetBackColor(ColorRef color)
 
 void CVantrelView::OnSelectFiles()
 {
-    if (!m_engine->CanSelectFiles())
+    if (!m_engine->CanSelectFiles() || Busy())
         return;
     CSelectFilesDlg dialog(m_settings, window());
     dialog.m_strFile = m_settings.ReadString("FileSel", "Starter", {});
@@ -138,11 +153,33 @@ void CVantrelView::OnSelectFiles()
     m_settings.WriteInt("FileSel", "AllFiles", dialog.m_bAllFiles ? 1 : 0);
     // A folder stands for its HTML files: the run takes the directory of a
     // path within it.
-    if (IsChosenFolder(dialog.m_strFile)) {
-        m_engine->StartTest(PathWithinFolder(dialog.m_strFile), dialog.m_bRecurse, true);
+    const bool folder = IsChosenFolder(dialog.m_strFile);
+    const QByteArray path = folder ? PathWithinFolder(dialog.m_strFile) : dialog.m_strFile;
+    const bool allFiles = folder || dialog.m_bAllFiles;
+    if (!allFiles) {
+        m_engine->StartTest(path, dialog.m_bRecurse, false);
         return;
     }
-    m_engine->StartTest(dialog.m_strFile, dialog.m_bRecurse, dialog.m_bAllFiles);
+    // A directory is listed off the window's thread: a large tree takes a
+    // while, and the window answers meanwhile.
+    m_listing.Start(path, dialog.m_bRecurse, true);
+    m_listingProgress.start();
+    ShowListingProgress();
+    Q_EMIT commandStateChanged();
+}
+
+void CVantrelView::ShowListingProgress()
+{
+    const int found = m_listing.Found();
+    m_statusBar.ShowFittingMessage(
+        QStringLiteral("Listing the HTML files to test: %1 found").arg(found),
+        QStringLiteral("%1 files found").arg(found));
+}
+
+void CVantrelView::OnListed(const QByteArray &path, const QList<QByteArray> &files)
+{
+    if (m_engine)
+        m_engine->StartListedTest(path, files);
 }
 
 QString CVantrelView::ChosenPathProblem(const QByteArray &path, bool allFiles) const
@@ -156,7 +193,9 @@ QString CVantrelView::ChosenPathProblem(const QByteArray &path, bool allFiles) c
 
 void CVantrelView::OnStopTest()
 {
-    if (m_engine->CanStopTest())
+    if (IsListing())
+        m_listing.Stop();
+    else if (m_engine->CanStopTest())
         m_engine->OnStopTest();
 }
 
@@ -182,23 +221,41 @@ void CVantrelView::OnExportResults()
 
 void CVantrelView::OnRepairFailedLinks()
 {
-    ::OnRepairFailedLinks(*m_engine, [this] { return ChooseRepairType(m_engine->ReportText()); });
+    if (Busy())
+        return;
+    ::OnRepairFailedLinks(
+        *m_engine, [this] { return ChooseRepairType(m_engine->ReportText()); },
+        [this](int type) { return RunRepair(m_engine->ReportText(), type); });
 }
 
 void CVantrelView::RetestLinks(const QList<ScannedFile> &pages)
 {
-    if (m_engine->CanRetestOrRepair() && !pages.isEmpty())
+    if (m_engine->CanRetestOrRepair() && !Busy() && !pages.isEmpty())
         m_engine->StartRetest(pages);
 }
 
 void CVantrelView::RepairLinks(const QByteArray &report)
 {
-    if (!m_engine->CanRetestOrRepair() || m_engine->IsRunning())
+    if (!m_engine->CanRetestOrRepair() || m_engine->IsRunning() || Busy())
         return;
-    if (const std::optional<int> type = ChooseRepairType(report)) {
-        CLinkRepair repair(*m_engine);
-        repair.RepairFromReport(report, *type);
-    }
+    if (const std::optional<int> type = ChooseRepairType(report))
+        RunRepair(report, *type);
+}
+
+bool CVantrelView::RunRepair(const QByteArray &report, int type)
+{
+    m_bRepairing = true;
+    Q_EMIT commandStateChanged();
+    CLinkRepair repair(*this, m_engine->WorkFiles());
+    if (m_engine->TodaysWeb())
+        repair.SetTodaysWeb(m_engine->SiteRoot());
+    repair.SetStepHook(m_repairStepHook);
+    const CRepairOutcome outcome = RepairOffThread(window(), repair, report, type);
+    const bool repaired = outcome.AllRepaired();
+    MessageBox(outcome.ClosingMessage(), repaired ? Icon::Information : Icon::None);
+    m_bRepairing = false;
+    Q_EMIT commandStateChanged();
+    return repaired;
 }
 
 std::optional<int> CVantrelView::ChooseRepairType(const QByteArray &report)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -13,6 +14,7 @@
 #include "engine/engineui.h"
 #include "engine/progressmodel.h"
 #include "engine/testengine.h"
+#include "engine/ui/filelisting.h"
 
 class CFrameStatusBar;
 class QMessageBox;
@@ -47,6 +49,16 @@ public:
     // and the rest of the main window still stand. Nothing is shown after.
     void CloseEngine();
     CProgressDlg *ProgressDialog() const { return m_pProgressDlg; }
+    // The files of a directory run are being listed: the run starts once
+    // they are, and Stop ends the listing without a run.
+    bool IsListing() const { return m_listing.IsListing(); }
+    bool IsRepairing() const { return m_bRepairing; }
+    // Listing or repairing: the commands that start a run, re-test, repair or
+    // replace the report wait.
+    bool Busy() const { return IsListing() || IsRepairing(); }
+    // Called on the repair's thread after each change it makes on disk, so
+    // that tests can hold a repair there.
+    void SetRepairStepHook(std::function<void()> hook) { m_repairStepHook = std::move(hook); }
 
     void OnSelectFiles();
     void OnStopTest();
@@ -98,6 +110,12 @@ private:
     // Shows the latest status texts and progress, held back since the last time.
     void ShowPendingStatus();
     std::optional<int> ChooseRepairType(const QByteArray &report);
+    // Repairs on a thread of its own while the window answers, then tells
+    // how it went; true when every reported link was repaired.
+    bool RunRepair(const QByteArray &report, int type);
+    // Says in the status bar how many files the listing has found.
+    void ShowListingProgress();
+    void OnListed(const QByteArray &path, const QList<QByteArray> &files);
     // Refuses the path chosen in Select File(s), saying why; empty when a run
     // can be made of it.
     QString ChosenPathProblem(const QByteArray &path, bool allFiles) const;
@@ -122,6 +140,10 @@ private:
     QStringList m_scanFailures;
     bool m_bScanFailuresPosted = false;
     QPointer<QMessageBox> m_pScanFailuresBox;
+    CFileListing m_listing;
+    QTimer m_listingProgress;
+    bool m_bRepairing = false;
+    std::function<void()> m_repairStepHook;
     std::unique_ptr<QtTimerService> m_timers;
     // Last, so that it goes first: its end-of-run clean-up still shows
     // itself through this window.
