@@ -1,5 +1,6 @@
 #include "checkoptions.h"
 
+#include "engine/linkexclusions.h"
 #include "engine/resultcategories.h"
 
 namespace {
@@ -20,6 +21,23 @@ std::optional<int> PositiveNumber(const QByteArray &text, int highest)
     if (!ok || value < 0 || value > highest)
         return std::nullopt;
     return value;
+}
+
+// An age as a number of seconds, or with a unit: 90, 30m, 12h, 1d.
+std::optional<qint64> AgeSeconds(QByteArray text)
+{
+    constexpr qint64 kHighest = 3650LL * 24 * 60 * 60;
+    qint64 unit = 1;
+    const char last = text.isEmpty() ? '\0' : text.back();
+    if (last == 's' || last == 'm' || last == 'h' || last == 'd') {
+        unit = last == 'm' ? 60 : last == 'h' ? 3600 : last == 'd' ? 86400 : 1;
+        text.chop(1);
+    }
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || text.startsWith('+') || value < 0 || value > kHighest / unit)
+        return std::nullopt;
+    return value * unit;
 }
 
 std::optional<CheckOptions::ExportFormat> ExportFormatNamed(const std::optional<QByteArray> &name)
@@ -97,8 +115,10 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
                               "--name-server, --report, --format and --beep go with a test run "
                               "or --retest");
     if (!runs && options.command != Command::ListLinks &&
-        (options.todaysWeb || !options.siteRoot.isEmpty()))
-        return QStringLiteral("--modern, --classic and --root go with a test run, --retest or "
+        (options.todaysWeb || !options.siteRoot.isEmpty() || !options.excludePatterns.isEmpty() ||
+         !options.excludeFiles.isEmpty() || options.cache))
+        return QStringLiteral("--modern, --classic, --root, --exclude, --exclude-file, --cache, "
+                              "--cache-file and --max-cache-age go with a test run, --retest or "
                               "--list-links");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
         (options.allFiles || options.recurse))
@@ -127,6 +147,7 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
     int filterChoices = 0;
     bool filterGiven = false;
     bool formatGiven = false;
+    bool maxAgeGiven = false;
 
     const auto fail = [&parsed](const QString &error) {
         parsed.error = error;
@@ -179,6 +200,35 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
                 return fail(missing);
             options.siteRoot = *directory;
 
+        } else if (argument == "--exclude") {
+            const std::optional<QByteArray> pattern = value();
+            if (!pattern)
+                return fail(missing);
+            const QString problem = CLinkExclusions::PatternProblem(Text(*pattern));
+            if (!problem.isEmpty())
+                return fail(QStringLiteral("--exclude: %1").arg(problem));
+            options.excludePatterns.append(Text(*pattern));
+        } else if (argument == "--exclude-file") {
+            const std::optional<QByteArray> file = value();
+            if (!file)
+                return fail(missing);
+            options.excludeFiles.append(*file);
+        } else if (argument == "--cache") {
+            options.cache = true;
+        } else if (argument == "--cache-file") {
+            const std::optional<QByteArray> file = value();
+            if (!file)
+                return fail(missing);
+            options.cacheFile = *file;
+            options.cache = true;
+        } else if (argument == "--max-cache-age") {
+            const std::optional<QByteArray> text = value();
+            const std::optional<qint64> age = text ? AgeSeconds(*text) : std::nullopt;
+            if (!age)
+                return fail(QStringLiteral("--max-cache-age needs an age: seconds, or a number "
+                                           "with s, m, h or d (such as 30m, 12h, 1d)"));
+            options.cacheMaxAgeSeconds = *age;
+            maxAgeGiven = true;
         } else if (argument == "--hawk") {
             options.filter = kFilterWatchLikeAHawk;
             ++filterChoices;
@@ -285,6 +335,8 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
     }
     options.path = positional.first();
     parsed.error = Validate(options, filterGiven, filterChoices, formatGiven);
+    if (parsed.error.isEmpty() && maxAgeGiven && !options.cache)
+        parsed.error = QStringLiteral("--max-cache-age goes with --cache or --cache-file");
     // A shorter filter leaves the categories after it reported.
     if (parsed.error.isEmpty() && options.filter)
         *options.filter += QByteArray(kCategoryCount - options.filter->size(), '1');

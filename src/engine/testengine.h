@@ -12,6 +12,7 @@
 #include "discovery/linklocator.h"
 #include "discovery/workfiles.h"
 #include "engine/httpprobe.h"
+#include "engine/linkexclusions.h"
 #include "engine/probemode.h"
 #include "engine/probepool.h"
 #include "engine/progressmodel.h"
@@ -21,6 +22,7 @@
 #include "records/runlistener.h"
 
 class CRegSettings;
+class CResultCache;
 class CRunAhead;
 class EngineUi;
 class TimerService;
@@ -106,6 +108,14 @@ public:
     // starts from.
     void SetSiteRoot(const QByteArray &directory) { m_siteRoot = directory; }
     const QByteArray &SiteRoot() const { return m_siteRoot; }
+    // Links that are not tested but counted as excluded, from the next run
+    // on, besides those of the ignore file in the run's site root.
+    void SetExclusions(CLinkExclusions exclusions) { m_exclusions = std::move(exclusions); }
+    // Passed results to reuse and to keep, from the next link on; the caller
+    // owns the cache, keeps it while the engine lives and saves it. Null: none.
+    void SetResultCache(CResultCache *cache) { m_cache = cache; }
+    // Links of the current or last run left untested by an exclusion pattern.
+    int ExcludedInRun() const { return m_nExcludedInRun; }
     // Anchors of the current or last run whose https link went untested
     // because the run was in the classic mode.
     int HttpsLeftOut() const { return m_nHttpsLeftOut; }
@@ -185,6 +195,10 @@ private:
     void PostTake();
     void ShowProgress();
     QByteArray DateTime() const;
+    // The outcome of a link known without a probe, if any.
+    std::optional<ProbeOutcome> Settle(const QByteArray &link, int protocol) const;
+    // Keeps a probed http link's result in the cache: a pass, or forgets it.
+    void KeepInCache(const LinkRecord &link);
 
     EngineUi &m_ui;
     TimerService &m_timers;
@@ -236,4 +250,11 @@ private:
     // The site root of the current run.
     QByteArray m_runSiteRoot;
     int m_nHttpsLeftOut = 0;
+    // From the settings or the caller; with the site root's ignore file, the
+    // current run's.
+    CLinkExclusions m_exclusions;
+    CLinkExclusions m_runExclusions;
+    int m_nExcludedInFile = 0;
+    int m_nExcludedInRun = 0;
+    CResultCache *m_cache = nullptr;
 };

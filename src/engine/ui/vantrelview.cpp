@@ -252,8 +252,13 @@ void CVantrelView::OnClearWindow()
 void CVantrelView::OnSettings()
 {
     CResultCategories &categories = m_engine->Categories();
-    const ViewSettings current{m_crBackColor,    m_engine->TimeoutSeconds(), categories.m_strFilter,
-                               m_engine->Jobs(), m_engine->TodaysWeb(),      m_engine->SiteRoot()};
+    const ViewSettings current{m_crBackColor,
+                               m_engine->TimeoutSeconds(),
+                               categories.m_strFilter,
+                               m_engine->Jobs(),
+                               m_engine->TodaysWeb(),
+                               m_engine->SiteRoot(),
+                               m_settings.ReadString("Settings", "ExcludeLinks", "")};
     const std::optional<ViewSettings> chosen =
         RunSettingsDialog(window(), m_settings, categories.m_strCategory, current);
     if (!chosen)
@@ -265,6 +270,7 @@ void CVantrelView::OnSettings()
     m_engine->SetJobs(chosen->jobs, m_engine->JobsPerHost());
     m_engine->SetTodaysWeb(chosen->todaysWeb);
     m_engine->SetSiteRoot(chosen->siteRoot);
+    m_engine->SetExclusions(CLinkExclusions::FromSetting(chosen->exclusions));
     if (chosen->backColor != current.backColor)
         SetBackColor(chosen->backColor);
 }

@@ -17,11 +17,13 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     dialog->SetJobs(current.jobs);
     dialog->SetTodaysWeb(current.todaysWeb);
     dialog->SetSiteRoot(current.siteRoot);
+    dialog->SetExclusions(current.exclusions);
     const int result = dialog->exec();
     if (!dialog)
         return std::nullopt;
     const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(),   dialog->Filter(),
-                              dialog->Jobs(),      dialog->TodaysWeb(), dialog->SiteRoot()};
+                              dialog->Jobs(),      dialog->TodaysWeb(), dialog->SiteRoot(),
+                              dialog->Exclusions()};
     delete dialog;
     if (result != QDialog::Accepted)
         return std::nullopt;
@@ -42,5 +44,6 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
                                                        kWebFilterDefault));
     settings.WriteInt("Settings", "TodaysWeb", chosen.todaysWeb ? 1 : 0);
     settings.WriteString("Settings", "SiteRoot", chosen.siteRoot);
+    settings.WriteString("Settings", "ExcludeLinks", chosen.exclusions);
     return chosen;
 }

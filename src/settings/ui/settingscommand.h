@@ -23,11 +23,13 @@ struct ViewSettings
     bool todaysWeb = false;
     // Where links that begin with "/" lead; empty: the directory a run starts from.
     QByteArray siteRoot = {};
+    // Patterns of links not to test, one a line.
+    QByteArray exclusions = {};
 };
 
 // The Settings command: runs the dialog over the current values; on OK writes
 // "Settings" "BackColor", "Timeout", "Filter" in that order, then "Jobs",
-// "TlsFilter", "WebFilter", "TodaysWeb" and "SiteRoot" (every time, changed
+// "TlsFilter", "WebFilter", "TodaysWeb", "SiteRoot" and "ExcludeLinks" (every time, changed
 // or not) and returns the
 // new values, which the caller
 // applies; on Cancel returns nothing and nothing is written or changed.

@@ -12,6 +12,7 @@ class CColorPickerButton;
 class CFilterListBox;
 class QCheckBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QSpinBox;
 
 // The "Settings" dialog: which result categories the report shows (or one of
@@ -44,8 +45,11 @@ public:
     bool TodaysWeb() const;
     void SetSiteRoot(const QByteArray &directory);
     QByteArray SiteRoot() const;
+    // The patterns of links not to test, one a line.
+    void SetExclusions(const QByteArray &patterns);
+    QByteArray Exclusions() const;
 
-    // Ends the dialog only with a valid time-out.
+    // Ends the dialog only with a valid time-out and valid patterns.
     void accept() override;
 
 private:
@@ -55,6 +59,11 @@ private:
     // Takes the time-out field into m_nTimeout when it holds a whole number
     // from 5 to 50; otherwise tells the user and leaves the field focused.
     bool ValidateTimeout();
+    // True when every pattern line is a valid regular expression; otherwise
+    // tells the user which is not and leaves the field focused.
+    bool ValidateExclusions();
+    // Tells of a value that cannot be taken, then focuses its field.
+    void ShowProblemLater(const QString &problem, QWidget *field);
 
     CColorPickerButton *m_btnColor = nullptr;
     CFilterListBox *m_lstFilter = nullptr;
@@ -62,6 +71,7 @@ private:
     QSpinBox *m_spinJobs = nullptr;
     QCheckBox *m_chkTodaysWeb = nullptr;
     QLineEdit *m_editSiteRoot = nullptr;
+    QPlainTextEdit *m_editExclusions = nullptr;
     int m_nTimeout = 10;
     QByteArray m_strFilter;
 };
