@@ -1,3 +1,6 @@
+#include <algorithm>
+
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -163,7 +166,8 @@ TEST_F(CheckNotAskedTest, ASecondRunWithTheCacheAsksOnlyForFailuresAndOldEntries
     EXPECT_EQ(AskedPaths().mid(5), QList<QByteArray>{"/by-file"});
     // The report marks nothing differently.
     const auto body = [](const QByteArray &report) {
-        return report.mid(report.indexOf('\n'), report.lastIndexOf("End of test: "));
+        const qsizetype start = report.indexOf('\n');
+        return report.mid(start, report.lastIndexOf("End of test: ") - start);
     };
     EXPECT_EQ(body(second.out), body(first.out));
 
@@ -183,7 +187,9 @@ TEST_F(CheckNotAskedTest, ASecondRunWithTheCacheAsksOnlyForFailuresAndOldEntries
     WriteFileBytes(cacheFile, entries);
     const qsizetype asked = AskedPaths().size();
     EXPECT_EQ(RunCheck(arguments).exitCode, 1);
-    EXPECT_EQ(AskedPaths().mid(asked), (QList<QByteArray>{"/by-file", "/ok"}));
+    QList<QByteArray> askedAgain = AskedPaths().mid(asked);
+    std::sort(askedAgain.begin(), askedAgain.end());
+    EXPECT_EQ(askedAgain, (QList<QByteArray>{"/by-file", "/ok"}));
 }
 
 // A damaged cache of ours is warned of and written afresh; a file that is no
