@@ -23,7 +23,7 @@ _vantrel_check()
         mapfile -t COMPREPLY < <(compgen -W 'disable replace update' -- "$cur")
         return
         ;;
-    --report | --output)
+    --report | --output | --exclude-file | --cache-file)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
@@ -34,7 +34,7 @@ _vantrel_check()
         return
         ;;
     --filter | --timeout | --jobs | --per-host | --poll-ms | --retries | --retry-wait-max | \
-        --host-interval | --http-port | --ftp-port | --name-server | --proxy)
+        --host-interval | --http-port | --ftp-port | --name-server | --proxy | --exclude | --max-cache-age)
         # A value of the user's own: nothing to offer.
         return
         ;;
@@ -45,7 +45,8 @@ _vantrel_check()
             --one-eye --timeout --jobs --per-host --poll-ms --retries --retry-wait-max --host-interval
             --format --report --beep --http-port --ftp-port
             --name-server --proxy --check-remote-fragments --list-links --retest --export --output --force --repair --dry-run
-            --yes --help --version' -- "$cur")
+            --yes --exclude --exclude-file --cache --cache-file --max-cache-age --help
+            --version' -- "$cur")
         return
     fi
 

@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "engine/linkexclusions.h"
 #include "engine/resultcategories.h"
 #include "engine/retrypolicy.h"
 
@@ -23,6 +24,23 @@ std::optional<int> PositiveNumber(const QByteArray &text, int highest)
     if (!ok || value < 0 || value > highest)
         return std::nullopt;
     return value;
+}
+
+// An age as a number of seconds, or with a unit: 90, 30m, 12h, 1d.
+std::optional<qint64> AgeSeconds(QByteArray text)
+{
+    constexpr qint64 kHighest = 3650LL * 24 * 60 * 60;
+    qint64 unit = 1;
+    const char last = text.isEmpty() ? '\0' : text.back();
+    if (last == 's' || last == 'm' || last == 'h' || last == 'd') {
+        unit = last == 'm' ? 60 : last == 'h' ? 3600 : last == 'd' ? 86400 : 1;
+        text.chop(1);
+    }
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || text.startsWith('+') || value < 0 || value > kHighest / unit)
+        return std::nullopt;
+    return value * unit;
 }
 
 std::optional<CheckOptions::ExportFormat> ExportFormatNamed(const std::optional<QByteArray> &name)
@@ -105,6 +123,10 @@ QString Validate(const CheckOptions &options, bool filterGiven, int filterChoice
         (options.todaysWeb || !options.siteRoot.isEmpty()))
         return QStringLiteral("--modern, --classic and --root go with a test run, --retest, "
                               "--list-links or --repair");
+    if (!runs && options.command != Command::ListLinks &&
+        (!options.excludePatterns.isEmpty() || !options.excludeFiles.isEmpty() || options.cache))
+        return QStringLiteral("--exclude, --exclude-file, --cache, --cache-file and "
+                              "--max-cache-age go with a test run, --retest or --list-links");
     if (options.command != Command::Run && options.command != Command::ListLinks &&
         (options.allFiles || options.recurse))
         return QStringLiteral("--all-files and --recurse go with a test run or --list-links");
@@ -132,6 +154,7 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
     int filterChoices = 0;
     bool filterGiven = false;
     bool formatGiven = false;
+    bool maxAgeGiven = false;
 
     const auto fail = [&parsed](const QString &error) {
         parsed.error = error;
@@ -190,6 +213,35 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
             if (!options.proxy)
                 return fail(missing);
 
+        } else if (argument == "--exclude") {
+            const std::optional<QByteArray> pattern = value();
+            if (!pattern)
+                return fail(missing);
+            const QString problem = CLinkExclusions::PatternProblem(Text(*pattern));
+            if (!problem.isEmpty())
+                return fail(QStringLiteral("--exclude: %1").arg(problem));
+            options.excludePatterns.append(Text(*pattern));
+        } else if (argument == "--exclude-file") {
+            const std::optional<QByteArray> file = value();
+            if (!file)
+                return fail(missing);
+            options.excludeFiles.append(*file);
+        } else if (argument == "--cache") {
+            options.cache = true;
+        } else if (argument == "--cache-file") {
+            const std::optional<QByteArray> file = value();
+            if (!file)
+                return fail(missing);
+            options.cacheFile = *file;
+            options.cache = true;
+        } else if (argument == "--max-cache-age") {
+            const std::optional<QByteArray> text = value();
+            const std::optional<qint64> age = text ? AgeSeconds(*text) : std::nullopt;
+            if (!age)
+                return fail(QStringLiteral("--max-cache-age needs an age: seconds, or a number "
+                                           "with s, m, h or d (such as 30m, 12h, 1d)"));
+            options.cacheMaxAgeSeconds = *age;
+            maxAgeGiven = true;
         } else if (argument == "--hawk") {
             options.filter = kFilterWatchLikeAHawk;
             ++filterChoices;
@@ -313,6 +365,8 @@ ParsedCheckOptions ParseCheckOptions(const QList<QByteArray> &arguments)
     }
     options.path = positional.first();
     parsed.error = Validate(options, filterGiven, filterChoices, formatGiven);
+    if (parsed.error.isEmpty() && maxAgeGiven && !options.cache)
+        parsed.error = QStringLiteral("--max-cache-age goes with --cache or --cache-file");
     // A shorter filter leaves the categories after it reported.
     if (parsed.error.isEmpty() && options.filter)
         *options.filter += QByteArray(kCategoryCount - options.filter->size(), '1');

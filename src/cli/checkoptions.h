@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "formats/resultformat.h"
 
@@ -75,6 +76,15 @@ struct CheckOptions
     std::optional<ResultFormat> format;
     // Sound the terminal's bell where the desktop program beeps.
     bool beep = false;
+    // Patterns of links not to test (--exclude), and files of them
+    // (--exclude-file), besides the stored list and the site root's ignore file.
+    QStringList excludePatterns;
+    QList<QByteArray> excludeFiles;
+    // Reuse and keep the results of links that passed: in cacheFile, else in
+    // the system directory's cache; for at most cacheMaxAgeSeconds.
+    bool cache = false;
+    QByteArray cacheFile;
+    qint64 cacheMaxAgeSeconds = 24 * 60 * 60;
 
     ExportFormat exportFormat = ExportFormat::Text;
     QByteArray output;

@@ -1,6 +1,7 @@
 #include "listlinks.h"
 
 #include "cli/checkoptions.h"
+#include "cli/runchoices.h"
 #include "cli/terminaltext.h"
 #include "discovery/chosenfile.h"
 #include "discovery/directorywalk.h"
@@ -49,6 +50,20 @@ int ListLinks(const CheckOptions &options, std::FILE *out, std::FILE *err)
                               : options.siteRoot;
     if (siteRoot.isEmpty())
         siteRoot = RunDirectory(options.path);
+    const std::optional<CLinkExclusions> exclusions =
+        ChosenExclusions(options, *settings, siteRoot, err);
+    if (!exclusions)
+        return kExitBadInput;
+    const std::optional<CResultCache> cache = ChosenCache(options, err);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    // A link a run would not probe says why instead of its kind.
+    const auto kind = [&](const QByteArray &address, const QByteArray &found) -> QByteArray {
+        if (exclusions->Matches(address))
+            return "excluded";
+        if (cache && cache->Lookup(address, todaysWeb, now))
+            return "cached";
+        return found;
+    };
     bool allScanned = true;
     for (const QByteArray &file : QueueRunFiles(options.path, options.recurse, options.allFiles)) {
         QByteArray lines;
@@ -65,9 +80,12 @@ int ListLinks(const CheckOptions &options, std::FILE *out, std::FILE *err)
                 // A line break or TAB inside the value would break the line apart.
                 QByteArray written = link.written;
                 written.replace('\t', ' ').replace('\n', ' ').replace('\r', ' ');
-                lines += field(file) + '\t' + field(written) + '\t' + field(link.text) + '\t' +
-                         QByteArray::number(link.line) + '\t' + LinkKindName(link.kind) + '\t' +
-                         field(link.target) + '\n';
+                lines +=
+                    field(file) + '\t' + field(written) + '\t' + field(link.text) + '\t' +
+                    QByteArray::number(link.line) + '\t' +
+                    (link.kind == LinkKind::Skipped ? LinkKindName(link.kind)
+                                                    : kind(link.target, LinkKindName(link.kind))) +
+                    '\t' + field(link.target) + '\n';
             }
         } else {
             QList<QByteArray> urls;
@@ -82,7 +100,8 @@ int ListLinks(const CheckOptions &options, std::FILE *out, std::FILE *err)
             CLinkLocator locator = CLinkLocator::ForPage(file);
             for (qsizetype i = 0; i < urls.size(); ++i) {
                 lines += field(file) + '\t' + field(urls[i]) + '\t' + field(anchors[i]) + '\t' +
-                         QByteArray::number(locator.Locate(urls[i]).line) + "\texternal\n";
+                         QByteArray::number(locator.Locate(urls[i]).line) + '\t' +
+                         kind(urls[i], "external") + '\n';
             }
         }
         std::fwrite(lines.constData(), 1, lines.size(), out);

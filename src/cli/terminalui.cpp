@@ -146,6 +146,15 @@ void TerminalUi::HttpsNotTested(int count)
                  "\n");
 }
 
+void TerminalUi::LinksExcluded(int count)
+{
+    ClearProgress();
+    WriteMessage(QByteArray::number(count) +
+                     (count == 1 ? " link was not tested: it matches an exclusion pattern"
+                                 : " links were not tested: they match an exclusion pattern"),
+                 "\n");
+}
+
 void TerminalUi::SettingNotStored(const SettingsWriteFailure &failure)
 {
     ++m_nSettingFailures;

@@ -35,6 +35,7 @@ public:
     // Names the file on standard error; the run's exit status becomes 2.
     void ScanFailed(const QByteArray &path, const QString &why) override;
     void HttpsNotTested(int count) override;
+    void LinksExcluded(int count) override;
     void SettingNotStored(const SettingsWriteFailure &failure) override;
 
     // Files of the run that could not be scanned.

@@ -8,9 +8,11 @@
 #include "cli/checkoptions.h"
 #include "cli/interruptwatcher.h"
 #include "cli/reportfile.h"
+#include "cli/runchoices.h"
 #include "cli/savedreport.h"
 #include "cli/terminalui.h"
 #include "discovery/chosenfile.h"
+#include "discovery/directorywalk.h"
 #include "engine/joblimits.h"
 #include "engine/qttimerservice.h"
 #include "engine/testengine.h"
@@ -49,6 +51,18 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
                                          [&ui](const QByteArray &text) { ui.WriteOutput(text); });
     }
     const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
+    const QByteArray siteRoot = options.siteRoot.isEmpty()
+                                    ? settings->ReadString("Settings", "SiteRoot", "")
+                                    : options.siteRoot;
+    // The run's site root, whose ignore file the engine reads: a bad pattern
+    // there is a usage error before anything is tested.
+    const QByteArray runRoot =
+        siteRoot.isEmpty() && !retest ? RunDirectory(options.path) : siteRoot;
+    std::optional<CLinkExclusions> exclusions = ChosenExclusions(options, *settings, {}, err);
+    if (!exclusions || !ChosenExclusions(options, *settings, runRoot, err))
+        return kExitBadInput;
+    // Declared before the engine, which uses it while it lives.
+    std::optional<CResultCache> cache = ChosenCache(options, err);
     // No window to keep alive: a write waits its time for another program's
     // lock, and a setting that is not stored is told at once.
     settings->SetLockWait(SettingsLockWait::Block);
@@ -72,9 +86,10 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
         engine->SetTimeout(*options.timeoutSeconds);
     if (options.todaysWeb)
         engine->SetTodaysWeb(*options.todaysWeb);
-    engine->SetSiteRoot(options.siteRoot.isEmpty()
-                            ? settings->ReadString("Settings", "SiteRoot", "")
-                            : options.siteRoot);
+    engine->SetSiteRoot(siteRoot);
+    engine->SetExclusions(std::move(*exclusions));
+    if (cache)
+        engine->SetResultCache(&*cache);
     if (options.proxy)
         engine->SetProxy(*options.proxy);
     engine->SetCheckRemoteFragments(options.remoteFragments);
@@ -128,6 +143,9 @@ int RunTest(const CheckOptions &options, std::FILE *out, std::FILE *err)
         std::fputs("vantrel-check: cannot write the report to standard output\n", err);
         status = kExitBadInput;
     }
+    QString cacheProblem;
+    if (cache && !cache->Save(&cacheProblem))
+        std::fprintf(err, "vantrel-check: %s\n", cacheProblem.toLocal8Bit().constData());
     if (interrupt.Interrupted())
         status = kExitInterrupted;
     if (!options.reportFile.isEmpty() &&

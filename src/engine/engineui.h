@@ -60,4 +60,8 @@ public:
     // today's web mode would have tested over https. Called after the run's
     // last line; without an override nothing is shown.
     virtual void HttpsNotTested(int count) { (void)count; }
+    // The run left count links untested because they match an exclusion
+    // pattern. Called after the run's last line; without an override nothing
+    // is shown.
+    virtual void LinksExcluded(int count) { (void)count; }
 };

@@ -27,6 +27,10 @@ struct ProbeOutcome
     std::uint32_t failureCode = 0;
     // From the probe's start to its outcome.
     qint64 elapsedMs = 0;
+    // Settled without a probe: the link matches an exclusion pattern, or its
+    // passing result was taken from the result cache.
+    bool excluded = false;
+    bool fromCache = false;
 };
 
 // The probe of one link in the pool, from the moment it is queued until the

@@ -54,6 +54,16 @@ void CProbePool::Add(const QByteArray &link, int protocol)
     StartMore();
 }
 
+void CProbePool::AddSettled(const QByteArray &link, int protocol, const ProbeOutcome &outcome)
+{
+    PoolJob &job = m_jobs.emplace_back();
+    job.seq = m_nNextSeq++;
+    job.link = link;
+    job.protocol = protocol;
+    job.done = true;
+    job.outcome = outcome;
+}
+
 void CProbePool::ReleaseHead()
 {
     if (m_jobs.empty())

@@ -84,6 +84,8 @@ public:
 
     // Queues the probe of link and starts what the limits allow.
     void Add(const QByteArray &link, int protocol);
+    // Queues a link whose outcome is known without a probe.
+    void AddSettled(const QByteArray &link, int protocol, const ProbeOutcome &outcome);
     // The oldest job, or null when there is none.
     const PoolJob *Head() const { return m_jobs.empty() ? nullptr : &m_jobs.front(); }
     // The driver is done with the oldest job; a probe still running ends.

@@ -187,5 +187,11 @@ void CRunAhead::Add(const QByteArray &link)
         m_nProtocol = PROTOCOL_HTTP;
     else if (first == 'F' || first == 'f')
         m_nProtocol = PROTOCOL_FTP;
+    if (m_settle) {
+        if (const std::optional<ProbeOutcome> settled = m_settle(link, m_nProtocol)) {
+            m_pool.AddSettled(link, m_nProtocol, *settled);
+            return;
+        }
+    }
     m_pool.Add(link, m_nProtocol);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <optional>
 
 #include <QByteArray>
 #include <QList>
@@ -41,6 +43,11 @@ public:
     // what the head's probe shows as it ends quietly (the wait cursor going)
     // is shown there, once its start has been shown.
     void Clear(ProbeDisplay *display = nullptr);
+    // Decides, before a link is handed to the pool, whether its outcome is
+    // known without a probe (an excluded link, a cached result).
+    using Settler =
+        std::function<std::optional<ProbeOutcome>(const QByteArray &link, int protocol)>;
+    void SetSettler(Settler settler) { m_settle = std::move(settler); }
     // Pages whose links are given rather than scanned (a re-test's); the
     // caller keeps them while the run lasts.
     void SetGivenLinks(const GivenLinks *given);
@@ -103,6 +110,7 @@ private:
     LinkRule m_rule = LinkRule::Classic;
     QByteArray m_siteRoot;
     const GivenLinks *m_given = nullptr;
+    Settler m_settle;
     int m_nWindow = kMinWindow;
     // What of the head has been shown: its start, and the steps of its
     // display of which attempt.

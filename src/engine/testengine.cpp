@@ -8,11 +8,13 @@
 #include "discovery/linkextractor.h"
 #include "engine/engineui.h"
 #include "engine/joblimits.h"
+#include "engine/resultcache.h"
 #include "engine/retrypolicy.h"
 #include "engine/runahead.h"
 #include "engine/timerservice.h"
 #include "engine/urlparts.h"
 #include "platform/clock.h"
+#include "platform/systemdirectory.h"
 #include "settings/regsettings.h"
 
 namespace {
@@ -46,6 +48,8 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
       m_reportWriter([this](const QByteArray &text) { AppendText(text); })
 {
     m_pRunAhead->SetGivenLinks(&m_givenLinks);
+    m_pRunAhead->SetSettler(
+        [this](const QByteArray &link, int protocol) { return Settle(link, protocol); });
     if (!m_options.dateTime)
         m_options.dateTime = LongDateTimeText;
     m_categories.LoadFilter(settings);
@@ -66,6 +70,8 @@ CTestEngine::CTestEngine(EngineUi &ui, TimerService &timers, CRegSettings &setti
         std::clamp(settings.ReadInt("Settings", "HostInterval", 0), 0, kMaxHostIntervalMs);
     SetPolite(polite);
     SetProxy(settings.ReadString("Settings", "Proxy", ""));
+    SetExclusions(
+        CLinkExclusions::FromSetting(settings.ReadString("Settings", "ExcludeLinks", "")));
 }
 
 template <typename Call> void CTestEngine::Tell(const Call &call)
@@ -169,6 +175,16 @@ void CTestEngine::BeginRun()
     m_runRule = TodaysWeb() ? LinkRule::TodaysWeb : LinkRule::Classic;
     m_options.ports.mode->localLinks.Forget();
     m_nHttpsLeftOut = 0;
+    m_nExcludedInRun = 0;
+    m_runExclusions = m_exclusions;
+    if (!m_runSiteRoot.isEmpty()) {
+        QString why;
+        if (!m_runExclusions.AddFile(JoinPath(m_runSiteRoot, CLinkExclusions::kIgnoreFileName),
+                                     true, &why))
+            m_ui.MessageBox(
+                QStringLiteral("The run goes on without some exclusion patterns: %1").arg(why),
+                EngineUi::Icon::None);
+    }
 
     if (!m_bActivityCreated) {
         m_nActivityTick = 0;
@@ -232,6 +248,8 @@ void CTestEngine::EndRun()
     m_ui.StateChanged();
     if (m_nHttpsLeftOut > 0)
         m_ui.HttpsNotTested(m_nHttpsLeftOut);
+    if (m_nExcludedInRun > 0)
+        m_ui.LinksExcluded(m_nExcludedInRun);
 }
 
 void CTestEngine::TakeUpNextFile()
@@ -250,6 +268,7 @@ void CTestEngine::TakeUpNextFile()
         ShowProgress();
     }
     m_nUrlErrors = 0;
+    m_nExcludedInFile = 0;
     QString why;
     if (!ExtractLinks(m_strCurrentFile, &why)) {
         // Links found before the failure are not probed: the file as a whole
@@ -293,6 +312,12 @@ void CTestEngine::ShowHeadLink(const QByteArray &link)
 void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol,
                               const CRedirectChain &redirects)
 {
+    // An excluded link is counted, neither tested nor told as tested.
+    if (outcome.excluded) {
+        ++m_nExcludedInFile;
+        ++m_nExcludedInRun;
+        return;
+    }
     LinkRecord link;
     link.page = m_strCurrentFile;
     link.target = m_listUrls.first();
@@ -322,6 +347,9 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol,
         if (outcome.replyCode)
             link.code = static_cast<int>(*outcome.replyCode);
     }
+    link.cached = outcome.fromCache;
+    if (protocol == PROTOCOL_HTTP && !link.cached)
+        KeepInCache(link);
     redirects.Describe(link);
     link.reported =
         link.category != ResultCategory::FtpAnswered && m_categories.IsReported(link.category);
@@ -336,7 +364,8 @@ void CTestEngine::TakeOutcome(const ProbeOutcome &outcome, int protocol,
 void CTestEngine::TellPageEnded()
 {
     Tell([this](RunListener &listener) {
-        listener.PageEnded({m_strCurrentFile, m_nUrlsInFile, m_nUrlErrors, std::nullopt});
+        listener.PageEnded({m_strCurrentFile, m_nUrlsInFile - m_nExcludedInFile, m_nUrlErrors,
+                            std::nullopt, m_nExcludedInFile});
     });
 }
 
@@ -395,6 +424,8 @@ void CTestEngine::OnStopTest()
     m_ui.StateChanged();
     if (m_nHttpsLeftOut > 0)
         m_ui.HttpsNotTested(m_nHttpsLeftOut);
+    if (m_nExcludedInRun > 0)
+        m_ui.LinksExcluded(m_nExcludedInRun);
 }
 
 void CTestEngine::OnHeadShowed()
@@ -576,4 +607,33 @@ void CTestEngine::ShowProgress()
 QByteArray CTestEngine::DateTime() const
 {
     return m_options.dateTime();
+}
+
+std::optional<ProbeOutcome> CTestEngine::Settle(const QByteArray &link, int protocol) const
+{
+    ProbeOutcome outcome;
+    if (m_runExclusions.Matches(link)) {
+        outcome.excluded = true;
+        return outcome;
+    }
+    if (m_cache == nullptr || protocol != PROTOCOL_HTTP)
+        return std::nullopt;
+    const std::optional<int> code =
+        m_cache->Lookup(link, m_runRule == LinkRule::TodaysWeb, QDateTime::currentSecsSinceEpoch());
+    if (!code)
+        return std::nullopt;
+    outcome.replied = true;
+    outcome.replyCode = static_cast<std::uint32_t>(*code);
+    outcome.fromCache = true;
+    return outcome;
+}
+
+void CTestEngine::KeepInCache(const LinkRecord &link)
+{
+    if (m_cache == nullptr)
+        return;
+    // Only a pass is kept: a failure is asked again next time.
+    const bool passed = link.code && IsOk(link.category);
+    m_cache->Store(link.target, m_runRule == LinkRule::TodaysWeb, passed ? link.code : std::nullopt,
+                   QDateTime::currentSecsSinceEpoch());
 }

@@ -12,6 +12,7 @@
 #include "discovery/linklocator.h"
 #include "discovery/workfiles.h"
 #include "engine/httpprobe.h"
+#include "engine/linkexclusions.h"
 #include "engine/probemode.h"
 #include "engine/probepool.h"
 #include "engine/progressmodel.h"
@@ -22,6 +23,7 @@
 
 class CRedirectChain;
 class CRegSettings;
+class CResultCache;
 class CRunAhead;
 class EngineUi;
 class TimerService;
@@ -124,6 +126,14 @@ public:
     // pages, from the next probe.
     void SetCheckRemoteFragments(bool on) { m_options.ports.mode->bRemoteFragments = on; }
     const QByteArray &SiteRoot() const { return m_siteRoot; }
+    // Links that are not tested but counted as excluded, from the next run
+    // on, besides those of the ignore file in the run's site root.
+    void SetExclusions(CLinkExclusions exclusions) { m_exclusions = std::move(exclusions); }
+    // Passed results to reuse and to keep, from the next link on; the caller
+    // owns the cache, keeps it while the engine lives and saves it. Null: none.
+    void SetResultCache(CResultCache *cache) { m_cache = cache; }
+    // Links of the current or last run left untested by an exclusion pattern.
+    int ExcludedInRun() const { return m_nExcludedInRun; }
     // Anchors of the current or last run whose https link went untested
     // because the run was in the classic mode.
     int HttpsLeftOut() const { return m_nHttpsLeftOut; }
@@ -204,6 +214,10 @@ private:
     void PostTake();
     void ShowProgress();
     QByteArray DateTime() const;
+    // The outcome of a link known without a probe, if any.
+    std::optional<ProbeOutcome> Settle(const QByteArray &link, int protocol) const;
+    // Keeps a probed http link's result in the cache: a pass, or forgets it.
+    void KeepInCache(const LinkRecord &link);
 
     EngineUi &m_ui;
     TimerService &m_timers;
@@ -256,4 +270,11 @@ private:
     // The site root of the current run.
     QByteArray m_runSiteRoot;
     int m_nHttpsLeftOut = 0;
+    // From the settings or the caller; with the site root's ignore file, the
+    // current run's.
+    CLinkExclusions m_exclusions;
+    CLinkExclusions m_runExclusions;
+    int m_nExcludedInFile = 0;
+    int m_nExcludedInRun = 0;
+    CResultCache *m_cache = nullptr;
 };

@@ -67,7 +67,8 @@ QByteArray LinkObject(const LinkRecord &link)
            ",\"category\":" + Quoted(CategoryText(link.category)) +
            ",\"code\":" + (link.code ? Number(*link.code) : QByteArray("null")) +
            ",\"ok\":" + Bool(IsOk(link.category)) + ",\"reported\":" + Bool(link.reported) +
-           ",\"redirects\":[" + redirects + "],\"elapsedMs\":" + Number(link.elapsedMs) + '}';
+           ",\"cached\":" + Bool(link.cached) + ",\"redirects\":[" + redirects +
+           "],\"elapsedMs\":" + Number(link.elapsedMs) + '}';
 }
 
 } // namespace
@@ -75,9 +76,11 @@ QByteArray LinkObject(const LinkRecord &link)
 CJsonResultsWriter::CJsonResultsWriter(ToolInfo tool, FormatOutput output)
     : m_tool(std::move(tool)), m_output(std::move(output)), m_tally([this](const PageEnd &page) {
           m_pages += (m_pages.isEmpty() ? "\n" : ",\n");
-          m_pages += "{\"path\":" + Quoted(page.path) + ",\"tested\":" + Number(page.tested) +
-                     ",\"errors\":" + Number(page.errors) + ",\"scanError\":" +
-                     (page.scanError ? Quoted(*page.scanError) : QByteArray("null")) + '}';
+          m_pages +=
+              "{\"path\":" + Quoted(page.path) + ",\"tested\":" + Number(page.tested) +
+              ",\"errors\":" + Number(page.errors) + ",\"excluded\":" + Number(page.excluded) +
+              ",\"scanError\":" + (page.scanError ? Quoted(*page.scanError) : QByteArray("null")) +
+              '}';
       })
 {}
 
@@ -142,9 +145,9 @@ void CJsonResultsWriter::Finish()
     if (m_modeKnown && m_todaysWeb)
         mode = *m_todaysWeb ? "\"todays-web\"" : "\"classic\"";
     m_output((m_anyLink ? "\n],\n\"pages\":[" : "],\n\"pages\":[") + m_pages +
-             (m_pages.isEmpty() ? "],\n" : "\n],\n") +
-             "\"totals\":{\"tested\":" + Number(m_tally.Tested()) +
-             ",\"reported\":" + Number(m_tally.Reported()) + ",\"byCategory\":{" + byCategory +
+             (m_pages.isEmpty() ? "],\n" : "\n],\n") + "\"totals\":{\"tested\":" +
+             Number(m_tally.Tested()) + ",\"reported\":" + Number(m_tally.Reported()) +
+             ",\"excluded\":" + Number(m_tally.Excluded()) + ",\"byCategory\":{" + byCategory +
              "}},\n\"started\":" + Time(m_started) + ",\"ended\":" + Time(m_ended) +
              ",\"stopped\":" + Bool(m_stopped) + ",\"mode\":" + mode + "}\n");
 }

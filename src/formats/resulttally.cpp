@@ -35,6 +35,7 @@ void ResultTally::EndOpenPage()
 void ResultTally::PageOver(const PageEnd &page)
 {
     m_tested += page.tested;
+    m_excluded += page.excluded;
     ++m_pages;
     m_pageDone(page);
 }

@@ -30,6 +30,8 @@ public:
     long long Tested() const { return m_tested; }
     long long Reported() const { return m_reported; }
     long long Pages() const { return m_pages; }
+    // Links left untested by an exclusion pattern.
+    long long Excluded() const { return m_excluded; }
     // Links told, by category.
     long long CountOf(ResultCategory category) const
     {
@@ -44,5 +46,6 @@ private:
     long long m_tested = 0;
     long long m_reported = 0;
     long long m_pages = 0;
+    long long m_excluded = 0;
     std::array<long long, static_cast<std::size_t>(ResultCategory::FtpAnswered) + 1> m_byCategory{};
 };

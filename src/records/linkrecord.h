@@ -37,6 +37,8 @@ struct LinkRecord
     qint64 elapsedMs = 0;
     // The report filter admits its category: the report shows it.
     bool reported = false;
+    // Its passing result was taken from an earlier run's, not asked again.
+    bool cached = false;
 };
 
 // A run begins: when, and the text its report's start line gives the time as;
@@ -64,6 +66,8 @@ struct PageEnd
     int tested = 0;
     int errors = 0; // reported links
     std::optional<QString> scanError;
+    // Links not tested because they match an exclusion pattern.
+    int excluded = 0;
 };
 
 // The run ends by itself, or is stopped by the user (its current page then

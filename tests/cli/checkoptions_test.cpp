@@ -29,6 +29,11 @@ TEST(CheckOptionsTest, BadUsageIsAnError)
         {"--format=", "a.html"},
         {"--export", "json", "--format", "csv", "--output", "o.csv", "r.txt"},
         {"--export", "pdf", "--output", "o.pdf", "r.txt"},
+        {"--exclude", "(", "a.html"},
+        {"--exclude", "x", "--export", "json", "--output", "o.json", "r.txt"},
+        {"--max-cache-age", "1d", "a.html"},
+        {"--cache", "--max-cache-age", "5x", "a.html"},
+        {"--cache", "--max-cache-age", "-1", "a.html"},
     };
     for (const QList<QByteArray> &arguments : cases)
         EXPECT_FALSE(ParseCheckOptions(arguments).error.isEmpty())
@@ -53,3 +58,16 @@ TEST(CheckOptionsTest, PathsAreKeptAsBytesAndMayLookLikeOptionsAfterDoubleDash)
 }
 
 } // namespace
+
+TEST(CheckOptionsTest, CacheAgeTakesSecondsOrAUnit)
+{
+    const std::pair<QByteArray, qint64> cases[] = {{"90", 90},     {"45s", 45},   {"30m", 1800},
+                                                   {"12h", 43200}, {"1d", 86400}, {"0", 0}};
+    for (const auto &[age, seconds] : cases) {
+        const ParsedCheckOptions parsed =
+            ParseCheckOptions({"--cache", "--max-cache-age", age, "a.html"});
+        EXPECT_TRUE(parsed.error.isEmpty()) << age.constData();
+        EXPECT_EQ(parsed.options.cacheMaxAgeSeconds, seconds) << age.constData();
+    }
+    EXPECT_EQ(ParseCheckOptions({"--cache", "a.html"}).options.cacheMaxAgeSeconds, 86400);
+}

@@ -11,6 +11,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyleOptionViewItem>
@@ -423,6 +424,32 @@ TEST_F(SettingsDialogTest, TriesAgainLongestWaitAndPausePerHostAreStoredOnOk)
     EXPECT_EQ(chosen->polite.hostIntervalMs, 500);
     for (const auto &field : fields)
         EXPECT_EQ(Stored(field.stored), field.typed) << field.stored;
+}
+
+// The exclusion list opens with the stored patterns; OK refuses a pattern
+// that is not a regular expression, naming it, and stores a valid list.
+TEST_F(SettingsDialogTest, ExclusionListRefusesABadPatternAndStoresAGoodOne)
+{
+    ViewSettings current{RGBRef(255, 255, 255), 15, kHawk, 1};
+    current.exclusions = "^https://old\\.example/";
+    const auto result = RunSettings(*m_settings, current, [](CSettingsDlg &dlg) {
+        auto *field = dlg.findChild<QPlainTextEdit *>();
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->accessibleName(),
+                  QStringLiteral("Exclude Links Matching (one pattern a line):"));
+        EXPECT_EQ(field->toPlainText(), QStringLiteral("^https://old\\.example/"));
+        field->setPlainText(QStringLiteral("# PDFs\n\\.pdf$\nsite(\n"));
+        const auto message = ClickAnsweringMessage(Button(dlg, QStringLiteral("OK")));
+        ASSERT_TRUE(message);
+        EXPECT_TRUE(message->text.contains(QStringLiteral("line 3: bad pattern \"site(\"")))
+            << message->text.toStdString();
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(dlg.focusWidget(), field);
+        field->setPlainText(QStringLiteral("# PDFs\n\\.pdf$\nsite\\(\n"));
+        Button(dlg, QStringLiteral("OK"))->click();
+    });
+    ASSERT_TRUE(result);
+    EXPECT_EQ(Stored("ExcludeLinks"), "# PDFs\n\\.pdf$\nsite\\(\n");
 }
 
 TEST_F(SettingsDialogTest, LinksTestedAtOnceIsAFieldFrom1To100BesideTheTimeOut)

@@ -309,10 +309,15 @@ void CVantrelView::OnClearWindow()
 void CVantrelView::OnSettings()
 {
     CResultCategories &categories = m_engine->Categories();
-    const ViewSettings current{m_crBackColor,          m_engine->TimeoutSeconds(),
-                               categories.m_strFilter, m_engine->Jobs(),
-                               m_engine->TodaysWeb(),  m_engine->SiteRoot(),
-                               m_engine->Polite(),     m_engine->Proxy()};
+    const ViewSettings current{m_crBackColor,
+                               m_engine->TimeoutSeconds(),
+                               categories.m_strFilter,
+                               m_engine->Jobs(),
+                               m_engine->TodaysWeb(),
+                               m_engine->SiteRoot(),
+                               m_engine->Polite(),
+                               m_engine->Proxy(),
+                               m_settings.ReadString("Settings", "ExcludeLinks", "")};
     const std::optional<ViewSettings> chosen =
         RunSettingsDialog(window(), m_settings, categories.m_strCategory, current);
     if (!chosen)
@@ -326,6 +331,7 @@ void CVantrelView::OnSettings()
     m_engine->SetSiteRoot(chosen->siteRoot);
     m_engine->SetPolite(chosen->polite);
     m_engine->SetProxy(chosen->proxy);
+    m_engine->SetExclusions(CLinkExclusions::FromSetting(chosen->exclusions));
     if (chosen->backColor != current.backColor)
         SetBackColor(chosen->backColor);
 }

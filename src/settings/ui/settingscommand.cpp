@@ -19,12 +19,13 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     dialog->SetSiteRoot(current.siteRoot);
     dialog->SetPolite(current.polite);
     dialog->SetProxy(current.proxy);
+    dialog->SetExclusions(current.exclusions);
     const int result = dialog->exec();
     if (!dialog)
         return std::nullopt;
     const ViewSettings chosen{dialog->BackColor(), dialog->Timeout(),   dialog->Filter(),
                               dialog->Jobs(),      dialog->TodaysWeb(), dialog->SiteRoot(),
-                              dialog->Polite(),    dialog->Proxy()};
+                              dialog->Polite(),    dialog->Proxy(),     dialog->Exclusions()};
     delete dialog;
     if (result != QDialog::Accepted)
         return std::nullopt;
@@ -49,5 +50,6 @@ RunSettingsDialog(QWidget *parent, CRegSettings &settings,
     settings.WriteInt("Settings", "RetryWaitMax", chosen.polite.waitMaxMs / 1000);
     settings.WriteInt("Settings", "HostInterval", chosen.polite.hostIntervalMs);
     settings.WriteString("Settings", "Proxy", chosen.proxy);
+    settings.WriteString("Settings", "ExcludeLinks", chosen.exclusions);
     return chosen;
 }

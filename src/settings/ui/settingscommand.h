@@ -28,13 +28,15 @@ struct ViewSettings
     PoliteSettings polite = {};
     // The proxy of today's web mode; empty: the environment's.
     QByteArray proxy = {};
+    // Patterns of links not to test, one a line.
+    QByteArray exclusions = {};
 };
 
 // The Settings command: runs the dialog over the current values; on OK writes
 // "Settings" "BackColor", "Timeout", "Filter" in that order, then "Jobs",
 // "TlsFilter", "WebFilter", "TodaysWeb", "SiteRoot", "Proxy", "Retries",
-// "RetryWaitMax" (seconds) and "HostInterval" (milliseconds) (every time,
-// changed or not) and returns the
+// "RetryWaitMax" (seconds), "HostInterval" (milliseconds) and "ExcludeLinks"
+// (every time, changed or not) and returns the
 // new values, which the caller
 // applies; on Cancel returns nothing and nothing is written or changed.
 std::optional<ViewSettings>

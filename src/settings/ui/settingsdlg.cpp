@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include "app/help/openhelp.h"
 #include "controls/colorpickerbutton.h"
 #include "controls/dialogunits.h"
+#include "engine/linkexclusions.h"
 #include "settings/ui/filterlistbox.h"
 
 namespace {
@@ -55,7 +57,7 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
       m_spinJobs(new QSpinBox(this)), m_chkTodaysWeb(new QCheckBox(this)),
       m_editSiteRoot(new QLineEdit(this)), m_spinRetries(new QSpinBox(this)),
       m_spinRetryWait(new QSpinBox(this)), m_spinHostInterval(new QSpinBox(this)),
-      m_editProxy(new QLineEdit(this))
+      m_editProxy(new QLineEdit(this)), m_editExclusions(new QPlainTextEdit(this))
 {
     setWindowTitle(QStringLiteral("Settings"));
     // Modal to the main window only, so that the help window stays usable
@@ -155,6 +157,15 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     auto *proxyRow = new QHBoxLayout;
     proxyRow->addWidget(proxyLabel);
     proxyRow->addWidget(m_editProxy, 1);
+    // Links that no run tests: regular expressions, one a line, searched for
+    // in each link's address.
+    const QString exclusionsText = QStringLiteral("Exclude Links Matching (one pattern a line):");
+    auto *exclusionsLabel = new QLabel(exclusionsText, this);
+    exclusionsLabel->setBuddy(m_editExclusions);
+    m_editExclusions->setAccessibleName(exclusionsText);
+    m_editExclusions->setTabChangesFocus(true);
+    m_editExclusions->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_editExclusions->setFixedHeight(units.Y(40));
 
     const QString colorText = QStringLiteral("BackGround Color");
     m_btnColor->setAccessibleName(colorText);
@@ -185,7 +196,9 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     grid->addLayout(siteRootRow, 3, 0, 1, 2);
     grid->addLayout(proxyRow, 4, 0, 1, 2);
     grid->addLayout(politeRows, 5, 0);
-    grid->addLayout(bottomRow, 6, 0, 1, 2);
+    grid->addWidget(exclusionsLabel, 6, 0, 1, 2);
+    grid->addWidget(m_editExclusions, 7, 0, 1, 2);
+    grid->addLayout(bottomRow, 8, 0, 1, 2);
 
     setTabOrder(m_lstFilter, hawk);
     setTabOrder(hawk, oneEye);
@@ -197,7 +210,8 @@ CSettingsDlg::CSettingsDlg(const std::array<QByteArray, kCategoryCount> &categor
     setTabOrder(m_editProxy, m_spinRetries);
     setTabOrder(m_spinRetries, m_spinRetryWait);
     setTabOrder(m_spinRetryWait, m_spinHostInterval);
-    setTabOrder(m_spinHostInterval, m_btnColor);
+    setTabOrder(m_spinHostInterval, m_editExclusions);
+    setTabOrder(m_editExclusions, m_btnColor);
     setTabOrder(m_btnColor, ok);
     setTabOrder(ok, cancel);
     setTabOrder(cancel, help);
@@ -270,6 +284,16 @@ QByteArray CSettingsDlg::Proxy() const
     return m_editProxy->text().trimmed().toUtf8();
 }
 
+void CSettingsDlg::SetExclusions(const QByteArray &patterns)
+{
+    m_editExclusions->setPlainText(QString::fromUtf8(patterns));
+}
+
+QByteArray CSettingsDlg::Exclusions() const
+{
+    return m_editExclusions->toPlainText().toUtf8();
+}
+
 void CSettingsDlg::SetValues(ColorRef backColor, int timeoutSec, const QByteArray &filter)
 {
     m_btnColor->SetColor(backColor);
@@ -286,7 +310,7 @@ ColorRef CSettingsDlg::BackColor() const
 
 void CSettingsDlg::accept()
 {
-    if (!ValidateTimeout())
+    if (!ValidateTimeout() || !ValidateExclusions())
         return;
     m_strFilter = m_lstFilter->Filter();
     QDialog::accept();
@@ -322,15 +346,32 @@ bool CSettingsDlg::ValidateTimeout()
         m_nTimeout = static_cast<int>(value);
         return true;
     }
+    ShowProblemLater(problem, m_editTimeout);
+    return false;
+}
+
+bool CSettingsDlg::ValidateExclusions()
+{
+    QString why;
+    if (CLinkExclusions().AddLines(Exclusions(), QStringLiteral("Exclude Links Matching"), &why))
+        return true;
+    ShowProblemLater(
+        QStringLiteral("This pattern is not a valid regular expression.\n\n%1").arg(why),
+        m_editExclusions);
+    return false;
+}
+
+void CSettingsDlg::ShowProblemLater(const QString &problem, QWidget *field)
+{
     // Told from the event loop, so that the OK press that asked returns at
     // once (an assistive tool pressing OK waits for that), and the field is
     // ready for a new value when the message is closed.
-    QTimer::singleShot(0, this, [this, problem] {
+    QTimer::singleShot(0, this, [this, problem, field] {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Vantrel"), problem, QMessageBox::Ok,
                         this);
         box.exec();
-        m_editTimeout->setFocus();
-        m_editTimeout->selectAll();
+        field->setFocus();
+        if (auto *line = qobject_cast<QLineEdit *>(field))
+            line->selectAll();
     });
-    return false;
 }

@@ -13,6 +13,7 @@ class CColorPickerButton;
 class CFilterListBox;
 class QCheckBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QSpinBox;
 
 // The "Settings" dialog: which result categories the report shows (or one of
@@ -52,8 +53,11 @@ public:
     PoliteSettings Polite() const;
     void SetProxy(const QByteArray &url);
     QByteArray Proxy() const;
+    // The patterns of links not to test, one a line.
+    void SetExclusions(const QByteArray &patterns);
+    QByteArray Exclusions() const;
 
-    // Ends the dialog only with a valid time-out.
+    // Ends the dialog only with a valid time-out and valid patterns.
     void accept() override;
 
 private:
@@ -63,6 +67,11 @@ private:
     // Takes the time-out field into m_nTimeout when it holds a whole number
     // from 5 to 50; otherwise tells the user and leaves the field focused.
     bool ValidateTimeout();
+    // True when every pattern line is a valid regular expression; otherwise
+    // tells the user which is not and leaves the field focused.
+    bool ValidateExclusions();
+    // Tells of a value that cannot be taken, then focuses its field.
+    void ShowProblemLater(const QString &problem, QWidget *field);
 
     CColorPickerButton *m_btnColor = nullptr;
     CFilterListBox *m_lstFilter = nullptr;
@@ -74,6 +83,7 @@ private:
     QSpinBox *m_spinRetryWait = nullptr;
     QSpinBox *m_spinHostInterval = nullptr;
     QLineEdit *m_editProxy = nullptr;
+    QPlainTextEdit *m_editExclusions = nullptr;
     int m_nTimeout = 10;
     QByteArray m_strFilter;
 };
