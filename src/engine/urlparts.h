@@ -28,4 +28,3 @@ std::optional<std::uint32_t> ParseReplyCode(const char *reply, int length);
 // (a line feed after it, or a zero byte, which ends the text the code is read
 // from). A status line that comes in pieces is complete only then.
 bool StatusLineComplete(const char *reply, int length);
-
