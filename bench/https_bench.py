@@ -132,6 +132,8 @@ def main():
     options = parser.parse_args()
     check = os.path.abspath(os.path.join(options.build, "src/cli/vantrel-check"))
     work = tempfile.mkdtemp(prefix="vantrel-https-bench.")
+    # nginx's workers may run as another user (as root's do): they must read the page.
+    os.chmod(work, 0o755)
     make_certificates(work)
     tls_port, http_port = free_port(), free_port()
     os.makedirs(os.path.join(work, "site"))
