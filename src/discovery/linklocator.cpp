@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "discovery/htmltokenizer.h"
+#include "discovery/linebreak.h"
 #include "discovery/linkextractor.h"
 #include "discovery/pagelinks.h"
 #include "platform/longpath.h"
@@ -112,10 +113,9 @@ qsizetype CLinkLocator::NextAnchor(qsizetype from) const
 
 CLinkLocator::Place CLinkLocator::PlaceOf(qsizetype offset)
 {
+    const std::string_view page(m_page.constData(), static_cast<std::size_t>(m_page.size()));
     for (; m_counted < offset; ++m_counted) {
-        const char c = m_page[m_counted];
-        if (c == '\n' ||
-            (c == '\r' && (m_counted + 1 >= m_page.size() || m_page[m_counted + 1] != '\n'))) {
+        if (EndsLine(page, static_cast<std::size_t>(m_counted))) {
             ++m_line;
             m_lineStart = m_counted + 1;
         }

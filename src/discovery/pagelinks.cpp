@@ -10,6 +10,7 @@
 
 #include "discovery/charrefs.h"
 #include "discovery/htmltokenizer.h"
+#include "discovery/linebreak.h"
 
 namespace {
 
@@ -146,9 +147,7 @@ private:
     void CountSlowly(std::size_t offset)
     {
         for (; m_counted < offset; ++m_counted) {
-            const char c = m_page[m_counted];
-            if (c == '\n' ||
-                (c == '\r' && (m_counted + 1 >= m_page.size() || m_page[m_counted + 1] != '\n'))) {
+            if (EndsLine(m_page, m_counted)) {
                 ++m_line;
                 m_lineStart = m_counted + 1;
             }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "discovery/linebreak.h"
 #include "discovery/pagelinks.h"
 #include "platform/byteview.h"
 
@@ -96,10 +97,12 @@ CPageRewriter::CPageRewriter(QByteArray original, PageEdits edits, QByteArray fi
 void CPageRewriter::FindByTestedAddress(const QByteArray &pagePath, const QByteArray &siteRoot)
 {
     // Where each line of the page begins, to find a link's tag by its line and column.
+    // Lines end as the link reader counts them (LF, CR LF or a lone CR).
     std::vector<std::size_t> lineStarts{0};
-    for (std::size_t at = m_text.find('\n'); at != std::string_view::npos;
-         at = m_text.find('\n', at + 1))
-        lineStarts.push_back(at + 1);
+    for (std::size_t at = 0; at < m_text.size(); ++at) {
+        if (EndsLine(m_text, at))
+            lineStarts.push_back(at + 1);
+    }
     QList<QByteArray> roots{siteRoot};
     if (siteRoot.isEmpty()) {
         QDir directory = QFileInfo(QFile::decodeName(pagePath)).absoluteDir();

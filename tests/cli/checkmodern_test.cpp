@@ -184,6 +184,15 @@ TEST(CheckModernRepairTest, RepairFindsTheLinksOfATodaysWebReportAsThePageWrites
         ReadFileBytes(page).startsWith("<p><a href=\"index.html\">Missing</a><!--missing.html-->\n"
                                        "<p><a href='index.html'>Above</a><!--../up/gone.html-->\n"))
         << ReadFileBytes(page).constData();
+
+    // Lines that end in a lone CR are counted as the link reader counts them.
+    const QByteArray crPage = site + "/cr.html";
+    WriteFileBytes(crPage, "<p><a href=\"a.html\">A</a>\r<p><a href=\"b.html\">B</a>\r");
+    const QByteArray crSaved = home.file("cr.txt");
+    ASSERT_EQ(RunCheck({"--modern", "--report", crSaved, crPage}).exitCode, 1);
+    EXPECT_EQ(RunCheck({"--repair", "disable", "--modern", crSaved}).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(crPage),
+              "<p><!--<a href=\"a.html\">A</a>-->\r<p><!--<a href=\"b.html\">B</a>-->\r");
 }
 
 // --check-remote-fragments reads a remote page whole and finds each link's
