@@ -1,6 +1,7 @@
 #include "repairedline.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/byteview.h"
 
@@ -26,6 +27,77 @@ std::size_t CommonPrefix(std::string_view a, std::string_view b)
 bool IsAsciiLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+           });
+}
+
+bool HoldsHref(std::string_view text)
+{
+    for (std::size_t at = 0; at + 4 <= text.size(); ++at) {
+        if (StartsWithNoCase(text.substr(at), "href"))
+            return true;
+    }
+    return false;
+}
+
+// An href value of a tag: where it begins and how it is quoted (0 unquoted).
+struct HrefValue
+{
+    std::size_t start;
+    char quote;
+};
+
+// The href value that holds place (or ends at it) in text, if any: "href",
+// blanks, "=", blanks and a quote may stand before it.
+std::optional<HrefValue> HrefValueAround(std::string_view text, std::size_t place)
+{
+    const std::size_t equals = text.rfind('=', place == 0 ? 0 : place - 1);
+    if (equals == std::string_view::npos || equals < 4)
+        return std::nullopt;
+    std::size_t name = equals;
+    while (name > 0 && IsBlank(text[name - 1]))
+        --name;
+    if (name < 5 || !StartsWithNoCase(text.substr(name - 4), "href") || !IsBlank(text[name - 5]))
+        return std::nullopt;
+    std::size_t start = equals + 1;
+    while (start < place && IsBlank(text[start]))
+        ++start;
+    char quote = 0;
+    if (start < text.size() && (text[start] == '"' || text[start] == '\'')) {
+        quote = text[start];
+        ++start;
+    }
+    if (start > place)
+        return std::nullopt;
+    return HrefValue{start, quote};
+}
+
+// Where a value that begins at start ends: at its closing quote, or for an
+// unquoted one at a blank or ">".
+std::size_t ValueEnd(std::string_view text, std::size_t start, char quote)
+{
+    std::size_t end = start;
+    while (end < text.size() &&
+           (quote != 0 ? text[end] != quote : !IsBlank(text[end]) && text[end] != '>'))
+        ++end;
+    return end;
+}
+
+// The address a moved link was given is a whole web address.
+bool IsWebAddress(std::string_view value)
+{
+    return StartsWithNoCase(value, "http://") || StartsWithNoCase(value, "https://");
 }
 
 // Finds where the changes stood in the original text: the body is the
@@ -58,6 +130,9 @@ public:
             if (found.kind == PageEdit::Kind::ReplaceUrl) {
                 const std::string_view url = m_urls[found.url].url;
                 edit.url = Bytes(url);
+            } else if (found.kind == PageEdit::Kind::UpdateUrl) {
+                edit.url = Bytes(m_original.substr(found.at, found.removed));
+                edit.to = Bytes(m_body.substr(found.bodyAt, found.written));
             }
             edits->push_back(edit);
         }
@@ -70,17 +145,25 @@ private:
         std::string_view url;
         std::size_t count;
     };
+    // The kept URL a change took its place from: none.
+    static constexpr std::size_t kNoUrl = static_cast<std::size_t>(-1);
+
     struct Found
     {
         std::size_t at;
         PageEdit::Kind kind;
-        std::size_t url;
+        std::size_t url; // the kept URL it placed, or kNoUrl
+        std::size_t bodyAt;
+        std::size_t removed; // UpdateUrl: the lengths of the old
+        std::size_t written; // and the new address
     };
     struct Candidate
     {
         std::size_t skip; // how much of the common text lies before it
         PageEdit::Kind kind;
         std::size_t url;
+        std::size_t removed = 0;
+        std::size_t written = 0;
     };
 
     bool From(std::size_t i, std::size_t j)
@@ -129,17 +212,49 @@ private:
             }
             if (same - s < kOpen.size() && body.starts_with(kOpen) && original.size() >= 2 &&
                 original[0] == '<' && IsAsciiLetter(original[1]))
-                candidates.push_back({s, PageEdit::Kind::OpenElement, 0});
+                candidates.push_back({s, PageEdit::Kind::OpenElement, kNoUrl});
             if (same - s < kClose.size() && body.starts_with(kClose) && i + s > 0 &&
                 m_original[i + s - 1] == '>')
-                candidates.push_back({s, PageEdit::Kind::CloseElement, 0});
+                candidates.push_back({s, PageEdit::Kind::CloseElement, kNoUrl});
         }
+        AddUpdateAt(i, j, same, &candidates);
         return candidates;
+    }
+
+    // An update gives a link's href value another web address: the texts
+    // part inside the value (or where it ends) and meet again after it.
+    void AddUpdateAt(std::size_t i, std::size_t j, std::size_t same,
+                     std::vector<Candidate> *candidates) const
+    {
+        const std::optional<HrefValue> value = HrefValueAround(m_original, i + same);
+        if (!value || value->start < i)
+            return;
+        const std::size_t skip = value->start - i;
+        const std::size_t end = ValueEnd(m_original, value->start, value->quote);
+        const std::size_t bodyEnd = ValueEnd(m_body, j + skip, value->quote);
+        const std::string_view from = m_original.substr(value->start, end - value->start);
+        const std::string_view to = m_body.substr(j + skip, bodyEnd - j - skip);
+        if (end < i + same || from == to || (value->quote != 0 && bodyEnd == m_body.size()))
+            return;
+        if (IsWebAddress(to)) {
+            candidates->push_back(
+                {skip, PageEdit::Kind::UpdateUrl, kNoUrl, from.size(), to.size()});
+            return;
+        }
+        // An updated link replaced later: the file's name stands in the
+        // value, and the address it was updated to is kept at the line's end.
+        if (to != m_fileName)
+            return;
+        for (std::size_t u = 0; u < m_urls.size(); ++u) {
+            if (m_urls[u].count > 0 && m_urls[u].url != from && IsWebAddress(m_urls[u].url))
+                candidates->push_back({skip, PageEdit::Kind::UpdateUrl, u, from.size(), to.size()});
+        }
     }
 
     void Take(const Candidate &candidate, std::size_t *i, std::size_t *j)
     {
-        m_found.push_back({*i + candidate.skip, candidate.kind, candidate.url});
+        m_found.push_back({*i + candidate.skip, candidate.kind, candidate.url, *j + candidate.skip,
+                           candidate.removed, candidate.written});
         *i += candidate.skip;
         *j += candidate.skip;
         switch (candidate.kind) {
@@ -148,6 +263,14 @@ private:
             --m_toPlace;
             *i += m_urls[candidate.url].url.size();
             *j += m_fileName.size();
+            break;
+        case PageEdit::Kind::UpdateUrl:
+            if (candidate.url != kNoUrl) {
+                --m_urls[candidate.url].count;
+                --m_toPlace;
+            }
+            *i += candidate.removed;
+            *j += candidate.written;
             break;
         case PageEdit::Kind::OpenElement:
             *j += kOpen.size();
@@ -161,7 +284,7 @@ private:
     void UndoTo(std::size_t depth)
     {
         while (m_found.size() > depth) {
-            if (m_found.back().kind == PageEdit::Kind::ReplaceUrl) {
+            if (m_found.back().url != kNoUrl) {
                 ++m_urls[m_found.back().url].count;
                 ++m_toPlace;
             }
@@ -201,7 +324,8 @@ bool MatchInner(std::string_view original, std::string_view inner, std::string_v
     for (;;) {
         const std::vector<std::string_view> kept(tail.rbegin(), tail.rend());
         std::vector<PageEdit> found;
-        if (LengthsAgree(original, body, fileName, kept) &&
+        // A moved link's new address may have any length.
+        if ((LengthsAgree(original, body, fileName, kept) || HoldsHref(original)) &&
             LineMatcher(original, body, fileName, kept).Match(&found)) {
             for (const std::string_view url : kept)
                 found.push_back({static_cast<qsizetype>(original.size()),

@@ -1,5 +1,6 @@
 #include "repairnames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -30,6 +31,16 @@ void Keep(BackupChoice &choice, const QByteArray &original, const QByteArray &pa
     if (!edits)
         return;
     choice.keep = true;
+    const auto &all = edits->All();
+    if (std::any_of(all.begin(), all.end(),
+                    [](const PageEdit &edit) { return edit.kind == PageEdit::Kind::UpdateUrl; })) {
+        // Moved links were updated to where they lead: that is the page now,
+        // and later repairs start from it. The backup keeps the original from
+        // before the update.
+        choice.original = page;
+        choice.edits = PageEdits();
+        return;
+    }
     choice.original = original;
     choice.edits = std::move(*edits);
 }

@@ -151,6 +151,17 @@ TEST_F(CheckRedirectTest, ReportsWhereRedirectsLeadAndUpdatesLinksMovedForGood)
         .replace("\"" + site + "/secure\"", "\"" + secureSite + "/ok\"");
     EXPECT_EQ(ReadFileBytes(page).toStdString(), updated.toStdString());
     EXPECT_EQ(ReadFileBytes(home.file("index.bak")), original);
+
+    // A later repair of the same page starts from the updated page and keeps
+    // the original from before the update in the backup.
+    RunCheck({"--repair", "disable", saved});
+    const QByteArray disabled = ReadFileBytes(page);
+    EXPECT_TRUE(disabled.contains("<!--<a href='" + site + "/t'"));
+    EXPECT_TRUE(disabled.contains("\"" + site + "/c\""));
+    EXPECT_EQ(ReadFileBytes(home.file("index.bak")), original);
+    RunCheck({"--repair", "update", saved});
+    EXPECT_EQ(ReadFileBytes(page), disabled) << "nothing is updated or commented twice";
+    EXPECT_EQ(ReadFileBytes(home.file("index.bak")), original);
 }
 
 TEST_F(CheckRedirectTest, ClassicModeFollowsNoRedirect)

@@ -79,6 +79,49 @@ TEST_F(RepairRerunTest, PagesThatWouldShareABackupKeepTheirOwnOriginals)
               QByteArray("<a href=\"http://three/\">3</a>\n"));
 }
 
+// Links updated to where they moved stay updated through later repairs of
+// the page, and its backup keeps the page from before the update throughout.
+TEST_F(RepairRerunTest, AnUpdatedPageKeepsItsOriginalThroughLaterRepairs)
+{
+    const QByteArray original = "<a href=\"http://old.example/a\">moved</a> and\n"
+                                "<a href='http://dead.example/x'>dead</a>\n";
+    const QByteArray page = Page("moved.html", original);
+    const QByteArray moved = ReportBuilder()
+                                 .File(page)
+                                 .Raw("\"http://old.example/a\" >moved<\r\n*Reason for Failure: "
+                                      "HTTP Code 301 Moved Permanently\r\n*Moved to: "
+                                      "http://new.example/a?b=1&c=2 (HTTP Code 200 OK)\r\n")
+                                 .Summary()
+                                 .Text();
+    const QByteArray newAddress = "http://new.example/a?b=1&amp;c=2";
+    const struct
+    {
+        QByteArray report;
+        int type;
+        QByteArray page;
+    } steps[] = {
+        {moved, REPAIR_UPDATE_MOVED,
+         "<a href=\"" + newAddress +
+             "\">moved</a> and\n<a href='http://dead.example/x'>dead</a>\n"},
+        {ReportBuilder().File(page).Link(newAddress).Summary().Text(), REPAIR_REPLACE_URL,
+         "<a href=\"moved.html\">moved</a> and<!--" + newAddress +
+             "-->\n<a href='http://dead.example/x'>dead</a>\n"},
+        {ReportBuilder().File(page).Link("http://dead.example/x").Summary().Text(),
+         REPAIR_DISABLE_LINE,
+         "<a href=\"moved.html\">moved</a> and<!--" + newAddress +
+             "-->\n<!--<a href='http://dead.example/x'>dead</a>-->\n"},
+    };
+    for (const auto &step : steps) {
+        for (int round = 0; round < 2; ++round) {
+            RepairRun run;
+            RunRepair(run, step.report, step.type);
+            EXPECT_EQ(ReadFileBytes(page).toStdString(), step.page.toStdString())
+                << "repair " << step.type << ", round " << round;
+            EXPECT_EQ(ReadFileBytes(home.file("moved.bak")).toStdString(), original.toStdString());
+        }
+    }
+}
+
 // Pages that an earlier version repaired (a whole line made a comment; a URL
 // replaced inside a longer text, even where the file name continues like the
 // text after it) are still known as repairs: their backups stay.
