@@ -14,6 +14,7 @@
 #include "app/vantreldoc.h"
 #include "desktoptestsupport.h"
 #include "discovery/ui/progressdlg.h"
+#include "engine/linkexclusions.h"
 #include "engine/ui/reporttext.h"
 #include "engine/ui/vantrelview.h"
 #include "support/loopbackserver.h"
@@ -234,32 +235,36 @@ TEST(DesktopRunTest, SettingsChangedDuringARunApplyToItAndCancelChangesNothing)
 namespace {
 
 // A run in the classic mode says in the status bar how many https links it
-// passed over, and how to have them tested; the report stays as it was. The
-// message is never cut: a narrow window shows a short form, the long one in
-// the tool tip.
-TEST(DesktopRunTest, StatusBarTellsOfHttpsLinksLeftUntested)
+// passed over, and how to have them tested, and how many links an exclusion
+// pattern kept from being tested; the report stays as it was. The message is
+// never cut: a narrow window shows a short form, the long one in the tool tip.
+TEST(DesktopRunTest, StatusBarTellsOfLinksLeftUntested)
 {
     LoopbackServer server;
     DesktopHarness desk(server.portText());
-    desk.frame->resize(1000, 500);
+    desk.frame->resize(1400, 500);
     CVantrelView *view = desk.frame->View();
+    view->Engine().SetExclusions(CLinkExclusions::FromSetting("/skipped$"));
     const QByteArray page = desk.Html("mixed.html", "<a href=\"https://127.0.0.1/s\">S</a>"
                                                     "<a href=\"http://127.0.0.1/\">P</a>"
+                                                    "<a href=\"http://127.0.0.1/skipped\">X</a>"
                                                     "<a href=\"HTTPS://127.0.0.1/t\">T</a>\n");
     ChooseFile(page);
     Give(desk.frame->Actions().selectFiles);
     ASSERT_TRUE(WaitUntil([&] { return !view->Engine().IsRunning(); }, std::chrono::seconds(20)));
-    const QString longForm = QStringLiteral(
-        "2 https links were not tested; turn on Test Today's Web in Settings to test them");
+    const QString longForm =
+        QStringLiteral("2 https links were not tested; turn on Test Today's Web in Settings to "
+                       "test them; 1 link was not tested: it matches an exclusion pattern");
     CFrameStatusBar *bar = desk.frame->StatusBar();
     EXPECT_EQ(bar->currentMessage(), longForm);
     desk.frame->resize(300, 500);
     ASSERT_TRUE(WaitUntil([&] { return bar->width() < 600; }));
-    EXPECT_EQ(bar->currentMessage(), QStringLiteral("2 https links not tested (see Settings)"));
+    EXPECT_EQ(bar->currentMessage(), QStringLiteral("3 links not tested"));
     EXPECT_EQ(bar->toolTip(), longForm);
     EXPECT_LE(bar->fontMetrics().horizontalAdvance(bar->currentMessage()),
               bar->findChildren<QLabel *>().constFirst()->x());
     EXPECT_FALSE(view->Engine().ReportText().contains("https")) << "nothing of them in the report";
+    EXPECT_FALSE(view->Engine().ReportText().contains("skipped"));
 }
 
 } // namespace

@@ -468,14 +468,44 @@ void CVantrelView::StateChanged()
     Q_EMIT commandStateChanged();
 }
 
-void CVantrelView::HttpsNotTested(int count)
+void CVantrelView::HttpsNotTested(int)
 {
-    const QString links =
-        count == 1 ? QStringLiteral("1 https link") : QStringLiteral("%1 https links").arg(count);
-    m_statusBar.ShowFittingMessage(
-        links + (count == 1 ? QStringLiteral(" was") : QStringLiteral(" were")) +
-            QStringLiteral(" not tested; turn on Test Today's Web in Settings to test them"),
-        links + QStringLiteral(" not tested (see Settings)"));
+    ShowUntestedLinks();
+}
+
+void CVantrelView::LinksExcluded(int)
+{
+    ShowUntestedLinks();
+}
+
+// Says at a run's end which links it did not test, and why: https links the
+// classic mode passes over, and links that match an exclusion pattern.
+void CVantrelView::ShowUntestedLinks()
+{
+    const int https = m_engine->HttpsLeftOut();
+    const int excluded = m_engine->ExcludedInRun();
+    QStringList longForms;
+    QString shortForm;
+    if (https > 0) {
+        const QString links = https == 1 ? QStringLiteral("1 https link")
+                                         : QStringLiteral("%1 https links").arg(https);
+        longForms.append(links + (https == 1 ? QStringLiteral(" was") : QStringLiteral(" were")) +
+                         QStringLiteral(" not tested; turn on Test Today's Web in Settings to "
+                                        "test them"));
+        shortForm = links + QStringLiteral(" not tested (see Settings)");
+    }
+    if (excluded > 0) {
+        longForms.append(
+            excluded == 1
+                ? QStringLiteral("1 link was not tested: it matches an exclusion pattern")
+                : QStringLiteral("%1 links were not tested: they match an exclusion pattern")
+                      .arg(excluded));
+        shortForm = https > 0       ? QStringLiteral("%1 links not tested").arg(https + excluded)
+                    : excluded == 1 ? QStringLiteral("1 link excluded")
+                                    : QStringLiteral("%1 links excluded").arg(excluded);
+    }
+    if (!longForms.isEmpty())
+        m_statusBar.ShowFittingMessage(longForms.join(QStringLiteral("; ")), shortForm);
 }
 
 void CVantrelView::ScanFailed(const QByteArray &path, const QString &why)

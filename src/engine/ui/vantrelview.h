@@ -96,6 +96,7 @@ public:
     void ScanFailed(const QByteArray &path, const QString &why) override;
     // Says in the status bar's message pane how many https links the run left out.
     void HttpsNotTested(int count) override;
+    void LinksExcluded(int count) override;
 
 Q_SIGNALS:
     // A run started or ended, or the window gained or lost its text.
@@ -115,6 +116,7 @@ private:
     bool RunRepair(const QByteArray &report, int type);
     // Says in the status bar how many files the listing has found.
     void ShowListingProgress();
+    void ShowUntestedLinks();
     void OnListed(const QByteArray &path, const QList<QByteArray> &files);
     // Refuses the path chosen in Select File(s), saying why; empty when a run
     // can be made of it.
