@@ -223,8 +223,10 @@ void CProbePool::Start(PoolJob &job)
         job.display.clear();
     }
     job.started.start();
-    // The time-out bounds lookup, connect and reply together, from this start.
-    m_timers.SetTimer(slot.TimerId(), m_nTimeoutMs);
+    // The time-out bounds lookup, connect and reply together, from this start;
+    // the hops of a redirect chain share the link's time-out.
+    const qint64 left = std::max<qint64>(m_nTimeoutMs - job.earlierHopsMs, 1);
+    m_timers.SetTimer(slot.TimerId(), static_cast<int>(std::min<qint64>(left, m_nTimeoutMs)));
     const int result = slot.Begin(job);
     if (result < static_cast<int>(kFirstFailureCode))
         return;
@@ -329,7 +331,7 @@ bool CProbePool::FollowRedirect(PoolJob &job, const ProbeOutcome &outcome)
     job.done = false;
     job.earlierHopsMs = job.outcome.elapsedMs;
     // The next hop waits among the jobs of the host it names, in link order,
-    // with a time-out of its own.
+    // with what is left of the link's time-out.
     job.link = next;
     job.host = &HostOf(next, job.protocol);
     std::deque<PoolJob *> &waiting = job.host->waiting;

@@ -164,6 +164,23 @@ TEST_F(CheckRedirectTest, ReportsWhereRedirectsLeadAndUpdatesLinksMovedForGood)
     EXPECT_EQ(ReadFileBytes(home.file("index.bak")), original);
 }
 
+// The link's time-out bounds its whole chain: two hops that each answer
+// within it, but not both together, are too slow.
+TEST_F(CheckRedirectTest, TheTimeOutBoundsTheWholeChain)
+{
+    using namespace std::chrono_literals;
+    web.setReply("/slow1", LoopbackReply::Delayed("HTTP/1.1 301 Moved Permanently\r\n"
+                                                  "Location: /slow2\r\nContent-Length: 0",
+                                                  700ms));
+    web.setReply("/slow2", LoopbackReply::Delayed("HTTP/1.1 200 OK", 700ms));
+    const QByteArray slow = home.file("slow.html");
+    WriteFileBytes(slow, "<a href=\"" + site + "/slow1\">Slow</a>\n");
+    const CheckResult run = RunCheck({"--modern", "--timeout", "1", "--retries", "0", slow});
+    EXPECT_TRUE(run.out.contains(Reported(site + "/slow1", "Slow", "Host Took Too Long to Respond",
+                                          site + "/slow2 (Host Took Too Long to Respond)")))
+        << run.out.constData();
+}
+
 TEST_F(CheckRedirectTest, ClassicModeFollowsNoRedirect)
 {
     const CheckResult run = RunCheck({"--classic", "--http-port", web.portText(), page});
