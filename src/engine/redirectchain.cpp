@@ -14,6 +14,14 @@ bool IsRedirectCode(std::uint32_t code)
     return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
 }
 
+// The code whose category a moved link's first redirect is reported under.
+std::uint32_t MovedCategoryCode(std::uint32_t code)
+{
+    if (code == 308)
+        return 301;
+    return code == 303 || code == 307 ? 302 : code;
+}
+
 QByteArray WithoutFragment(const QByteArray &address)
 {
     const qsizetype hash = address.indexOf('#');
@@ -93,9 +101,12 @@ void CRedirectChain::Describe(LinkRecord &link) const
         link.code = m_firstCode ? std::optional<int>(static_cast<int>(*m_firstCode)) : std::nullopt;
     } else if (IsOk(link.category)) {
         // Moved, and working where it leads: reported under the first
-        // redirect's code, as a moved link always was.
+        // redirect's code, as a moved link always was. The redirects that
+        // came after 301 and 302 are reported with them: a permanent one
+        // (308) under 301, the others (303, 307) under 302, so that every
+        // moved link stays under those two categories and their filter.
         const std::uint32_t first = m_firstCode.value_or(0);
-        link.category = CategoryOfReply(first, true);
+        link.category = CategoryOfReply(MovedCategoryCode(first), true);
         link.code = static_cast<int>(first);
     }
 }

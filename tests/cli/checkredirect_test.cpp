@@ -164,6 +164,32 @@ TEST_F(CheckRedirectTest, ReportsWhereRedirectsLeadAndUpdatesLinksMovedForGood)
     EXPECT_EQ(ReadFileBytes(home.file("index.bak")), original);
 }
 
+// Moved links stay under the 301 and 302 categories whatever redirect they
+// begin with: 308 under 301, 303 and 307 under 302; the update takes only
+// the permanent ones.
+TEST_F(CheckRedirectTest, EveryMoveIsReportedAsPermanentOrTemporary)
+{
+    web.setReply("/p308", Moved("308 Permanent Redirect", "/c"));
+    web.setReply("/t307", Moved("307 Temporary Redirect", "/c"));
+    web.setReply("/s303", Moved("303 See Other", "/c"));
+    const QByteArray moves = home.file("moves.html");
+    const QByteArray text = "<a href=\"" + site + "/p308\">P</a>\n<a href=\"" + site +
+                            "/t307\">T</a>\n<a href=\"" + site + "/s303\">S</a>\n";
+    WriteFileBytes(moves, text);
+    const QByteArray saved = home.file("moves.txt");
+    const CheckResult run = RunCheck({"--modern", "--report", saved, moves});
+    const QByteArray ok = site + "/c (HTTP Code 200 OK)";
+    EXPECT_TRUE(
+        run.out.contains(Reported(site + "/p308", "P", "HTTP Code 301 Moved Permanently", ok) +
+                         Reported(site + "/t307", "T", "HTTP Code 302 Moved Temporarily", ok) +
+                         Reported(site + "/s303", "S", "HTTP Code 302 Moved Temporarily", ok)))
+        << run.out.constData();
+    ASSERT_EQ(RunCheck({"--repair", "update", saved}).exitCode, 0);
+    QByteArray updated = text;
+    updated.replace("/p308", "/c");
+    EXPECT_EQ(ReadFileBytes(moves).toStdString(), updated.toStdString());
+}
+
 // The link's time-out bounds its whole chain: two hops that each answer
 // within it, but not both together, are too slow.
 TEST_F(CheckRedirectTest, TheTimeOutBoundsTheWholeChain)
