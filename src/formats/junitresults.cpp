@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "formats/fieldtext.h"
+#include "records/movedto.h"
 
 namespace {
 
@@ -97,6 +98,8 @@ void CJUnitResultsWriter::LinkTested(const LinkRecord &link)
                "\">Link: " + Content(link.url) + "\nText: " + Content(link.text);
     if (!link.target.isEmpty())
         m_cases += "\nTarget: " + Content(link.target);
+    if (const QByteArray movedTo = MovedToText(link); !movedTo.isEmpty())
+        m_cases += "\nMoved to: " + Content(movedTo);
     if (link.line > 0)
         m_cases += "\nLine: " + QByteArray::number(link.line) +
                    (link.column > 0 ? ", column " + QByteArray::number(link.column) : "");

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "formats/fieldtext.h"
+#include "records/movedto.h"
 
 namespace {
 
@@ -71,8 +72,10 @@ void CMarkdownResultsWriter::LinkTested(const LinkRecord &link)
     QByteArray place = Cell(link.page);
     if (link.line > 0)
         place += ':' + QByteArray::number(link.line);
-    m_reportedRows +=
-        "| " + place + " | " + Cell(link.url) + " | " + Cell(CategoryText(link.category)) + " |\n";
+    QByteArray result = CategoryText(link.category);
+    if (const QByteArray movedTo = MovedToText(link); !movedTo.isEmpty())
+        result += "; moved to " + movedTo;
+    m_reportedRows += "| " + place + " | " + Cell(link.url) + " | " + Cell(result) + " |\n";
 }
 
 void CMarkdownResultsWriter::RunEnded(const RunEnd &end)

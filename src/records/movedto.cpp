@@ -28,3 +28,10 @@ bool MovedForGood(const LinkRecord &link)
     }
     return true;
 }
+
+QByteArray MovedToText(const LinkRecord &link)
+{
+    if (link.redirects.empty())
+        return {};
+    return link.redirects.back().url + " (" + CategoryText(MovedToResult(link)) + ')';
+}

@@ -11,3 +11,8 @@ ResultCategory MovedToResult(const LinkRecord &link);
 // 308) and the address it ends at works. A record read back from a report
 // knows only the first code and where the chain ends.
 bool MovedForGood(const LinkRecord &link);
+
+// Where a moved link's redirects led and what that address gave, as the
+// report's "*Moved to: " line tells it: "ADDRESS (RESULT)"; empty for a link
+// without redirects.
+QByteArray MovedToText(const LinkRecord &link);

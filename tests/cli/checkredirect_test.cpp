@@ -134,6 +134,17 @@ TEST_F(CheckRedirectTest, ReportsWhereRedirectsLeadAndUpdatesLinksMovedForGood)
                   .toJson(QJsonDocument::Compact),
               "[{\"code\":200,\"url\":\"" + site + "/c\"}]");
 
+    // The CI formats tell where a moved link leads too.
+    const QByteArray movedTo = site + "/c (HTTP Code 200 OK)";
+    const std::pair<const char *, QByteArray> formats[] = {
+        {"markdown", "HTTP Code 301 Moved Permanently; moved to " + movedTo + " |"},
+        {"junit", "\nMoved to: " + movedTo}};
+    for (const auto &[format, expected] : formats) {
+        const QByteArray converted = home.file(QByteArray("saved.") + format);
+        ASSERT_EQ(RunCheck({"--export", format, "--output", converted, saved}).exitCode, 0);
+        EXPECT_TRUE(ReadFileBytes(converted).contains(expected)) << format;
+    }
+
     // With the 301 and 302 characters off, a move that works is not
     // reported; one that ends in a failure is, under that failure.
     const CheckResult quiet = RunCheck({"--modern", "--filter", "011100111111111111111", page});
