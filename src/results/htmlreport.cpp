@@ -1,7 +1,9 @@
 #include "htmlreport.h"
 
+#include <optional>
 #include <pwd.h>
 #include <unistd.h>
+#include <utility>
 
 #include <QList>
 
@@ -29,12 +31,17 @@ public:
 
     void Line(const QByteArray &line)
     {
+        const bool afterResult = std::exchange(m_bAfterResult, false);
         switch (line.at(0)) {
         case '"':
             Link(line);
             break;
         case '*':
-            Result(line.mid(1));
+            if (const std::optional<ReportLine::MovedToLine> moved = ReportLine::ReadMovedTo(line);
+                moved && afterResult)
+                MovedTo(*moved);
+            else
+                Result(line.mid(1));
             break;
         case '<':
             CloseList();
@@ -99,6 +106,21 @@ private:
         m_item += ' ';
         AppendPageText(m_item, text);
         FlushItem();
+        m_bAfterResult = true;
+    }
+
+    // Where the link of the item just written leads: said in that item, the
+    // address as a link of its own.
+    void MovedTo(const ReportLine::MovedToLine &moved)
+    {
+        m_page.chop(qstrlen("</li>\n"));
+        m_page += " Moved to: <a href=\"";
+        AppendPageAddress(m_page, moved.address);
+        m_page += "\">";
+        AppendPageText(m_page, moved.address);
+        m_page += "</a> (";
+        AppendPageText(m_page, moved.resultText);
+        m_page += ")</li>\n";
     }
 
     void FlushItem()
@@ -124,6 +146,8 @@ private:
     QByteArray &m_page;
     QByteArray m_item;
     bool m_bListOpen = false;
+    // The last line was a result, whose item ends the page so far.
+    bool m_bAfterResult = false;
 };
 
 } // namespace

@@ -26,6 +26,9 @@ TEST(HtmlReportTest, PageIsValidHtml5AndShowsEveryLinkAndEveryRunsEnd)
         "*HTTP Code 200 OK\r\n"
         "\"http://x/tag\" >Tom & <script>alert(\"x\")</script><\r\n"
         "*Reason for Failure: Can't Connect to Host\r\n"
+        "\"http://x/old\" >old<\r\n"
+        "*Reason for Failure: HTTP Code 301 Moved Permanently\r\n"
+        "*Moved to: http://x/new?a&b (HTTP Code 200 OK)\r\n"
         "\"no second quote\r\n"
         "random line\r\n"
         ">Results for /w/a&b.html: URLs tested: 5. URL errors: 4.\r\n\r\n"
@@ -60,6 +63,8 @@ TEST(HtmlReportTest, PageIsValidHtml5AndShowsEveryLinkAndEveryRunsEnd)
                        "HTTP Code 200 OK"),
         QStringLiteral("li\thttp://x/tag\tTom & <script>alert(\"x\")</script>\tTom & "
                        "<script>alert(\"x\")</script> Reason for Failure: Can't Connect to Host"),
+        QStringLiteral("li\thttp://x/old\told\told Reason for Failure: HTTP Code 301 Moved "
+                       "Permanently Moved to: http://x/new?a&b (HTTP Code 200 OK)"),
         QStringLiteral("p\tResults for /w/a&b.html: URLs tested: 5. URL errors: 4."),
         QStringLiteral("p\tEnd of test: THEN"),
         QStringLiteral("p\tStart of test: LATER"),
