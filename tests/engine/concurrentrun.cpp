@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "discovery/directorywalk.h"
 #include "enginetestsupport.h"
 #include "settings/settingsstartup.h"
 
@@ -47,9 +48,13 @@ RunOutcome RunWhole(const QByteArray &path, bool allFiles, const ProbePorts &por
         if (++appends == shape.switchAfter)
             engine->SetJobs(shape.switchJobs, shape.perHost);
     };
-    engine->StartTest(path, false, allFiles);
+    // The files are listed before the spoiling and taken up after it, as the
+    // desktop lists them on a thread of their own: with pages scanned ahead
+    // the change is then seen however the threads are scheduled.
+    const QList<QByteArray> files = QueueRunFiles(path, false, allFiles);
     if (spoil)
         spoil();
+    engine->StartListedTest(path, files);
     RunOutcome outcome;
     outcome.ended = SpinUntil([&engine] { return !engine->IsRunning(); }, std::chrono::seconds(60));
     outcome.report = engine->ReportText();

@@ -63,7 +63,7 @@ struct RunOutcome
 
 // Runs the engine over path (its directory with allFiles) on the real event
 // loop in the current system directory, reporting every category, with the
-// given time-out. spoil runs after the start, before the first step.
+// given time-out. spoil runs once the files are listed, before the run starts.
 RunOutcome RunWhole(const QByteArray &path, bool allFiles, const ProbePorts &ports,
                     const QByteArray &nameServer, int timeoutSeconds, const RunShape &shape,
                     const std::function<void()> &spoil = {});
