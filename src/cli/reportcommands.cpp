@@ -8,6 +8,8 @@
 #include "cli/terminalui.h"
 #include "discovery/workfiles.h"
 #include "engine/resultcategories.h"
+#include "formats/jsonresultsreader.h"
+#include "records/runlistener.h"
 #include "results/linkrepair.h"
 #include "results/reportexport.h"
 #include "settings/regsettings.h"
@@ -36,6 +38,26 @@ ExportChoice::Format ExportChoiceFormat(CheckOptions::ExportFormat format)
     }
     return ExportChoice::Markdown;
 }
+
+// What a repair needs to know of JSON results before it starts: the mode of
+// their run, and whether a reported link met a reply code outside every
+// result category.
+class ResultsGlance final : public RunListener
+{
+public:
+    std::optional<bool> todaysWeb;
+    bool unknownCode = false;
+
+private:
+    void RunStarted(const RunStart &start) override { todaysWeb = start.todaysWeb; }
+    void PageStarted(const PageStart &) override {}
+    void LinkTested(const LinkRecord &link) override
+    {
+        unknownCode = unknownCode || link.category == ResultCategory::UnknownReply;
+    }
+    void PageEnded(const PageEnd &) override {}
+    void RunEnded(const RunEnd &) override {}
+};
 
 } // namespace
 
@@ -67,9 +89,20 @@ int RepairFromSavedReport(const CheckOptions &options, std::FILE *err)
     const std::optional<QByteArray> report = ReadSavedReport(options.path, err);
     if (!report)
         return kExitBadInput;
+    // JSON results are read whole first: a document that is not ours repairs nothing.
+    ResultsGlance glance;
+    if (IsJsonDocument(*report)) {
+        const QString refused = ReadJsonResults(*report, glance);
+        if (!refused.isEmpty()) {
+            TellReportUnread(options.path, refused, err);
+            return kExitBadInput;
+        }
+    } else {
+        glance.unknownCode = report->contains(kUnknownReasonText);
+    }
     const bool terminal = isatty(STDIN_FILENO) != 0 && isatty(fileno(err)) != 0;
     TerminalUi ui(stdout, err, terminal);
-    if (report->contains(kUnknownReasonText) && !options.yes && !options.dryRun) {
+    if (glance.unknownCode && !options.yes && !options.dryRun) {
         if (!terminal) {
             std::fputs("vantrel-check: the report holds a reply code outside every result "
                        "category; repair it only after checking it, with --yes\n",
@@ -83,7 +116,10 @@ int RepairFromSavedReport(const CheckOptions &options, std::FILE *err)
     CLinkRepair repair(ui, workFiles);
     {
         const std::unique_ptr<CRegSettings> settings = StartSettingsStore();
-        if (options.todaysWeb.value_or(settings->ReadInt("Settings", "TodaysWeb", 0) != 0))
+        // Results that tell their run's mode are read by it, unless the command line says
+        // otherwise.
+        if (options.todaysWeb.value_or(
+                glance.todaysWeb.value_or(settings->ReadInt("Settings", "TodaysWeb", 0) != 0)))
             repair.SetTodaysWeb(options.siteRoot.isEmpty()
                                     ? settings->ReadString("Settings", "SiteRoot", "")
                                     : options.siteRoot);

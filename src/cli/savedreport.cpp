@@ -11,12 +11,17 @@ constexpr qint64 kMaxReportBytes = qint64(512) * 1024 * 1024;
 
 std::nullopt_t Refuse(const QByteArray &path, const QString &why, std::FILE *err)
 {
-    std::fprintf(err, "vantrel-check: cannot read the report %s: %s\n", path.constData(),
-                 why.toLocal8Bit().constData());
+    TellReportUnread(path, why, err);
     return std::nullopt;
 }
 
 } // namespace
+
+void TellReportUnread(const QByteArray &path, const QString &why, std::FILE *err)
+{
+    std::fprintf(err, "vantrel-check: cannot read the report %s: %s\n", path.constData(),
+                 why.toLocal8Bit().constData());
+}
 
 std::optional<QByteArray> ReadSavedReport(const QByteArray &path, std::FILE *err)
 {

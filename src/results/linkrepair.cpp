@@ -11,6 +11,7 @@
 #include "discovery/workfiles.h"
 #include "engine/engineui.h"
 #include "engine/testengine.h"
+#include "formats/jsonresultsreader.h"
 #include "platform/atomicfile.h"
 #include "platform/longpath.h"
 #include "platform/wholefile.h"
@@ -31,6 +32,18 @@ QString Text(const QByteArray &bytes)
 QString ErrnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Reads a report text, or the JSON results of a run, into listener; the
+// results tell every hop of a redirect chain, a text only its first code and
+// its end. Returns why JSON results were refused (nothing was told then).
+QString ReadReport(const QByteArray &report, RunListener &listener,
+                   const std::function<void(const QByteArray &line)> &unreadLink = {})
+{
+    if (IsJsonDocument(report))
+        return ReadJsonResults(report, listener);
+    ReadReportText(report, listener, unreadLink);
+    return {};
 }
 
 } // namespace
@@ -91,7 +104,7 @@ CRepairOutcome CLinkRepair::Repair(const QByteArray &report, int type, RepairWat
     m_watch = watch;
     if (m_watch != nullptr) {
         PageCounter counter;
-        ReadReportText(report, counter);
+        ReadReport(report, counter);
         m_watch->pages = counter.pages;
         m_watch->pagesDone = 0;
     }
@@ -131,10 +144,12 @@ void CLinkRepair::WalkReport(const QByteArray &report)
 {
     m_bWalkStopped = false;
     m_nPagesStarted = 0;
-    ReadReportText(report, *this, [this](const QByteArray &line) {
+    const QString refused = ReadReport(report, *this, [this](const QByteArray &line) {
         if (!m_bWalkStopped)
             m_outcome.LineWithoutUrl(line);
     });
+    if (!refused.isEmpty())
+        m_outcome.ReportFailed(QStringLiteral("The results cannot be read: %1.").arg(refused));
     // The last page may have no summary line (its run was stopped).
     if (!m_bWalkStopped && FileOpen())
         EndFileRepair();
@@ -170,10 +185,13 @@ void CLinkRepair::LinkTested(const LinkRecord &link)
     // Updating moved links passes over every other link.
     if (m_type == REPAIR_UPDATE_MOVED && !MovedForGood(link))
         return;
+    // The address it was tested at is what a report text names it by, and,
+    // by today's web rule, what finds its anchor by its place in the page.
+    const QByteArray &tested = link.target.isEmpty() ? link.url : link.target;
     if (link.page.isEmpty() || !FileOpen())
-        m_outcome.LinkWithoutFile(link.url);
+        m_outcome.LinkWithoutFile(tested);
     else
-        RepairUrl(link.url,
+        RepairUrl(tested, link.url,
                   m_type == REPAIR_UPDATE_MOVED ? link.redirects.back().url : QByteArray());
 }
 
@@ -222,9 +240,14 @@ int CLinkRepair::BeginFileRepair(const QByteArray &path)
     return kSuccess;
 }
 
-int CLinkRepair::RepairUrl(const QByteArray &url, const QByteArray &movedTo)
+int CLinkRepair::RepairUrl(const QByteArray &url, const QByteArray &written,
+                           const QByteArray &movedTo)
 {
-    const LinkOutcome outcome = m_rewriter->Repair(url, movedTo);
+    LinkOutcome outcome = m_rewriter->Repair(url, movedTo);
+    // A tested address made against another site root than this repair's is
+    // found by the link as the page writes it.
+    if (outcome == LinkOutcome::NotFound && written != url)
+        outcome = m_rewriter->Repair(written, movedTo);
     if (outcome == LinkOutcome::NotFound || outcome == LinkOutcome::CannotDisable)
         m_outcome.LinkNotRepaired(m_strRepairPath, url, outcome);
     return kSuccess;

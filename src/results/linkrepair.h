@@ -45,7 +45,8 @@ struct RepairWatch
 
 // Rewrites the HTML files a report names so that every link it lists is
 // disabled, or (updating moved links) so that every link it lists as moved
-// for good leads straight to where it moved. The report is read into its pages and reported links;
+// for good leads straight to where it moved. The report (its text, or the JSON results of its run,
+// which know every hop of a redirect chain) is read into its pages and reported links;
 // each page repairs one file: the repaired text is made in memory and, when it differs from the
 // page, the page's original is kept in a backup and the repaired version is written beside the page
 // and takes its place in one rename. A page with nothing to change is left alone, without a backup.
@@ -106,7 +107,8 @@ private:
     void RunEnded(const RunEnd &) override {}
     // These return 0 for success, nonzero for a failure that stops the walk.
     int BeginFileRepair(const QByteArray &path);
-    int RepairUrl(const QByteArray &url, const QByteArray &movedTo = {});
+    // url: the link as the report names it; written: as its page writes it.
+    int RepairUrl(const QByteArray &url, const QByteArray &written, const QByteArray &movedTo = {});
     int EndFileRepair();
     // Puts the repaired text in the page's place, after its backup.
     int ReplacePage(const QByteArray &repaired);

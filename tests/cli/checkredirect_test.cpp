@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -216,6 +217,76 @@ TEST_F(CheckRedirectTest, TheTimeOutBoundsTheWholeChain)
     EXPECT_TRUE(run.out.contains(Reported(site + "/slow1", "Slow", "Host Took Too Long to Respond",
                                           site + "/slow2 (Host Took Too Long to Respond)")))
         << run.out.constData();
+}
+
+// The JSON results know every hop of a chain: only links whose every hop is
+// permanent are updated, found in the page by the address they were tested at
+// (the third is relative to the page's base and writes "&amp;").
+TEST_F(CheckRedirectTest, RepairFromJsonResultsSeesEveryHop)
+{
+    web.setReply("/p1", Moved("301 Moved Permanently", "/p2"));
+    web.setReply("/p2", Moved("302 Found", "/p-new"));
+    web.setReply("/q", Moved("308 Permanent Redirect", "/q-new"));
+    web.setReply("/r?go=1&to=2", Moved("301 Moved Permanently", "/r2"));
+    web.setReply("/r2", Moved("308 Permanent Redirect", site + "/r-new"));
+    web.setReply("/gone", LoopbackReply::Status("HTTP/1.0 404 Not Found"));
+    const QByteArray moves = home.file("moves.html");
+    const QByteArray before = "<base href=\"" + site + "/\">\n<p><a href=\"" + site +
+                              "/p1\">Then temporary</a>\n<p><a href='" + site +
+                              "/q'>Permanent</a>\n<p><a href=\"r?go=1&amp;to=2\">Both</a> <a "
+                              "href=\"" +
+                              site + "/gone\">Gone</a>\n";
+    WriteFileBytes(moves, before);
+    const CheckResult run = RunCheck({"--modern", "--format", "json", moves});
+    EXPECT_EQ(run.exitCode, 1) << run.err.constData();
+    const QByteArray results = home.file("results.json");
+    WriteFileBytes(results, run.out);
+
+    // Read by the mode the results tell, though the settings keep the classic rules.
+    const CheckResult update = RunCheck({"--repair", "update", "--yes", results});
+    EXPECT_EQ(update.exitCode, 0) << update.err.constData();
+    QByteArray updated = before;
+    updated.replace("'" + site + "/q'", "'" + site + "/q-new'")
+        .replace("\"r?go=1&amp;to=2\"", "\"" + site + "/r-new\"");
+    EXPECT_EQ(ReadFileBytes(moves).toStdString(), updated.toStdString());
+    EXPECT_EQ(ReadFileBytes(home.file("moves.bak")), before);
+
+    // The updated links are no longer in the page (the closing message says so).
+    RunCheck({"--repair", "disable", "--yes", results});
+    QByteArray disabled = updated;
+    disabled
+        .replace("<a href=\"" + site + "/p1\">Then temporary</a>",
+                 "<!--<a href=\"" + site + "/p1\">Then temporary</a>-->")
+        .replace("<a href=\"" + site + "/gone\">Gone</a>",
+                 "<!--<a href=\"" + site + "/gone\">Gone</a>-->");
+    EXPECT_EQ(ReadFileBytes(moves).toStdString(), disabled.toStdString());
+    EXPECT_EQ(ReadFileBytes(home.file("moves.bak")), before);
+}
+
+// A JSON document that is not our results repairs nothing.
+TEST_F(CheckRedirectTest, RepairRefusesJsonThatIsNotResults)
+{
+    const struct
+    {
+        QByteArray document;
+        QByteArray why;
+    } rows[] = {
+        {"{\"version\":1,\"pages\":[]}", "it is not a results document"},
+        {"  {\"version\":2,\"links\":[]}", "its results are of version 2"},
+        {"{\"version\":1,\"links\":[", "it is not valid JSON"},
+        {"{\"version\":1,\"links\":[{\"page\":\"" + page + "\",\"url\":\"" + site + "/t\"}]}",
+         "its link 1 is not a link of results"},
+    };
+    const QByteArray document = home.file("other.json");
+    for (const auto &row : rows) {
+        WriteFileBytes(document, row.document);
+        const CheckResult repair = RunCheck({"--repair", "disable", document});
+        EXPECT_EQ(repair.exitCode, 2) << row.document.constData();
+        EXPECT_TRUE(repair.err.contains("cannot read the report " + document + ": " + row.why))
+            << repair.err.constData();
+        EXPECT_EQ(ReadFileBytes(page), original);
+        EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(home.file("index.bak"))));
+    }
 }
 
 TEST_F(CheckRedirectTest, ClassicModeFollowsNoRedirect)
