@@ -23,6 +23,7 @@
 #include "controls/aboutdlg.h"
 #include "controls/colorpickerbutton.h"
 #include "desktoptestsupport.h"
+#include "engine/linkexclusions.h"
 #include "engine/ui/vantrelview.h"
 #include "records/ui/resultstable.h"
 #include "support/loopbackserver.h"
@@ -141,7 +142,10 @@ int main(int argc, char **argv)
                             "<li><a href=\"http://127.0.0.1/odd\">Odd server</a>\n"
                             "<li><a href=\"http://127.0.0.2/\">Closed host</a>\n"
                             "<li><a href=\"http://nowhere.invalid/\">Misspelt host</a>\n"
+                            "<li><a href=\"http://127.0.0.1/archive/\">Archive</a>\n"
                             "</ul></body></html>\n");
+    // The archive is left out of every run, as the status bar says at the end.
+    frame.View()->Engine().SetExclusions(CLinkExclusions::FromSetting("/archive/$"));
     write("about.html", "<a href=\"http://127.0.0.1/\">Home</a>\n");
 
     WhenModal([&page](QWidget *dialog) {
